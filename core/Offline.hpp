@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string_view>
+
+namespace corvane::core::Offline {
+
+inline constexpr std::string_view title = "Connect to the internet once to set up Corvane";
+inline constexpr std::string_view body =
+    "Corvane needs signal the first time it opens on this Mac. After that, your farm opens here with or without signal.";
+inline constexpr std::string_view retry = "Retry";
+// Fires the page's "pagehide" before the app quits.
+inline constexpr std::string_view quitScript =
+    "(() => { let e; try { e = new PageTransitionEvent(\"pagehide\", { persisted: false }); } catch (x) { e = new "
+    "Event(\"pagehide\"); }\n  window.dispatchEvent(e); return \"ok\"; })()";
+
+inline constexpr std::string_view urlErrorDomain = "NSURLErrorDomain";
+inline constexpr std::string_view networkErrorDomain = "kCFErrorDomainCFNetwork";
+
+// Whether a failed load means the network (or the way to the server) is missing.
+bool isNoConnection(std::string_view domain, long long code);
+
+} // namespace corvane::core::Offline

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <boost/url/url.hpp>
+
+namespace corvane::core {
+
+// A parsed URL reference (RFC 3986). Immutable; every rule that looks at a URL goes through it.
+class Url {
+public:
+    // Fails on anything that is not a URL reference ("not a url", ports above 65535).
+    static std::optional<Url> parse(std::string_view text);
+    // RFC 3986 resolution of `reference` against this URL.
+    std::optional<Url> resolve(std::string_view reference) const;
+
+    bool hasScheme() const { return url_.has_scheme(); }
+    std::string scheme() const;         // as written; empty when absent
+    std::string schemeLower() const;    // lower-cased; empty when absent
+    bool hasHost() const { return url_.has_authority(); }
+    std::string host() const;           // percent-decoded, as written
+    std::string hostLower() const;
+    // Any user information at all (even "@host") counts: callers refuse it.
+    bool hasUserInfo() const { return url_.has_userinfo(); }
+    std::optional<std::uint16_t> port() const { return port_; }
+    // Percent-decoded path without query and fragment; a trailing "/" is dropped unless the path is "/".
+    std::string path() const;
+    std::string decodedPath() const;    // percent-decoded, trailing "/" kept
+    bool hasQuery() const { return url_.has_query(); }
+    std::string query() const;          // percent-encoded, without "?"
+    // First query item named `name`: absent when missing; inner optional empty when it has no "=".
+    std::optional<std::optional<std::string>> queryItem(std::string_view name) const;
+    bool hasFragment() const { return url_.has_fragment(); }
+    std::string fragment() const;
+    std::string_view text() const { return url_.buffer(); }
+
+    friend bool operator==(const Url& a, const Url& b) { return a.text() == b.text(); }
+
+private:
+    explicit Url(boost::urls::url url, std::optional<std::uint16_t> port)
+        : url_(std::move(url)), port_(port) {}
+    boost::urls::url url_;
+    std::optional<std::uint16_t> port_;
+};
+
+} // namespace corvane::core

@@ -1,0 +1,289 @@
+// corvane-rules: the core's rules from the command line, for the web app's developers and scripts.
+#include <charconv>
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "AppOrigins.hpp"
+#include "Bridge.hpp"
+#include "MenuModel.hpp"
+#include "NavigationPolicy.hpp"
+#include "Notice.hpp"
+#include "Offline.hpp"
+#include "Placement.hpp"
+#include "UserAgent.hpp"
+
+using namespace corvane::core;
+
+namespace {
+
+constexpr const char* kHelp = R"(usage: corvane-rules COMMAND [ARGS]
+
+  origin URL                                    origin string of URL, or none
+  decide URL [--frame main|sub|new-window] [--trust ORIGIN]...
+                                                allow, external or deny
+  sign-in-start URL [--trust ORIGIN]...         true or false
+  auth-callback URL                             true or false
+  app-url STORED [--base URL] [--trust ORIGIN]...
+                                                stored location resolved inside the trusted set, or none
+  user-agent MAJOR MINOR                        application-name part of the user agent
+  parse-message JSON                            the validated message as JSON, or none
+  preload-script [VERSION]                      the bridge script (default version 0.0.0)
+  dispatch-script RAW                           menu command script, or none for an unknown command
+  navigate-script PATH                          navigate script, or none
+  auth-script URL                               sign-in return script, or none
+  badge-label N                                 badge text, or none
+  quit-script                                   the page-hide script run before quitting
+  menu [APP_NAME]                               the menu bar as text (default Corvane)
+  is-app-path PATH                              true or false
+  follow-up-id URL                              follow-up identifier, or none
+  route [--url URL] [--action ID]               in-app path a notice click opens
+  no-connection DOMAIN CODE                     true or false
+  should-offer BUNDLE_PATH HOME                 true or false
+  destination BUNDLE_PATH                       where the moved app goes
+
+Without --trust the shipped origin set is used; each --trust adds one entry to a set that replaces it.
+)";
+
+struct UsageError {
+    std::string message;
+};
+
+// Positional values and known options; anything not an option is positional, "-3" included.
+struct Args {
+    std::vector<std::string> positional;
+    std::map<std::string, std::vector<std::string>> options;
+
+    static Args read(std::span<char*> argv, const std::vector<std::string>& known) {
+        Args args;
+        for (std::size_t i = 0; i < argv.size(); ++i) {
+            std::string word = argv[i];
+            bool isOption = false;
+            for (const auto& name : known) isOption = isOption || word == name;
+            if (!isOption) {
+                if (word.starts_with("--")) throw UsageError{"unknown option " + word};
+                args.positional.push_back(word);
+                continue;
+            }
+            if (i + 1 >= argv.size()) throw UsageError{word + " needs a value"};
+            args.options[word].push_back(argv[++i]);
+        }
+        return args;
+    }
+
+    const std::string& at(std::size_t i, const char* what) const {
+        if (i >= positional.size()) throw UsageError{std::string("missing ") + what};
+        return positional[i];
+    }
+    void expectAtMost(std::size_t n) const {
+        if (positional.size() > n) throw UsageError{"unexpected argument " + positional[n]};
+    }
+    std::optional<std::string> single(const std::string& name) const {
+        auto it = options.find(name);
+        if (it == options.end()) return std::nullopt;
+        if (it->second.size() > 1) throw UsageError{name + " given twice"};
+        return it->second.front();
+    }
+    AppOrigins origins() const {
+        auto it = options.find("--trust");
+        return it == options.end() ? AppOrigins::production() : AppOrigins(it->second);
+    }
+};
+
+Url url(const std::string& text) {
+    auto parsed = Url::parse(text);
+    if (!parsed) throw UsageError{"not a URL: " + text};
+    return *parsed;
+}
+
+long long integer(const std::string& text) {
+    long long value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size()) throw UsageError{"not an integer: " + text};
+    return value;
+}
+
+std::string orNone(const std::optional<std::string>& value) { return value ? *value : "none"; }
+std::string boolText(bool value) { return value ? "true" : "false"; }
+
+std::string messageJson(const BridgeMessage& message) {
+    nlohmann::ordered_json out;
+    std::visit(
+        [&](const auto& m) {
+            using T = std::decay_t<decltype(m)>;
+            if constexpr (std::is_same_v<T, message::OpenExternal>) {
+                out["case"] = "openExternal";
+                out["url"] = std::string(m.url.text());
+            } else if constexpr (std::is_same_v<T, message::SetBadge>) {
+                out["case"] = "setBadge";
+                out["n"] = m.n;
+            } else if constexpr (std::is_same_v<T, message::Notify>) {
+                out["case"] = "notify";
+                out["title"] = m.title;
+                if (m.body) out["body"] = *m.body;
+                if (m.tag) out["tag"] = *m.tag;
+                if (m.url) out["url"] = *m.url;
+            } else if constexpr (std::is_same_v<T, message::MenuSubscribed>) {
+                out["case"] = "menuSubscribed";
+            } else if constexpr (std::is_same_v<T, message::NavSubscribed>) {
+                out["case"] = "navSubscribed";
+            } else if constexpr (std::is_same_v<T, message::Print>) {
+                out["case"] = "print";
+            } else {
+                out["case"] = "authSubscribed";
+            }
+        },
+        message);
+    return out.dump();
+}
+
+std::string run(const std::string& command, std::span<char*> rest) {
+    auto args = [&](std::vector<std::string> known = {}) { return Args::read(rest, known); };
+    if (command == "origin") {
+        auto a = args();
+        a.expectAtMost(1);
+        return orNone(AppOrigins::originOf(url(a.at(0, "URL"))));
+    }
+    if (command == "decide") {
+        auto a = args({"--frame", "--trust"});
+        a.expectAtMost(1);
+        Url u = url(a.at(0, "URL"));
+        const std::string frame = a.single("--frame").value_or("main");
+        if (frame == "new-window") return toString(NavigationPolicy::decideNewWindow(u, a.origins()));
+        if (frame != "main" && frame != "sub") throw UsageError{"--frame takes main, sub or new-window"};
+        return toString(NavigationPolicy::decide(u, frame == "main", a.origins()));
+    }
+    if (command == "sign-in-start") {
+        auto a = args({"--trust"});
+        a.expectAtMost(1);
+        return boolText(Bridge::isSignInStart(url(a.at(0, "URL")), a.origins()));
+    }
+    if (command == "auth-callback") {
+        auto a = args();
+        a.expectAtMost(1);
+        return boolText(Bridge::isAuthCallback(url(a.at(0, "URL"))));
+    }
+    if (command == "app-url") {
+        auto a = args({"--base", "--trust"});
+        a.expectAtMost(1);
+        const std::string& stored = a.at(0, "STORED");
+        auto base = a.single("--base");
+        auto result = a.origins().appURL(stored, base ? url(*base) : defaultStartURL());
+        return result ? std::string(result->text()) : "none";
+    }
+    if (command == "user-agent") {
+        auto a = args();
+        a.expectAtMost(2);
+        const auto major = integer(a.at(0, "MAJOR")), minor = integer(a.at(1, "MINOR"));
+        auto clampInt = [](long long v) { return static_cast<int>(std::clamp<long long>(v, INT32_MIN, INT32_MAX)); };
+        return UserAgent::applicationName(clampInt(major), clampInt(minor));
+    }
+    if (command == "parse-message") {
+        auto a = args();
+        a.expectAtMost(1);
+        const std::string& text = a.at(0, "JSON");
+        nlohmann::json posted = nlohmann::json::parse(text, nullptr, false);
+        if (posted.is_discarded()) throw UsageError{"malformed JSON"};
+        auto message = Bridge::parse(posted);
+        return message ? messageJson(*message) : "none";
+    }
+    if (command == "preload-script") {
+        auto a = args();
+        a.expectAtMost(1);
+        return Bridge::preloadScript(a.positional.empty() ? "0.0.0" : a.positional[0]);
+    }
+    if (command == "dispatch-script") {
+        auto a = args();
+        a.expectAtMost(1);
+        auto command = menuCommandFromRaw(a.at(0, "RAW"));
+        return command ? Bridge::dispatchScript(*command) : "none";
+    }
+    if (command == "navigate-script") {
+        auto a = args();
+        a.expectAtMost(1);
+        return orNone(Bridge::navigateScript(a.at(0, "PATH")));
+    }
+    if (command == "auth-script") {
+        auto a = args();
+        a.expectAtMost(1);
+        auto parsed = Url::parse(a.at(0, "URL"));
+        return parsed ? orNone(Bridge::authScript(*parsed)) : "none";
+    }
+    if (command == "badge-label") {
+        auto a = args();
+        a.expectAtMost(1);
+        return orNone(Bridge::badgeLabel(integer(a.at(0, "N"))));
+    }
+    if (command == "quit-script") {
+        args().expectAtMost(0);
+        return std::string(Offline::quitScript);
+    }
+    if (command == "menu") {
+        auto a = args();
+        a.expectAtMost(1);
+        return MenuModel::render(MenuModel::build(a.positional.empty() ? "Corvane" : a.positional[0]));
+    }
+    if (command == "is-app-path") {
+        auto a = args();
+        a.expectAtMost(1);
+        return boolText(Notice::isAppPath(a.at(0, "PATH")));
+    }
+    if (command == "follow-up-id") {
+        auto a = args();
+        a.expectAtMost(1);
+        return orNone(Notice::followUpId(a.at(0, "URL")));
+    }
+    if (command == "route") {
+        auto a = args({"--url", "--action"});
+        a.expectAtMost(0);
+        return Notice::route(a.single("--url"), a.single("--action"));
+    }
+    if (command == "no-connection") {
+        auto a = args();
+        a.expectAtMost(2);
+        const std::string& domain = a.at(0, "DOMAIN");
+        return boolText(Offline::isNoConnection(domain, integer(a.at(1, "CODE"))));
+    }
+    if (command == "should-offer") {
+        auto a = args();
+        a.expectAtMost(2);
+        const std::string& bundle = a.at(0, "BUNDLE_PATH");
+        return boolText(Placement::shouldOffer(bundle, a.at(1, "HOME")));
+    }
+    if (command == "destination") {
+        auto a = args();
+        a.expectAtMost(1);
+        return Placement::destination(a.at(0, "BUNDLE_PATH"));
+    }
+    throw UsageError{"unknown command " + command};
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::span<char*> all(argv, static_cast<std::size_t>(argc));
+    if (all.size() < 2) {
+        std::cerr << kHelp;
+        return 2;
+    }
+    const std::string command = all[1];
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::cout << kHelp;
+        return 0;
+    }
+    try {
+        const std::string answer = run(command, all.subspan(2));
+        std::fwrite(answer.data(), 1, answer.size(), stdout);
+        std::fputc('\n', stdout);
+        return 0;
+    } catch (const UsageError& error) {
+        std::cerr << "corvane-rules: " << error.message << "\n(see corvane-rules --help)\n";
+        return 2;
+    }
+}
