@@ -1,0 +1,86 @@
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "AppOrigins.hpp"
+#include "Url.hpp"
+#include "ports/Clock.hpp"
+#include "ports/Desktop.hpp"
+#include "ports/Services.hpp"
+#include "ports/SettingsStore.hpp"
+#include "ports/WebEvents.hpp"
+
+namespace corvane::shell {
+
+struct Ports {
+    Desktop& desktop;
+    SettingsStore& settings;
+    Clock& clock;
+    Services& services;
+};
+
+// Owns all shell state; platform adapters call its entry points on the main thread and it asks the
+// core for every decision.
+class AppDelegate {
+public:
+    AppDelegate(Ports ports, std::string appVersion);
+    ~AppDelegate();
+    AppDelegate(const AppDelegate&) = delete;
+    AppDelegate& operator=(const AppDelegate&) = delete;
+
+    // Application and window.
+    void applicationDidFinishLaunching();
+    bool applicationShouldHandleReopen(bool hasVisibleWindows);
+    void windowDidEnterFullScreen();
+    void windowDidExitFullScreen();
+
+    // Navigation host.
+    void navigate(const std::string& path);
+    void decidePolicyForNavigationAction(const NavigationAction& action, PolicyHandler answer);
+    void decidePolicyForNavigationResponse(const NavigationResponse& response, PolicyHandler answer);
+    void createWebViewFor(const NavigationAction& action);
+    void didCommitNavigation(const std::optional<std::string>& committedURL);
+    void didFinishNavigation();
+    void didFailProvisionalNavigation(const LoadError& error);
+    void webContentProcessDidTerminate();
+
+    // Page messages.
+    void didReceiveScriptMessage(const ScriptMessage& message);
+
+    // Read-only views of the state, for the adapters and tests.
+    const core::Url& startURL() const { return startURL_; }
+    bool shown() const { return shown_; }
+    bool navListening() const { return navListening_; }
+    bool authListening() const { return authListening_; }
+    bool offlineShown() const { return offlineShown_; }
+    const std::optional<core::Url>& failedURL() const { return failedURL_; }
+
+private:
+    void reveal();
+    void openExternally(const core::Url& url);
+    void showOffline(const std::optional<core::Url>& url);
+    void rememberUncertain(const core::Url& url, NavigationType type);
+
+    Ports ports_;
+    const std::string appVersion_;
+    MainWindow* window_ = nullptr;
+    WebView* web_ = nullptr;
+    const core::AppOrigins origins_;
+    core::Url startURL_;
+    bool authListening_ = false;
+    bool offlineShown_ = false;
+    std::optional<core::Url> failedURL_;
+    bool navListening_ = false;
+    bool shown_ = false;
+    // Main-frame-or-not unknown at the action stage: allowed there, settled at the response.
+    std::map<std::string, NavigationType, std::less<>> uncertain_;
+    std::optional<core::Url> lastTrustedURL_;
+    // Timers hold this weakly.
+    std::shared_ptr<AppDelegate*> self_;
+};
+
+} // namespace corvane::shell

@@ -1,0 +1,30 @@
+// The single receiving point for page messages.
+#include "AppDelegate.hpp"
+
+#include "Bridge.hpp"
+
+namespace corvane::shell {
+
+void AppDelegate::didReceiveScriptMessage(const ScriptMessage& message) {
+    // Only the current document of a trusted main frame may speak.
+    if (!message.mainFrame || !message.currentWindow || !origins_.containsOrigin(message.origin)) return;
+    auto parsed = core::Bridge::parse(message.body);
+    if (!parsed) return;
+    std::visit(
+        [this](const auto& m) {
+            using T = std::decay_t<decltype(m)>;
+            if constexpr (std::is_same_v<T, core::message::OpenExternal>) {
+                if (core::Bridge::isSignInStart(m.url, origins_)) openExternally(m.url);
+            } else if constexpr (std::is_same_v<T, core::message::SetBadge>) {
+                ports_.desktop.setBadge(core::Bridge::badgeLabel(m.n));
+            } else if constexpr (std::is_same_v<T, core::message::NavSubscribed>) {
+                navListening_ = true;
+            } else if constexpr (std::is_same_v<T, core::message::AuthSubscribed>) {
+                authListening_ = true;
+            }
+            // notify and print are carried out by the notification and printing services.
+        },
+        *parsed);
+}
+
+} // namespace corvane::shell

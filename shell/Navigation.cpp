@@ -1,0 +1,149 @@
+// The navigation host: every navigation, response and new-window request goes through the policy.
+#include "AppDelegate.hpp"
+
+#include "Bridge.hpp"
+#include "NavigationPolicy.hpp"
+#include "Notice.hpp"
+#include "Offline.hpp"
+
+namespace corvane::shell {
+
+using core::NavigationDecision;
+
+namespace {
+
+bool opensFromType(NavigationType type) {
+    return type == NavigationType::linkActivated || type == NavigationType::other;
+}
+
+} // namespace
+
+void AppDelegate::navigate(const std::string& path) {
+    if (!core::Notice::isAppPath(path) || !web_) return;
+    if (navListening_) {
+        if (auto script = core::Bridge::navigateScript(path)) {
+            web_->evaluate(*script, [] {});
+            return;
+        }
+    }
+    core::Url base = startURL_;
+    if (auto current = web_->currentURL())
+        if (auto url = core::Url::parse(*current); url && origins_.contains(*url)) base = *url;
+    if (auto target = base.resolve(path)) web_->load(*target);
+}
+
+void AppDelegate::decidePolicyForNavigationAction(const NavigationAction& action, PolicyHandler answer) {
+    if (action.shouldDownload) return answer(PolicyAnswer::download);
+    std::optional<core::Url> url = action.url ? core::Url::parse(*action.url) : std::nullopt;
+    if (!url) return answer(PolicyAnswer::cancel);
+
+    NavigationDecision decision;
+    if (action.frame == TargetFrame::unknown) {
+        const auto asMain = core::NavigationPolicy::decide(*url, true, origins_);
+        const auto asSub = core::NavigationPolicy::decide(*url, false, origins_);
+        if (asMain != asSub) {
+            const std::string scheme = url->schemeLower();
+            if (asMain == NavigationDecision::external && scheme != "http" && scheme != "https") {
+                // mailto: and the like never load in a frame; only a click is worth handing on.
+                answer(PolicyAnswer::cancel);
+                if (action.type == NavigationType::linkActivated) openExternally(*url);
+                return;
+            }
+            // Settled when the response (or, for about:, the commit) says which frame it was.
+            rememberUncertain(*url, action.type);
+            return answer(PolicyAnswer::allow);
+        }
+        decision = asMain;
+    } else {
+        decision = core::NavigationPolicy::decide(*url, action.frame == TargetFrame::main, origins_);
+    }
+
+    switch (decision) {
+    case NavigationDecision::allow: return answer(PolicyAnswer::allow);
+    case NavigationDecision::external:
+        answer(PolicyAnswer::cancel);
+        if (opensFromType(action.type)) openExternally(*url);
+        return;
+    case NavigationDecision::deny: return answer(PolicyAnswer::cancel);
+    }
+}
+
+void AppDelegate::rememberUncertain(const core::Url& url, NavigationType type) {
+    // Bounded: entries are only needed until their response arrives.
+    if (uncertain_.size() >= 64) uncertain_.clear();
+    uncertain_[std::string(url.text())] = type;
+}
+
+void AppDelegate::decidePolicyForNavigationResponse(const NavigationResponse& response, PolicyHandler answer) {
+    std::optional<core::Url> url = response.url ? core::Url::parse(*response.url) : std::nullopt;
+    if (url) {
+        auto it = uncertain_.find(url->text());
+        if (it != uncertain_.end()) {
+            const NavigationType type = it->second;
+            uncertain_.erase(it);
+            const auto decision = core::NavigationPolicy::decide(*url, response.mainFrame, origins_);
+            if (decision != NavigationDecision::allow) {
+                answer(PolicyAnswer::cancel);
+                if (decision == NavigationDecision::external && opensFromType(type)) openExternally(*url);
+                return;
+            }
+        }
+    }
+    answer(response.canShowMimeType ? PolicyAnswer::allow : PolicyAnswer::download);
+}
+
+void AppDelegate::createWebViewFor(const NavigationAction& action) {
+    std::optional<core::Url> url = action.url ? core::Url::parse(*action.url) : std::nullopt;
+    if (!url || !web_) return;
+    switch (core::NavigationPolicy::decideNewWindow(*url, origins_)) {
+    case NavigationDecision::allow: web_->load(*url); return;
+    case NavigationDecision::external: openExternally(*url); return;
+    case NavigationDecision::deny: return;
+    }
+}
+
+void AppDelegate::didFinishNavigation() {
+    if (shown_) return;
+    shown_ = true;
+    reveal();
+}
+
+void AppDelegate::didFailProvisionalNavigation(const LoadError& error) {
+    if (!core::Offline::isNoConnection(error.domain, error.code)) return;
+    std::optional<core::Url> url = error.failingURL ? core::Url::parse(*error.failingURL) : std::nullopt;
+    if (!url && web_)
+        if (auto current = web_->currentURL()) url = core::Url::parse(*current);
+    showOffline(url);
+}
+
+void AppDelegate::showOffline(const std::optional<core::Url>& url) {
+    failedURL_ = url;
+    if (offlineShown_ || !window_) return;
+    offlineShown_ = true;
+    window_->showOffline();
+}
+
+void AppDelegate::didCommitNavigation(const std::optional<std::string>& committedURL) {
+    authListening_ = false;
+    navListening_ = false;
+    if (offlineShown_ && window_) {
+        offlineShown_ = false;
+        window_->removeOffline();
+        if (web_) web_->focus();
+    }
+    // A main frame that got past the action stage onto a refused URL (about:blank has no response to
+    // stop it at) goes back to the app.
+    std::optional<core::Url> url = committedURL ? core::Url::parse(*committedURL) : std::nullopt;
+    if (url && core::NavigationPolicy::decide(*url, true, origins_) == NavigationDecision::allow) {
+        lastTrustedURL_ = url;
+    } else if (url && web_) {
+        web_->load(lastTrustedURL_.value_or(startURL_));
+    }
+}
+
+void AppDelegate::webContentProcessDidTerminate() {
+    authListening_ = false;
+    if (web_) web_->reload();
+}
+
+} // namespace corvane::shell

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+#include "MenuModel.hpp"
+#include "Notice.hpp"
+
+namespace corvane::shell {
+
+// Platform services the launch sequence starts.
+class Services {
+public:
+    virtual ~Services() = default;
+    // True when the app is handing over to a moved copy and must not go on launching.
+    virtual bool offerMoveToApplications() = 0;
+    virtual void startUpdater() = 0;
+    virtual void installMenuBar(const std::vector<core::Menu>& menus) = 0;
+    virtual void setUpNotifications(std::string_view category, const std::vector<core::Notice::Action>& actions) = 0;
+    virtual void startNetworkMonitor() = 0;
+};
+
+} // namespace corvane::shell

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "Url.hpp"
+
+namespace corvane::shell {
+
+struct WebViewSpec {
+    std::string userScript;   // at document start, top frame only
+    std::string handlerName;  // the page's message channel
+};
+
+// The one web view.
+class WebView {
+public:
+    virtual ~WebView() = default;
+    // Default cache policy, 60-second time-out.
+    virtual void load(const core::Url& url) = 0;
+    virtual void reload() = 0;
+    virtual std::optional<std::string> currentURL() = 0;
+    // Runs in the page's own world; `done` is called exactly once, when the script ends or fails.
+    virtual void evaluate(const std::string& script, std::function<void()> done) = 0;
+    // Fades the view in over 0.18 s; until then it is invisible.
+    virtual void reveal() = 0;
+    virtual void focus() = 0;
+};
+
+} // namespace corvane::shell

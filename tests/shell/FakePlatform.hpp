@@ -1,0 +1,198 @@
+#pragma once
+
+// A scripted platform: every port call is recorded in one log, and time moves only when a test says so.
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "AppDelegate.hpp"
+
+namespace corvane::shell::testing {
+
+struct Log {
+    std::vector<std::string> calls;
+    void add(std::string call) { calls.push_back(std::move(call)); }
+    // Calls that start with `prefix`, in order.
+    std::vector<std::string> with(const std::string& prefix) const {
+        std::vector<std::string> out;
+        for (const auto& c : calls)
+            if (c.starts_with(prefix)) out.push_back(c);
+        return out;
+    }
+    long index(const std::string& call) const {
+        auto it = std::find(calls.begin(), calls.end(), call);
+        return it == calls.end() ? -1 : it - calls.begin();
+    }
+};
+
+class FakeClock : public Clock {
+public:
+    std::chrono::steady_clock::time_point now() override { return now_; }
+    TimerId schedule(std::chrono::milliseconds delay, std::function<void()> task) override {
+        timers_[++next_] = {now_ + delay, std::move(task)};
+        return next_;
+    }
+    void cancel(TimerId timer) override { timers_.erase(timer); }
+    // Runs every task that falls due, in time order.
+    void advance(std::chrono::milliseconds by) {
+        const auto until = now_ + by;
+        for (;;) {
+            auto due = std::min_element(timers_.begin(), timers_.end(),
+                                        [](auto& a, auto& b) { return a.second.at < b.second.at; });
+            if (due == timers_.end() || due->second.at > until) break;
+            now_ = due->second.at;
+            auto task = std::move(due->second.task);
+            timers_.erase(due);
+            task();
+        }
+        now_ = until;
+    }
+    std::size_t pending() const { return timers_.size(); }
+
+private:
+    struct Timer {
+        std::chrono::steady_clock::time_point at;
+        std::function<void()> task;
+    };
+    std::chrono::steady_clock::time_point now_{};
+    TimerId next_ = 0;
+    std::map<TimerId, Timer> timers_;
+};
+
+class FakeSettings : public SettingsStore {
+public:
+    explicit FakeSettings(Log& log) : log_(log) {}
+    std::map<std::string, std::string, std::less<>> strings;
+    std::map<std::string, bool, std::less<>> booleans;
+    std::map<std::string, bool, std::less<>> defaults;
+
+    std::optional<std::string> string(std::string_view key) override {
+        auto it = strings.find(key);
+        return it == strings.end() ? std::nullopt : std::optional(it->second);
+    }
+    std::optional<bool> boolean(std::string_view key) override {
+        if (auto it = booleans.find(key); it != booleans.end()) return it->second;
+        if (auto it = defaults.find(key); it != defaults.end()) return it->second;
+        return std::nullopt;
+    }
+    void setString(std::string_view key, std::string_view value) override {
+        strings[std::string(key)] = value;
+        log_.add("settings.set " + std::string(key) + "=" + std::string(value));
+    }
+    void setBoolean(std::string_view key, bool value) override {
+        booleans[std::string(key)] = value;
+        log_.add("settings.set " + std::string(key) + "=" + (value ? "true" : "false"));
+    }
+    void registerDefaults(const std::map<std::string, bool, std::less<>>& d) override {
+        defaults.insert(d.begin(), d.end());
+        log_.add("settings.registerDefaults");
+    }
+
+private:
+    Log& log_;
+};
+
+class FakeWebView : public WebView {
+public:
+    explicit FakeWebView(Log& log) : log_(log) {}
+    std::optional<std::string> url;
+    std::vector<std::function<void()>> pendingScripts; // completions the test releases
+
+    void load(const core::Url& u) override { log_.add("web.load " + std::string(u.text())); }
+    void reload() override { log_.add("web.reload"); }
+    std::optional<std::string> currentURL() override { return url; }
+    void evaluate(const std::string& script, std::function<void()> done) override {
+        log_.add("web.evaluate " + script);
+        pendingScripts.push_back(std::move(done));
+    }
+    void reveal() override { log_.add("web.reveal"); }
+    void focus() override { log_.add("web.focus"); }
+
+private:
+    Log& log_;
+};
+
+class FakeWindow : public MainWindow {
+public:
+    explicit FakeWindow(Log& log) : log_(log) {}
+    bool visible = false, fullScreen = false;
+    void restoreFrame(const std::string& name) override { log_.add("window.restoreFrame " + name); }
+    void present() override {
+        visible = true;
+        log_.add("window.present");
+    }
+    bool isVisible() override { return visible; }
+    void toggleFullScreen() override {
+        fullScreen = !fullScreen;
+        log_.add("window.toggleFullScreen");
+    }
+    bool isFullScreen() override { return fullScreen; }
+    void showOffline() override { log_.add("window.showOffline"); }
+    void removeOffline() override { log_.add("window.removeOffline"); }
+
+private:
+    Log& log_;
+};
+
+class FakeDesktop : public Desktop {
+public:
+    explicit FakeDesktop(Log& log) : web(log), window(log), log_(log) {}
+    FakeWebView web;
+    FakeWindow window;
+    WebViewSpec spec;
+
+    WebView& createWebView(const WebViewSpec& s) override {
+        spec = s;
+        log_.add("desktop.createWebView " + s.handlerName);
+        return web;
+    }
+    MainWindow& createMainWindow(const WindowSpec& s, WebView&) override {
+        log_.add("desktop.createMainWindow " + s.title + " " + std::to_string(s.width) + "x" +
+                 std::to_string(s.height) + " min " + std::to_string(s.minWidth) + "x" + std::to_string(s.minHeight));
+        return window;
+    }
+    void setBadge(const std::optional<std::string>& label) override {
+        log_.add("desktop.setBadge " + label.value_or("(none)"));
+    }
+    void openExternal(const core::Url& url) override { log_.add("desktop.openExternal " + std::string(url.text())); }
+    void activate() override { log_.add("desktop.activate"); }
+
+private:
+    Log& log_;
+};
+
+class FakeServices : public Services {
+public:
+    explicit FakeServices(Log& log) : log_(log) {}
+    bool moveAnswer = false;
+    bool offerMoveToApplications() override {
+        log_.add("services.offerMove");
+        return moveAnswer;
+    }
+    void startUpdater() override { log_.add("services.startUpdater"); }
+    void installMenuBar(const std::vector<core::Menu>& menus) override {
+        log_.add("services.installMenuBar " + std::to_string(menus.size()));
+    }
+    void setUpNotifications(std::string_view category, const std::vector<core::Notice::Action>& actions) override {
+        log_.add("services.setUpNotifications " + std::string(category) + " " + std::to_string(actions.size()));
+    }
+    void startNetworkMonitor() override { log_.add("services.startNetworkMonitor"); }
+
+private:
+    Log& log_;
+};
+
+// The delegate wired to a fresh fake platform.
+struct Rig {
+    Log log;
+    FakeClock clock;
+    FakeSettings settings{log};
+    FakeDesktop desktop{log};
+    FakeServices services{log};
+    AppDelegate app{Ports{desktop, settings, clock, services}, "1.4.2"};
+
+    void launch() { app.applicationDidFinishLaunching(); }
+};
+
+} // namespace corvane::shell::testing

@@ -1,0 +1,200 @@
+#include <gtest/gtest.h>
+
+#include "BuildConfig.hpp"
+#include "FakePlatform.hpp"
+
+using namespace corvane;
+using namespace corvane::shell;
+using namespace corvane::shell::testing;
+
+namespace {
+
+const std::string base(core::build::baseURL);
+
+struct Launched : Rig {
+    Launched() {
+        launch();
+        log.calls.clear();
+    }
+    // The answer given, which must come exactly once.
+    std::string action(const std::string& url, TargetFrame frame, NavigationType type = NavigationType::linkActivated,
+                       bool download = false) {
+        return answerOf([&](PolicyHandler h) { app.decidePolicyForNavigationAction({url, frame, type, download}, h); });
+    }
+    std::string response(const std::string& url, bool mainFrame, bool canShow = true) {
+        return answerOf([&](PolicyHandler h) { app.decidePolicyForNavigationResponse({url, mainFrame, canShow}, h); });
+    }
+    void post(nlohmann::json body, bool mainFrame = true, std::string origin = base, bool current = true) {
+        app.didReceiveScriptMessage({std::move(body), mainFrame, std::move(origin), current});
+    }
+
+private:
+    template <class F> std::string answerOf(F call) {
+        std::vector<PolicyAnswer> answers;
+        call([&](PolicyAnswer a) { answers.push_back(a); });
+        EXPECT_EQ(answers.size(), 1u);
+        if (answers.empty()) return "none";
+        switch (answers[0]) {
+        case PolicyAnswer::allow: return "allow";
+        case PolicyAnswer::cancel: return "cancel";
+        case PolicyAnswer::download: return "download";
+        }
+        return "?";
+    }
+};
+
+} // namespace
+
+TEST(NavigationHost, ActionsCarryOutThePolicy) {
+    using T = NavigationType;
+    using F = TargetFrame;
+    struct { std::string url; F frame; T type; std::string answer; bool opened; } cases[] = {
+        {base + "/records?id=7", F::main, T::linkActivated, "allow", false},
+        {base + "/records?id=7", F::unknown, T::other, "allow", false},
+        {"https://outside.example/x", F::main, T::linkActivated, "cancel", true},
+        {"https://outside.example/x", F::main, T::other, "cancel", true},
+        {"https://outside.example/x", F::main, T::formSubmitted, "cancel", false},
+        {"https://outside.example/x", F::main, T::backForward, "cancel", false},
+        {"https://outside.example/x", F::main, T::reload, "cancel", false},
+        {"https://outside.example/x", F::sub, T::other, "allow", false},
+        {"mailto:someone@example.com", F::main, T::linkActivated, "cancel", true},
+        {"mailto:someone@example.com", F::unknown, T::linkActivated, "cancel", true},
+        {"mailto:someone@example.com", F::unknown, T::other, "cancel", false},
+        {"http://plain.example/", F::unknown, T::other, "allow", false}, // settled at the response
+        {"about:blank", F::main, T::other, "cancel", false},
+        {"about:blank", F::sub, T::other, "allow", false},
+        {"file:///etc/hosts", F::unknown, T::linkActivated, "cancel", false},
+        {"javascript:alert(1)", F::main, T::linkActivated, "cancel", false},
+        {"corvane-desktop://auth?x", F::unknown, T::other, "cancel", false},
+        {"not a url", F::main, T::other, "cancel", false},
+    };
+    for (const auto& c : cases) {
+        Launched rig;
+        EXPECT_EQ(rig.action(c.url, c.frame, c.type), c.answer) << c.url;
+        EXPECT_EQ(rig.log.with("desktop.openExternal").size(), c.opened ? 1u : 0u) << c.url;
+    }
+}
+
+TEST(NavigationHost, DownloadsAndMissingURLs) {
+    Launched rig;
+    EXPECT_EQ(rig.action("https://outside.example/f.zip", TargetFrame::main, NavigationType::linkActivated, true),
+              "download");
+    std::vector<PolicyAnswer> answers;
+    rig.app.decidePolicyForNavigationAction({std::nullopt, TargetFrame::main, NavigationType::other, false},
+                                            [&](PolicyAnswer a) { answers.push_back(a); });
+    EXPECT_EQ(answers, std::vector<PolicyAnswer>{PolicyAnswer::cancel});
+    EXPECT_EQ(rig.response(base + "/export.zip", true, false), "download");
+    EXPECT_EQ(rig.response(base + "/farm", true, true), "allow");
+    EXPECT_TRUE(rig.log.with("desktop.openExternal").empty());
+}
+
+TEST(NavigationHost, UnknownFrameIsSettledAtTheResponse) {
+    // An outside https page: an iframe may load it, the main frame may not.
+    Launched sub;
+    EXPECT_EQ(sub.action("https://video.example/embed/1", TargetFrame::unknown, NavigationType::other), "allow");
+    EXPECT_EQ(sub.response("https://video.example/embed/1", false), "allow");
+    EXPECT_TRUE(sub.log.with("desktop.openExternal").empty());
+
+    Launched link;
+    EXPECT_EQ(link.action("https://outside.example/x", TargetFrame::unknown, NavigationType::linkActivated), "allow");
+    EXPECT_EQ(link.response("https://outside.example/x", true), "cancel");
+    EXPECT_EQ(link.log.with("desktop.openExternal"),
+              std::vector<std::string>{"desktop.openExternal https://outside.example/x"});
+
+    Launched form;
+    EXPECT_EQ(form.action("https://outside.example/x", TargetFrame::unknown, NavigationType::formSubmitted), "allow");
+    EXPECT_EQ(form.response("https://outside.example/x", true), "cancel");
+    EXPECT_TRUE(form.log.with("desktop.openExternal").empty());
+
+    // http is refused in sub-frames: the iframe's response is cancelled, nothing opens.
+    Launched http;
+    EXPECT_EQ(http.action("http://plain.example/", TargetFrame::unknown, NavigationType::other), "allow");
+    EXPECT_EQ(http.response("http://plain.example/", false), "cancel");
+    EXPECT_TRUE(http.log.with("desktop.openExternal").empty());
+}
+
+TEST(NavigationHost, NewWindowsNeverOpenASecondView) {
+    Launched rig;
+    rig.app.createWebViewFor({base + "/care", TargetFrame::unknown, NavigationType::other, false});
+    rig.app.createWebViewFor({"https://outside.example/x", TargetFrame::unknown, NavigationType::formSubmitted, false});
+    rig.app.createWebViewFor({"about:blank", TargetFrame::unknown, NavigationType::other, false});
+    rig.app.createWebViewFor({std::nullopt, TargetFrame::unknown, NavigationType::other, false});
+    EXPECT_EQ(rig.log.calls, (std::vector<std::string>{"web.load " + base + "/care",
+                                                       "desktop.openExternal https://outside.example/x"}));
+}
+
+TEST(NavigationHost, NavigateHandsPathsToAListeningPageOrLoadsThem) {
+    Launched rig;
+    rig.desktop.web.url = "https://outside.example/somewhere";
+    rig.app.navigate("/care?follow_up=k9");
+    rig.desktop.web.url = base + "/records/x";
+    rig.app.navigate("care"); // not an app path
+    rig.app.navigate("//elsewhere.example/x");
+    rig.app.navigate("/a b");
+    rig.app.navigate("/records?id=7");
+    EXPECT_EQ(rig.log.calls, (std::vector<std::string>{"web.load " + base + "/care?follow_up=k9",
+                                                       "web.load " + base + "/records?id=7"}));
+    rig.log.calls.clear();
+    rig.post({{"type", "navSubscribed"}});
+    rig.app.navigate("/care");
+    ASSERT_EQ(rig.log.calls.size(), 1u);
+    EXPECT_EQ(rig.log.calls[0], "web.evaluate " + *core::Bridge::navigateScript("/care"));
+    rig.app.didCommitNavigation(base + "/farm");
+    rig.app.navigate("/care");
+    EXPECT_EQ(rig.log.calls.back(), "web.load " + base + "/care");
+}
+
+TEST(NavigationHost, CommitCrashAndOffline) {
+    Launched rig;
+    rig.post({{"type", "navSubscribed"}});
+    rig.post({{"type", "authSubscribed"}});
+    rig.app.webContentProcessDidTerminate();
+    EXPECT_FALSE(rig.app.authListening());
+    EXPECT_TRUE(rig.app.navListening());
+    EXPECT_EQ(rig.log.calls, std::vector<std::string>{"web.reload"});
+    rig.app.didCommitNavigation(base + "/farm");
+    EXPECT_FALSE(rig.app.navListening());
+
+    rig.log.calls.clear();
+    rig.app.didFailProvisionalNavigation({"NSURLErrorDomain", -1200, base + "/farm"}); // TLS: not offline
+    rig.app.didFailProvisionalNavigation({"NSURLErrorDomain", -999, base + "/farm"});
+    EXPECT_TRUE(rig.log.calls.empty());
+    rig.app.didFailProvisionalNavigation({"NSURLErrorDomain", -1009, base + "/farm"});
+    rig.desktop.web.url = base + "/care";
+    rig.app.didFailProvisionalNavigation({"NSURLErrorDomain", -1004, std::nullopt});
+    EXPECT_EQ(rig.log.calls, std::vector<std::string>{"window.showOffline"});
+    ASSERT_TRUE(rig.app.failedURL());
+    EXPECT_EQ(rig.app.failedURL()->text(), base + "/care");
+    rig.app.didCommitNavigation(base + "/farm");
+    rig.app.didCommitNavigation(base + "/farm");
+    EXPECT_EQ(rig.log.calls, (std::vector<std::string>{"window.showOffline", "window.removeOffline", "web.focus"}));
+
+    // A main frame that reached a refused page is taken back to the last app page.
+    rig.log.calls.clear();
+    rig.app.didCommitNavigation(base + "/records?id=7");
+    rig.app.didCommitNavigation("about:blank");
+    rig.app.didCommitNavigation(std::nullopt);
+    EXPECT_EQ(rig.log.calls, std::vector<std::string>{"web.load " + base + "/records?id=7"});
+}
+
+TEST(BridgeDispatch, SenderCheckThenEffects) {
+    Launched rig;
+    const nlohmann::json badge{{"type", "setBadge"}, {"n", 7}};
+    rig.post(badge, false);                                   // sub-frame
+    rig.post(badge, true, "https://outside.example");         // untrusted page
+    rig.post(badge, true, base, false);                       // stale window
+    rig.post(badge, true, "null");                            // opaque origin
+    rig.post({{"type", "setBadge"}, {"n", -1}});              // malformed
+    EXPECT_TRUE(rig.log.calls.empty());
+
+    for (int n : {7, 0, 999, 1000, 9999}) rig.post({{"type", "setBadge"}, {"n", n}});
+    EXPECT_EQ(rig.log.calls, (std::vector<std::string>{"desktop.setBadge 7", "desktop.setBadge (none)",
+                                                       "desktop.setBadge 999", "desktop.setBadge 999+",
+                                                       "desktop.setBadge 999+"}));
+    rig.log.calls.clear();
+    rig.post({{"type", "openExternal"}, {"url", base + "/api/auth/google-start?next=%2Ffarm"}});
+    rig.post({{"type", "openExternal"}, {"url", base + "/farm"}});
+    rig.post({{"type", "openExternal"}, {"url", "https://outside.example/"}});
+    EXPECT_EQ(rig.log.calls,
+              std::vector<std::string>{"desktop.openExternal " + base + "/api/auth/google-start?next=%2Ffarm"});
+}
