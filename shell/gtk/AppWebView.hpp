@@ -1,0 +1,43 @@
+#pragma once
+
+#include <webkit/webkit.h>
+
+#include "AppDelegate.hpp"
+#include "ports/WebView.hpp"
+
+namespace corvane::gtk {
+
+// The one WebKitWebView: carries out the WebView port and reports every engine event to the delegate.
+class AppWebView : public shell::WebView {
+public:
+    AppWebView(WebKitWebContext* context, WebKitNetworkSession* session, const shell::WebViewSpec& spec,
+               shell::AppDelegate*& delegate);
+    ~AppWebView() override;
+
+    GtkWidget* widget() const { return GTK_WIDGET(view_); }
+
+    void load(const core::Url& url) override;
+    void reload() override;
+    std::optional<std::string> currentURL() override;
+    void evaluate(const std::string& script, std::function<void()> done) override;
+    void reveal() override;
+    void focus() override;
+
+    // Drops the entries the app does not offer and tidies separators.
+    static void trim(WebKitContextMenu* menu);
+
+private:
+    static gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision*, WebKitPolicyDecisionType, gpointer);
+    static GtkWidget* onCreate(WebKitWebView*, WebKitNavigationAction*, gpointer);
+    static void onLoadChanged(WebKitWebView*, WebKitLoadEvent, gpointer);
+    static gboolean onLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError*, gpointer);
+    static gboolean onLoadFailedWithTlsErrors(WebKitWebView*, gchar*, GTlsCertificate*, GTlsCertificateFlags, gpointer);
+    static void onWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer);
+    static gboolean onContextMenu(WebKitWebView*, WebKitContextMenu*, WebKitHitTestResult*, gpointer);
+
+    WebKitWebView* view_;
+    shell::AppDelegate*& delegate_;
+    guint fadeTick_ = 0;
+};
+
+} // namespace corvane::gtk

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include "AppDelegate.hpp"
+#include "SettingsFile.hpp"
+#include "ports/MainWindow.hpp"
+
+namespace corvane::gtk {
+
+// The main window: the web view filling it, the drag strip over its top edge. Closing hides it.
+class AppWindow : public shell::MainWindow {
+public:
+    AppWindow(GtkApplication* app, const shell::WindowSpec& spec, GtkWidget* web, SettingsFile& settings,
+              shell::AppDelegate*& delegate);
+    ~AppWindow() override;
+
+    GtkWindow* window() const { return window_; }
+    // Where the menu bar goes, at the start of the strip.
+    GtkWidget* strip() const { return strip_; }
+
+    void restoreFrame(const std::string& name) override;
+    void present() override;
+    bool isVisible() override;
+    void toggleFullScreen() override;
+    bool isFullScreen() override;
+    void showOffline() override;
+    void removeOffline() override;
+
+private:
+    void saveFrame();
+    static gboolean onCloseRequest(GtkWindow*, gpointer);
+    static void onFullscreened(GObject*, GParamSpec*, gpointer);
+    static void onSizeChanged(GObject*, GParamSpec*, gpointer);
+
+    GtkWindow* window_;
+    GtkWidget* overlay_;
+    GtkWidget* strip_;
+    GtkWidget* offline_ = nullptr;
+    SettingsFile& settings_;
+    shell::AppDelegate*& delegate_;
+    std::string frameName_;
+    guint saveTimer_ = 0;
+    bool wasFullScreen_ = false;
+};
+
+} // namespace corvane::gtk

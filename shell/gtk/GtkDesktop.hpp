@@ -1,0 +1,46 @@
+#pragma once
+
+#include <memory>
+
+#include <webkit/webkit.h>
+
+#include "AppDelegate.hpp"
+#include "AppWebView.hpp"
+#include "AppWindow.hpp"
+#include "SettingsFile.hpp"
+#include "ports/Desktop.hpp"
+#include "ports/Services.hpp"
+
+namespace corvane::gtk {
+
+// The application's desktop services on GTK, WebKitGTK and GIO.
+class GtkDesktop : public shell::Desktop, public shell::Services {
+public:
+    GtkDesktop(GtkApplication* app, SettingsFile& settings);
+    ~GtkDesktop() override;
+    void setDelegate(shell::AppDelegate* delegate) { delegate_ = delegate; }
+    AppWindow* window() const { return window_.get(); }
+
+    shell::WebView& createWebView(const shell::WebViewSpec& spec) override;
+    shell::MainWindow& createMainWindow(const shell::WindowSpec& spec, shell::WebView& web) override;
+    void setBadge(const std::optional<std::string>& label) override;
+    void openExternal(const core::Url& url) override;
+    void activate() override;
+
+    bool offerMoveToApplications() override { return false; }
+    void startUpdater() override {}
+    void installMenuBar(const std::vector<core::Menu>&) override {}
+    void setUpNotifications(std::string_view, const std::vector<core::Notice::Action>&) override {}
+    void startNetworkMonitor() override {}
+
+private:
+    GtkApplication* app_;
+    SettingsFile& settings_;
+    shell::AppDelegate* delegate_ = nullptr;
+    WebKitWebContext* context_ = nullptr;
+    WebKitNetworkSession* session_ = nullptr;
+    std::unique_ptr<AppWebView> web_;
+    std::unique_ptr<AppWindow> window_;
+};
+
+} // namespace corvane::gtk
