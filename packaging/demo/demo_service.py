@@ -114,6 +114,9 @@ REPORT_JS = """
     try { if (navigator.sendBeacon && navigator.sendBeacon(u, new Blob([b], { type: "text/plain" }))) return; } catch (e) {}
     try { fetch(u, { method: "POST", body: b, keepalive: true, headers: { "Content-Type": "text/plain" } }).catch(function () {}); } catch (e) {}
   };
+  window.addEventListener("error", function (e) {
+    R({ event: "script-error", message: String(e.message), line: e.lineno });
+  });
   window.Q = new URLSearchParams(location.search);
   window.bridgeInfo = function () {
     var d = window.cvDesktop;
@@ -422,7 +425,7 @@ document.querySelectorAll("iframe").forEach(function (f) {
 
 def t_frame(q):
     name = q.get("name", ["frame"])[0]
-    script = f"""
+    script = LOADED_JS + f"""
 window.addEventListener("load", function () {{
   R({{ event: "frame-loaded", name: {js(name)}, top: window === window.top, realm: location.origin }});
 }});
@@ -432,7 +435,7 @@ window.addEventListener("load", function () {{
 
 
 def t_post(q):
-    script = """
+    script = LOADED_JS + """
 function postNow() {
   var msg;
   try { msg = Q.get("msg") ? JSON.parse(Q.get("msg")) : { type: Q.get("type") || "setBadge", n: +(Q.get("n") || 5) }; }

@@ -7,6 +7,11 @@ mkdir -p "$dir"
 if [ -s "$dir/cert.pem" ] && [ -s "$dir/key.pem" ]; then
   exit 0
 fi
+# A lone cert may be one a build already trusts: never replace it.
+if [ -e "$dir/cert.pem" ] || [ -e "$dir/key.pem" ]; then
+  echo "make-cert.sh: $dir holds only one of cert.pem and key.pem; remove it to start over" >&2
+  exit 1
+fi
 tmp=$(mktemp -d "$dir/.make-cert.XXXXXX")
 trap 'rm -rf "$tmp"' EXIT
 openssl req -x509 -nodes -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 \

@@ -38,7 +38,13 @@ from gi.repository import Gio, GLib  # noqa: E402
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
 
-APP_PATH = os.environ.get("CORVANE_APP") or os.path.join(REPO, "build", "shell", "gtk", "corvane")
+
+def _default_app():
+    candidates = [os.path.join(REPO, "build", *sub, "shell", "gtk", "corvane") for sub in ((), ("demo",))]
+    return next((c for c in candidates if os.path.exists(c)), candidates[0])
+
+
+APP_PATH = os.environ.get("CORVANE_APP") or _default_app()
 DEMO_DIR = os.environ.get("CORVANE_DEMO_DIR") or os.path.join(REPO, "packaging", "demo")
 CERT_DIR = os.environ.get("CORVANE_CERT_DIR") or os.path.join(REPO, "build", "demo-cert")
 CERT_PATH = os.path.join(CERT_DIR, "cert.pem")
@@ -781,10 +787,18 @@ def tearDownModule():
     stop_session()
 
 
+def _on_sigterm(signum, frame):
+    # A test runner's timeout: stop everything started here, then leave at once (unittest would
+    # otherwise record a SystemExit as an error and go on to the next test).
+    try:
+        stop_session()
+    finally:
+        os._exit(128 + signum)
+
+
 atexit.register(stop_session)
 if signal.getsignal(signal.SIGTERM) is signal.SIG_DFL:
-    # A test runner's timeout sends SIGTERM: leave through atexit so nothing is left running.
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
+    signal.signal(signal.SIGTERM, _on_sigterm)
 
 
 def current_app():

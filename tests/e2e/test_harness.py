@@ -13,6 +13,7 @@ from harness import setUpModule, tearDownModule  # noqa: F401
 from gi.repository import Gio, GLib
 
 STANDIN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "standin_app.py")
+BROWSER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "standin_browser.py")
 
 
 def curl(url, *extra, cacert=True):
@@ -229,6 +230,57 @@ class StandInApp(h.E2ETestCase):
         app, _ = self.launch()
         r = app.run_again(["-c", "import os; print(os.environ['HOME'])"], timeout=10)
         self.assertEqual(r.stdout.strip(), app.home.home)
+
+
+def webkit_available():
+    try:
+        import gi
+        gi.require_version("WebKit", "6.0")
+        return True
+    except ValueError:
+        return False
+
+
+@unittest.skipUnless(webkit_available(), "WebKit 6.0 introspection data not installed")
+class DemoPagesInWebKit(h.E2ETestCase):
+    """The demo pages run in the engine the app embeds, and report back."""
+
+    def setUp(self):
+        super().setUp()
+        h.launch_app(program=sys.executable, args=[BROWSER, h.BASE_URL + "/t/landed"],
+                     env={"CORVANE_CERT": h.CERT_PATH})
+        h.wait_for_report(event="loaded", page="/t/landed", timeout=20)
+
+    def load(self, path):
+        mark = h.report_count()
+        h.activate_action("load", h.BASE_URL + path)
+        h.wait_for_report(since=mark, event="loaded", page=path, top=True)
+        return mark
+
+    def test_pages_load_without_script_errors(self):
+        for path in ("/farm", "/records?id=7", "/care?follow_up=a1&answer=better", "/privacy", "/welcome",
+                     "/signin", "/api/auth/google-start", "/t/links", "/t/open", "/t/external",
+                     "/t/probe?k=webkit", "/t/block?on=key", "/t/download", "/t/post?n=1", "/t/status?code=500"):
+            self.load(path)
+        h.wait_for_report(event="loaded", page="/embed", origin=h.OUTSIDE_PORT, top=False)
+        self.assertEqual(h.reports(event="script-error"), [])
+        # No bridge here: the direct post fails, and says so.
+        posted = h.wait_for_report(event="posted", page="/t/post?n=1")
+        self.assertFalse(posted["ok"])
+        self.assertTrue(posted["error"])
+
+    def test_frames_report_from_their_own_origins(self):
+        mark = self.load("/t/frames")
+        for name, origin in (("cross", h.OUTSIDE_PORT), ("same", h.APP_PORT), ("data", None)):
+            rec = h.wait_for_report(since=mark, event="frame-loaded", name=name)
+            self.assertEqual((rec["origin"], rec["top"]), (origin, False))
+
+    def test_probe_counts_reloads_and_reports_pagehide(self):
+        mark = self.load("/t/probe?k=reload")
+        first = h.reports(since=mark, event="loaded", page="/t/probe?k=reload")[0]["load"]
+        h.activate_action("load", h.BASE_URL + "/t/probe?k=reload")
+        h.wait_for_report(since=mark, event="loaded", load=first + 1)
+        h.wait_for_report(since=mark, event="pagehide", page="/t/probe?k=reload")
 
 
 if __name__ == "__main__":
