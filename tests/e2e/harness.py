@@ -40,7 +40,8 @@ REPO = os.path.dirname(os.path.dirname(HERE))
 
 
 def _default_app():
-    candidates = [os.path.join(REPO, "build", *sub, "shell", "gtk", "corvane") for sub in ((), ("demo",))]
+    # scripts/build.sh puts the build that targets the demo service in build/demo.
+    candidates = [os.path.join(REPO, "build", *sub, "shell", "gtk", "corvane") for sub in (("demo",), ())]
     return next((c for c in candidates if os.path.exists(c)), candidates[0])
 
 
