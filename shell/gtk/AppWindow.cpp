@@ -48,9 +48,9 @@ AppWindow::AppWindow(GtkApplication* app, const shell::WindowSpec& spec, GtkWidg
     gtk_widget_set_size_request(GTK_WIDGET(window_), spec.minWidth, spec.minHeight);
     gtk_window_set_hide_on_close(window_, FALSE);
     // No title bar of the desktop's own: the page runs to the top edge under the strip.
-    GtkWidget* emptyTitlebar = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
-    gtk_widget_set_size_request(emptyTitlebar, -1, 0);
-    gtk_window_set_titlebar(window_, emptyTitlebar);
+    GtkWidget* noTitlebar = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
+    gtk_widget_set_visible(noTitlebar, FALSE);
+    gtk_window_set_titlebar(window_, noTitlebar);
 
     overlay_ = gtk_overlay_new();
     gtk_widget_set_hexpand(web, TRUE);
