@@ -1,7 +1,36 @@
 #!/usr/bin/env bash
-# Sets up, builds the demo build and shows it.
+# Sets up, builds the demo build, starts the bundled demo service and runs the app against it.
+# Without a display the app runs under Xvfb and a screenshot is saved.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh" demo
-"$root/build/demo/tools/corvane-rules" menu
+
+state=$(mktemp -d /tmp/corvane-run.XXXXXX)
+pids=()
+cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
+trap cleanup EXIT
+
+/usr/bin/python3 "$root/packaging/demo/demo_service.py" --cert-dir "$root/build/demo-cert" \
+  --report-file "$state/reports.jsonl" --request-log "$state/requests.jsonl" >"$state/demo.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do grep -q '"ready": true' "$state/demo.log" 2>/dev/null && break; sleep 0.1; done
+grep -q '"ready": true' "$state/demo.log" || { cat "$state/demo.log" >&2; exit 1; }
+echo "Demo service: https://localhost:47443/farm"
+
+app="$root/build/demo/shell/gtk/corvane"
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  "$app"
+else
+  # No display: run headless for a while and show what the window looks like.
+  export GSK_RENDERER=cairo GTK_A11Y=none WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS=1
+  Xvfb :91 -screen 0 1440x900x24 >/dev/null 2>&1 &
+  pids+=($!)
+  export DISPLAY=:91
+  sleep 1
+  dbus-run-session -- "$app" >"$state/app.log" 2>&1 &
+  pids+=($!)
+  sleep "${CORVANE_RUN_SECONDS:-6}"
+  import -window root "$state/screenshot.png"
+  echo "No display: the app ran under Xvfb; screenshot saved to $state/screenshot.png"
+fi
