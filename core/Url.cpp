@@ -61,6 +61,7 @@ std::string Url::path() const {
 }
 
 std::string Url::decodedPath() const { return url_.path(); }
+std::string Url::encodedPath() const { return std::string(url_.encoded_path()); }
 
 std::string Url::query() const { return std::string(url_.encoded_query()); }
 std::string Url::fragment() const { return url_.fragment(); }

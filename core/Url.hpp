@@ -29,6 +29,7 @@ public:
     // Percent-decoded path without query and fragment; a trailing "/" is dropped unless the path is "/".
     std::string path() const;
     std::string decodedPath() const;    // percent-decoded, trailing "/" kept
+    std::string encodedPath() const;    // as written
     bool hasQuery() const { return url_.has_query(); }
     std::string query() const;          // percent-encoded, without "?"
     // First query item named `name`: absent when missing; inner optional empty when it has no "=".

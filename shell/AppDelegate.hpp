@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "AppOrigins.hpp"
 #include "Url.hpp"
@@ -15,6 +16,8 @@
 #include "ports/WebEvents.hpp"
 
 namespace corvane::shell {
+
+enum class TerminateReply { now, later };
 
 struct Ports {
     Desktop& desktop;
@@ -51,12 +54,26 @@ public:
     // Page messages.
     void didReceiveScriptMessage(const ScriptMessage& message);
 
+    // Menu items aimed at the delegate.
+    void menuCommand(const std::string& raw);
+    void zoomAction(int step);
+    void openLink(const std::string& url);
+
+    // URLs handed to the app (sign-in returns).
+    void openURLs(const std::vector<std::string>& urls);
+
+    // Quitting: `later` means the desktop waits for replyToTerminate(), which comes exactly once.
+    TerminateReply applicationShouldTerminate();
+    void applicationWillTerminate();
+
     // Read-only views of the state, for the adapters and tests.
     const core::Url& startURL() const { return startURL_; }
     bool shown() const { return shown_; }
     bool navListening() const { return navListening_; }
     bool authListening() const { return authListening_; }
     bool offlineShown() const { return offlineShown_; }
+    bool quitting() const { return quitting_; }
+    bool hasPendingAuth() const { return pendingAuth_.has_value(); }
     const std::optional<core::Url>& failedURL() const { return failedURL_; }
 
 private:
@@ -64,6 +81,13 @@ private:
     void openExternally(const core::Url& url);
     void showOffline(const std::optional<core::Url>& url);
     void rememberUncertain(const core::Url& url, NavigationType type);
+    void deliverAuth(const core::Url& url);
+    void deliverPendingAuth();
+
+    struct PendingAuth {
+        core::Url url;
+        std::chrono::steady_clock::time_point at;
+    };
 
     Ports ports_;
     const std::string appVersion_;
@@ -71,9 +95,11 @@ private:
     WebView* web_ = nullptr;
     const core::AppOrigins origins_;
     core::Url startURL_;
+    std::optional<PendingAuth> pendingAuth_;
     bool authListening_ = false;
     bool offlineShown_ = false;
     std::optional<core::Url> failedURL_;
+    bool quitting_ = false;
     bool navListening_ = false;
     bool shown_ = false;
     // Main-frame-or-not unknown at the action stage: allowed there, settled at the response.

@@ -21,6 +21,7 @@ void AppDelegate::didReceiveScriptMessage(const ScriptMessage& message) {
                 navListening_ = true;
             } else if constexpr (std::is_same_v<T, core::message::AuthSubscribed>) {
                 authListening_ = true;
+                deliverPendingAuth();
             }
             // notify and print are carried out by the notification and printing services.
         },

@@ -21,6 +21,8 @@ public:
     // With the user's default handler; failures are not reported.
     virtual void openExternal(const core::Url& url) = 0;
     virtual void activate() = 0;
+    // The one answer to a quit that was answered "later".
+    virtual void replyToTerminate() = 0;
 };
 
 } // namespace corvane::shell

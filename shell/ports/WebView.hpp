@@ -26,6 +26,8 @@ public:
     // Fades the view in over 0.18 s; until then it is invisible.
     virtual void reveal() = 0;
     virtual void focus() = 0;
+    virtual double zoom() = 0;
+    virtual void setZoom(double factor) = 0;
 };
 
 } // namespace corvane::shell

@@ -108,6 +108,18 @@ public:
     }
     void reveal() override { log_.add("web.reveal"); }
     void focus() override { log_.add("web.focus"); }
+    double zoomFactor = 1.0;
+    double zoom() override { return zoomFactor; }
+    void setZoom(double factor) override {
+        zoomFactor = factor;
+        log_.add("web.setZoom");
+    }
+    // Completes the oldest script still running in the page.
+    void completeScript() {
+        auto done = std::move(pendingScripts.front());
+        pendingScripts.erase(pendingScripts.begin());
+        done();
+    }
 
 private:
     Log& log_;
@@ -157,6 +169,7 @@ public:
     }
     void openExternal(const core::Url& url) override { log_.add("desktop.openExternal " + std::string(url.text())); }
     void activate() override { log_.add("desktop.activate"); }
+    void replyToTerminate() override { log_.add("desktop.replyToTerminate"); }
 
 private:
     Log& log_;

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "MenuModel.hpp"
+
+namespace corvane::shell::MenuBar {
+
+// Marks the items this app made.
+inline constexpr const char* ours = "corvane.menu";
+
+// How one model item is wired on this desktop.
+struct Entry {
+    std::string title;
+    bool separator = false;
+    std::string action;                 // "app.NAME", empty for separators
+    std::optional<std::string> target;  // the action's parameter: raw command, URL, or zoom step
+    std::string accelerator;            // GTK accelerator text, empty without a shortcut
+    bool enabled = true;
+};
+
+struct Menu {
+    std::string title;
+    bool windowsMenu = false;
+    bool helpMenu = false;
+    std::vector<Entry> entries;
+};
+
+// ⌘ → Control, ⇧ → Shift, ⌥ → Alt, ⌃ → Super; keys by their GDK names.
+std::string accelerator(const core::MenuItem& item);
+// The app action a standard selector maps to here; none where this desktop has no equivalent.
+std::optional<std::string> standardAction(const std::string& selector);
+// The whole bar; `canCheckForUpdates` enables "Check for Updates…".
+std::vector<Menu> build(const std::vector<core::Menu>& model, bool canCheckForUpdates);
+
+} // namespace corvane::shell::MenuBar

@@ -1,0 +1,75 @@
+#include "BridgeChannel.hpp"
+
+#include "BridgeValue.hpp"
+#include "BridgeWire.hpp"
+
+#include <exception>
+#include <utility>
+
+namespace corvane::gtk {
+
+namespace {
+
+struct ExtensionSetup {
+    std::string directory;
+    std::string handlerName;
+};
+
+std::string extensionDirectory()
+{
+    const char* overridden = g_getenv("CORVANE_WEB_EXTENSION_DIR");
+    const char* directory = overridden && *overridden ? overridden : CORVANE_BRIDGE_EXTENSION_DIR;
+    // The sandbox only accepts absolute paths.
+    char* absolute = g_canonicalize_filename(directory, nullptr);
+    std::string result(absolute);
+    g_free(absolute);
+    return result;
+}
+
+void onInitializeExtensions(WebKitWebContext* context, gpointer userData)
+{
+    const auto* setup = static_cast<const ExtensionSetup*>(userData);
+    webkit_web_context_set_web_process_extensions_directory(context, setup->directory.c_str());
+    GVariantBuilder builder;
+    g_variant_builder_init(&builder, G_VARIANT_TYPE_VARDICT);
+    g_variant_builder_add(&builder, "{sv}", wire::kHandlerNameKey, g_variant_new_string(setup->handlerName.c_str()));
+    webkit_web_context_set_web_process_extensions_initialization_user_data(context, g_variant_builder_end(&builder));
+}
+
+gboolean onUserMessage(WebKitWebView*, WebKitUserMessage* message, gpointer userData)
+{
+    if (g_strcmp0(webkit_user_message_get_name(message), wire::kPostMessageName) != 0)
+        return FALSE;
+    auto post = bridgePostFromParameters(webkit_user_message_get_parameters(message));
+    if (!post)
+        return TRUE;
+    try {
+        (*static_cast<std::function<void(const BridgePost&)>*>(userData))(*post);
+    } catch (const std::exception& error) {
+        // Must not unwind through WebKit's C frames.
+        g_critical("post handler failed: %s", error.what());
+    }
+    return TRUE;
+}
+
+} // namespace
+
+void prepareBridgeExtension(WebKitWebContext* context, const std::string& handlerName)
+{
+    auto* setup = new ExtensionSetup { extensionDirectory(), handlerName };
+    // Without this the sandboxed web process silently loads no extension.
+    if (g_file_test(setup->directory.c_str(), G_FILE_TEST_IS_DIR))
+        webkit_web_context_add_path_to_sandbox(context, setup->directory.c_str(), TRUE);
+    g_signal_connect_data(context, "initialize-web-process-extensions", G_CALLBACK(onInitializeExtensions), setup,
+        [](gpointer data, GClosure*) { delete static_cast<ExtensionSetup*>(data); }, GConnectFlags(0));
+}
+
+void connectBridge(WebKitWebView* view, std::function<void(const BridgePost&)> onPost)
+{
+    auto* handler = new std::function<void(const BridgePost&)>(std::move(onPost));
+    g_signal_connect_data(view, "user-message-received", G_CALLBACK(onUserMessage), handler,
+        [](gpointer data, GClosure*) { delete static_cast<std::function<void(const BridgePost&)>*>(data); },
+        GConnectFlags(0));
+}
+
+} // namespace corvane::gtk

@@ -1,0 +1,405 @@
+// Web process side of the bridge: installs the page's post function in every
+// window and tells the UI process which frame, realm and origin each post came
+// from, which WebKitGTK's own script message handlers cannot.
+
+#include "BridgeWire.hpp"
+
+#include <webkit/webkit-web-process-extension.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace wire = corvane::gtk::wire;
+
+// Bounds the work a single post can cause (a sparse array of length 2^32
+// would otherwise stall the web process).
+constexpr double kMaxValues = 100000;
+
+// Runs before any page script of a fresh window, so the intrinsics it captures
+// are the original ones. Object.keys is kept for the native side: the page may
+// replace it afterwards.
+constexpr char kInstaller[] = R"JS((function (native, name) {
+    'use strict';
+    const keys = Object.keys;
+    const freeze = Object.freeze;
+    const handler = { postMessage(body) { native(body, keys); } };
+    freeze(handler.postMessage);
+    freeze(handler);
+    const handlers = freeze({ [name]: handler });
+    Object.defineProperty(self, 'webkit', {
+        value: freeze({ messageHandlers: handlers }),
+        writable: false, enumerable: false, configurable: false,
+    });
+}))JS";
+
+struct Extension {
+    WebKitWebProcessExtension* extension;
+    // Page script cannot reach this world, so self.origin read there is the
+    // document's real origin.
+    WebKitScriptWorld* originWorld;
+    std::string handlerName;
+};
+
+// One per installed window; lives as long as its native function.
+struct RealmBinding {
+    Extension* owner;
+    guint64 pageId;
+    // Weak: WebKit drops its WebKitFrame when the frame dies, and asking a dead
+    // frame for its context would crash.
+    GWeakRef frame;
+    bool mainFrame;
+    std::string origin;
+};
+
+template <typename T>
+struct GObjectRef {
+    T* ptr;
+    explicit GObjectRef(T* p) : ptr(p) { }
+    ~GObjectRef() { if (ptr) g_object_unref(ptr); }
+    GObjectRef(const GObjectRef&) = delete;
+    GObjectRef& operator=(const GObjectRef&) = delete;
+    T* get() const { return ptr; }
+};
+
+// g_utf8_validate_len refuses every U+0000, which a posted string may hold.
+bool isUtf8(const char* text, size_t length)
+{
+    while (length) {
+        const auto* nul = static_cast<const char*>(std::memchr(text, '\0', length));
+        const size_t chunk = nul ? static_cast<size_t>(nul - text) : length;
+        if (chunk && !g_utf8_validate_len(text, chunk, nullptr))
+            return false;
+        const size_t consumed = nul ? chunk + 1 : chunk;
+        text += consumed;
+        length -= consumed;
+    }
+    return true;
+}
+
+void appendUtf8(std::string& out, gunichar c)
+{
+    char buffer[6];
+    out.append(buffer, g_unichar_to_utf8(c, buffer));
+}
+
+bool readHex4(const char* p, unsigned& value)
+{
+    value = 0;
+    for (int i = 0; i < 4; ++i) {
+        const int digit = g_ascii_xdigit_value(p[i]);
+        if (digit < 0)
+            return false;
+        value = value * 16 + static_cast<unsigned>(digit);
+    }
+    return true;
+}
+
+// Decodes a string literal as JSON.stringify writes it; unlike
+// jsc_value_to_string it keeps U+0000. Lone surrogates cannot be UTF-8: they
+// become U+FFFD and `exact` turns false.
+bool decodeJsonString(const char* text, std::string& out, bool& exact)
+{
+    const size_t length = std::strlen(text);
+    if (length < 2 || text[0] != '"' || text[length - 1] != '"')
+        return false;
+    exact = true;
+    out.clear();
+    const size_t end = length - 1;
+    for (size_t i = 1; i < end;) {
+        const char c = text[i++];
+        if (c != '\\') {
+            out.push_back(c);
+            continue;
+        }
+        if (i >= end)
+            return false;
+        const char escape = text[i++];
+        switch (escape) {
+        case '"': case '\\': case '/': out.push_back(escape); break;
+        case 'b': out.push_back('\b'); break;
+        case 'f': out.push_back('\f'); break;
+        case 'n': out.push_back('\n'); break;
+        case 'r': out.push_back('\r'); break;
+        case 't': out.push_back('\t'); break;
+        case 'u': {
+            unsigned unit;
+            if (i + 4 > end || !readHex4(text + i, unit))
+                return false;
+            i += 4;
+            if (unit >= 0xD800 && unit <= 0xDBFF && i + 6 <= end && text[i] == '\\' && text[i + 1] == 'u') {
+                unsigned low;
+                if (readHex4(text + i + 2, low) && low >= 0xDC00 && low <= 0xDFFF) {
+                    i += 6;
+                    appendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+                    break;
+                }
+            }
+            if (unit >= 0xD800 && unit <= 0xDFFF) {
+                exact = false;
+                unit = 0xFFFD;
+            }
+            appendUtf8(out, unit);
+            break;
+        }
+        default:
+            return false;
+        }
+    }
+    return isUtf8(out.data(), out.size());
+}
+
+bool readString(JSCValue* value, std::string& out, bool& exact)
+{
+    char* json = jsc_value_to_json(value, 0);
+    if (!json)
+        return false;
+    const bool ok = decodeJsonString(json, out, exact);
+    g_free(json);
+    return ok;
+}
+
+GVariant* nullVariant()
+{
+    return g_variant_new_maybe(G_VARIANT_TYPE_VARIANT, nullptr);
+}
+
+// Converts a posted value; nullptr refuses the whole post.
+class BodyReader {
+public:
+    BodyReader(JSCContext* context, JSCValue* keys)
+        : m_context(context)
+        , m_keys(keys)
+    {
+    }
+
+    GVariant* read(JSCValue* body)
+    {
+        if (jsc_value_is_undefined(body) || !jsc_value_is_function(m_keys))
+            return nullptr;
+        return readValue(body, 0);
+    }
+
+private:
+    // Getters and proxies run page code, which may throw.
+    bool threw() const { return jsc_context_get_exception(m_context); }
+
+    GVariant* readValue(JSCValue* value, int depth)
+    {
+        if (--m_budget < 0)
+            return nullptr;
+        if (jsc_value_is_null(value))
+            return nullVariant();
+        if (jsc_value_is_boolean(value))
+            return g_variant_new_boolean(jsc_value_to_boolean(value));
+        if (jsc_value_is_number(value))
+            return g_variant_new_double(jsc_value_to_double(value));
+        if (jsc_value_is_string(value))
+            return readStringValue(value);
+        if (jsc_value_is_function(value))
+            return nullptr;
+        if (jsc_value_is_array(value))
+            return readContainer(value, depth, true);
+        if (jsc_value_is_object(value))
+            return readContainer(value, depth, false);
+        // Symbols, BigInts, and undefined where no member can be dropped.
+        return nullptr;
+    }
+
+    GVariant* readStringValue(JSCValue* value)
+    {
+        std::string text;
+        bool exact;
+        if (!readString(value, text, exact))
+            return nullptr;
+        if (text.find('\0') != std::string::npos)
+            return g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, text.data(), text.size(), 1);
+        return g_variant_new_string(text.c_str());
+    }
+
+    bool readLength(JSCValue* arrayLike, double& length)
+    {
+        JSCValue* value = jsc_value_object_get_property(arrayLike, "length");
+        length = jsc_value_to_double(value);
+        g_object_unref(value);
+        return !threw() && std::isfinite(length) && length >= 0 && length == std::floor(length)
+            && length <= kMaxValues;
+    }
+
+    GVariant* readContainer(JSCValue* value, int depth, bool isArray)
+    {
+        if (depth + 1 > wire::kMaxDepth)
+            return nullptr;
+        for (JSCValue* ancestor : m_ancestors) {
+            if (ancestor == value)
+                return nullptr;
+        }
+        m_ancestors.push_back(value);
+        GVariantBuilder builder;
+        g_variant_builder_init(&builder, isArray ? G_VARIANT_TYPE("av") : G_VARIANT_TYPE_VARDICT);
+        const bool ok = isArray ? readElements(value, depth, builder) : readMembers(value, depth, builder);
+        m_ancestors.pop_back();
+        if (!ok) {
+            g_variant_builder_clear(&builder);
+            return nullptr;
+        }
+        return g_variant_builder_end(&builder);
+    }
+
+    bool readElements(JSCValue* array, int depth, GVariantBuilder& builder)
+    {
+        double length;
+        if (!readLength(array, length))
+            return false;
+        for (guint index = 0; index < static_cast<guint>(length); ++index) {
+            GObjectRef<JSCValue> element(jsc_value_object_get_property_at_index(array, index));
+            if (threw())
+                return false;
+            // Holes and undefined read as null, as in JSON.
+            GVariant* child = jsc_value_is_undefined(element.get()) ? nullVariant() : readValue(element.get(), depth + 1);
+            if (!child)
+                return false;
+            g_variant_builder_add_value(&builder, g_variant_new_variant(child));
+        }
+        return true;
+    }
+
+    bool readMembers(JSCValue* object, int depth, GVariantBuilder& builder)
+    {
+        GObjectRef<JSCValue> keys(jsc_value_function_call(m_keys, JSC_TYPE_VALUE, object, G_TYPE_NONE));
+        double count;
+        if (threw() || !jsc_value_is_array(keys.get()) || !readLength(keys.get(), count))
+            return false;
+        for (guint index = 0; index < static_cast<guint>(count); ++index) {
+            GObjectRef<JSCValue> key(jsc_value_object_get_property_at_index(keys.get(), index));
+            std::string name;
+            bool exact;
+            // A key that cannot travel unchanged could alias another one.
+            if (threw() || !jsc_value_is_string(key.get()) || !readString(key.get(), name, exact) || !exact
+                || name.find('\0') != std::string::npos)
+                return false;
+            GObjectRef<JSCValue> member(jsc_value_object_get_property(object, name.c_str()));
+            if (threw())
+                return false;
+            if (jsc_value_is_undefined(member.get()))
+                continue;
+            GVariant* child = readValue(member.get(), depth + 1);
+            if (!child)
+                return false;
+            g_variant_builder_add(&builder, "{sv}", name.c_str(), child);
+        }
+        return true;
+    }
+
+    JSCContext* m_context;
+    JSCValue* m_keys;
+    std::vector<JSCValue*> m_ancestors;
+    double m_budget = kMaxValues;
+};
+
+std::string realmOrigin(WebKitFrame* frame, WebKitScriptWorld* world)
+{
+    GObjectRef<JSCContext> context(webkit_frame_get_js_context_for_script_world(frame, world));
+    GObjectRef<JSCValue> value(jsc_context_evaluate(context.get(), "self.origin", -1));
+    std::string origin;
+    if (jsc_value_is_string(value.get())) {
+        char* text = jsc_value_to_string(value.get());
+        if (text && g_utf8_validate(text, -1, nullptr))
+            origin = text;
+        g_free(text);
+    }
+    jsc_context_clear_exception(context.get());
+    return origin;
+}
+
+void onPost(GPtrArray* arguments, gpointer userData)
+{
+    auto* binding = static_cast<RealmBinding*>(userData);
+    JSCContext* calling = jsc_context_get_current();
+    if (!calling || arguments->len < 2)
+        return;
+
+    auto* body = static_cast<JSCValue*>(g_ptr_array_index(arguments, 0));
+    auto* keys = static_cast<JSCValue*>(g_ptr_array_index(arguments, 1));
+    GVariant* converted = BodyReader(calling, keys).read(body);
+    // Refusals stay silent: nothing may surface as an exception in the page.
+    jsc_context_clear_exception(calling);
+    if (!converted) {
+        g_debug("post refused");
+        return;
+    }
+    g_variant_ref_sink(converted);
+
+    bool mainFrame = binding->mainFrame;
+    bool current = false;
+    if (auto* frame = static_cast<WebKitFrame*>(g_weak_ref_get(&binding->frame))) {
+        mainFrame = webkit_frame_is_main_frame(frame);
+        GObjectRef<JSCContext> frameContext(webkit_frame_get_js_context(frame));
+        current = frameContext.get() == calling;
+        // While current, the frame's document is this realm's: re-read rather
+        // than trust what was captured when the window was first cleared.
+        if (current)
+            binding->origin = realmOrigin(frame, binding->owner->originWorld);
+        g_object_unref(frame);
+    }
+
+    if (WebKitWebPage* page = webkit_web_process_extension_get_page(binding->owner->extension, binding->pageId)) {
+        GVariant* parameters = g_variant_new(wire::kPostParametersType, converted, mainFrame, binding->origin.c_str(), current);
+        webkit_web_page_send_message_to_view(page, webkit_user_message_new(wire::kPostMessageName, parameters), nullptr, nullptr, nullptr);
+    } else {
+        g_debug("post from a closed page dropped");
+    }
+    g_variant_unref(converted);
+}
+
+void destroyBinding(gpointer data)
+{
+    auto* binding = static_cast<RealmBinding*>(data);
+    g_weak_ref_clear(&binding->frame);
+    delete binding;
+}
+
+void onWindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* page, WebKitFrame* frame, gpointer userData)
+{
+    auto* owner = static_cast<Extension*>(userData);
+    GObjectRef<JSCContext> context(webkit_frame_get_js_context_for_script_world(frame, world));
+    GObjectRef<JSCValue> global(jsc_context_get_global_object(context.get()));
+    // A reused window is cleared again but keeps our non-configurable property.
+    if (jsc_value_object_has_property(global.get(), "webkit")) {
+        g_debug("window of %s already has webkit", webkit_frame_get_uri(frame));
+        return;
+    }
+
+    auto* binding = new RealmBinding { owner, webkit_web_page_get_id(page), { }, webkit_frame_is_main_frame(frame) != FALSE,
+        realmOrigin(frame, owner->originWorld) };
+    g_weak_ref_init(&binding->frame, frame);
+    GObjectRef<JSCValue> native(jsc_value_new_function_variadic(context.get(), nullptr, G_CALLBACK(onPost), binding,
+        destroyBinding, G_TYPE_NONE));
+    GObjectRef<JSCValue> installer(jsc_context_evaluate(context.get(), kInstaller, -1));
+    GObjectRef<JSCValue> result(jsc_value_function_call(installer.get(), JSC_TYPE_VALUE, native.get(), G_TYPE_STRING,
+        owner->handlerName.c_str(), G_TYPE_NONE));
+    if (JSCException* exception = jsc_context_get_exception(context.get())) {
+        g_warning("cannot install in %s: %s", webkit_frame_get_uri(frame), jsc_exception_get_message(exception));
+        jsc_context_clear_exception(context.get());
+    }
+}
+
+} // namespace
+
+extern "C" __attribute__((visibility("default"))) void webkit_web_process_extension_initialize_with_user_data(
+    WebKitWebProcessExtension* extension, const GVariant* userData)
+{
+    auto* data = const_cast<GVariant*>(userData);
+    const char* name = nullptr;
+    if (!data || !g_variant_is_of_type(data, G_VARIANT_TYPE_VARDICT)
+        || !g_variant_lookup(data, wire::kHandlerNameKey, "&s", &name) || !*name) {
+        g_warning("no handler name given; not installing");
+        return;
+    }
+    // Lives as long as the web process.
+    auto* owner = new Extension { extension, webkit_script_world_new(), name };
+    g_signal_connect(webkit_script_world_get_default(), "window-object-cleared", G_CALLBACK(onWindowObjectCleared), owner);
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+// What the web process extension and the UI process agree on. Kept free of
+// GLib and WebKit types so both sides can include it.
+namespace corvane::gtk::wire {
+
+// WebKitUserMessage name of a post, sent from the extension to the view.
+inline constexpr char kPostMessageName[] = "corvane-bridge.post";
+
+// Parameters: body, main frame?, realm origin, calling window still current?
+// Body encoding: a{sv} object, av array, s string (ay when it holds U+0000,
+// which "s" cannot carry), d number, b boolean, empty mv null.
+inline constexpr char kPostParametersType[] = "(vbsb)";
+
+// Key of the handler name in the extension's a{sv} initialisation data.
+inline constexpr char kHandlerNameKey[] = "handler-name";
+
+// Deepest nesting of objects and arrays accepted in a body.
+inline constexpr int kMaxDepth = 32;
+
+} // namespace corvane::gtk::wire
