@@ -22,6 +22,9 @@ public:
     void evaluate(const std::string& script, std::function<void()> done) override;
     void reveal() override;
     void focus() override;
+    double zoom() override { return webkit_web_view_get_zoom_level(view_); }
+    void setZoom(double factor) override { webkit_web_view_set_zoom_level(view_, factor); }
+    void executeEditingCommand(const char* command) { webkit_web_view_execute_editing_command(view_, command); }
 
     // Drops the entries the app does not offer and tidies separators.
     static void trim(WebKitContextMenu* menu);

@@ -21,7 +21,7 @@ void installStyle() {
     using namespace shell::Palette;
     const std::string css =
         "window.corvane-main, window.corvane-main > overlay { background-color: " + hex(ground.light) + "; }\n"
-        "#titlebar-drag-view { background: transparent; }\n"
+        "#titlebar-drag-view, #titlebar-drag-view popovermenubar { background: transparent; box-shadow: none; }\n"
         ".corvane-offline { background-color: " + hex(ground.light) + "; }\n"
         ".corvane-offline .heading { color: " + hex(ink.light) + "; font-family: serif; font-size: 26pt; }\n"
         ".corvane-offline .body { color: " + hex(ink2.light) + "; font-size: 14pt; }\n"

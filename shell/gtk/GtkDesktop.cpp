@@ -44,6 +44,7 @@ GtkDesktop::GtkDesktop(GtkApplication* app, SettingsFile& settings) : app_(app),
 GtkDesktop::~GtkDesktop() {
     window_.reset();
     web_.reset();
+    g_clear_object(&menuBar_);
     g_clear_object(&context_);
     g_clear_object(&session_);
 }
@@ -55,7 +56,12 @@ shell::WebView& GtkDesktop::createWebView(const shell::WebViewSpec& spec) {
 
 shell::MainWindow& GtkDesktop::createMainWindow(const shell::WindowSpec& spec, shell::WebView&) {
     window_ = std::make_unique<AppWindow>(app_, spec, web_->widget(), settings_, delegate_);
+    if (menuBar_) gtk_box_prepend(GTK_BOX(window_->strip()), gtk_popover_menu_bar_new_from_model(menuBar_));
     return *window_;
+}
+
+void GtkDesktop::replyToTerminate() {
+    if (finishQuit_) finishQuit_();
 }
 
 void GtkDesktop::setBadge(const std::optional<std::string>& label) {

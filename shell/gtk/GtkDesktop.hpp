@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include <webkit/webkit.h>
@@ -26,10 +27,16 @@ public:
     void setBadge(const std::optional<std::string>& label) override;
     void openExternal(const core::Url& url) override;
     void activate() override;
+    void replyToTerminate() override;
+    // What a quit request and its final reply do; set by the process entry.
+    void setQuitHandlers(std::function<void()> request, std::function<void()> finish) {
+        requestQuit_ = std::move(request);
+        finishQuit_ = std::move(finish);
+    }
 
     bool offerMoveToApplications() override { return false; }
     void startUpdater() override {}
-    void installMenuBar(const std::vector<core::Menu>&) override {}
+    void installMenuBar(const std::vector<core::Menu>& menus) override;
     void setUpNotifications(std::string_view, const std::vector<core::Notice::Action>&) override {}
     void startNetworkMonitor() override {}
 
@@ -41,6 +48,11 @@ private:
     WebKitNetworkSession* session_ = nullptr;
     std::unique_ptr<AppWebView> web_;
     std::unique_ptr<AppWindow> window_;
+    GMenuModel* menuBar_ = nullptr;
+    std::function<void()> requestQuit_, finishQuit_;
+
+    void addActions();
+    void standardAction(const std::string& name);
 };
 
 } // namespace corvane::gtk

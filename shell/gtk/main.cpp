@@ -1,6 +1,8 @@
 // corvane: the process entry.
 #include <memory>
+#include <vector>
 
+#include <glib-unix.h>
 #include <gtk/gtk.h>
 
 #include "AppDelegate.hpp"
@@ -12,11 +14,14 @@
 namespace {
 
 struct App {
+    GApplication* application = nullptr;
     corvane::gtk::SettingsFile settings;
     corvane::gtk::GlibClock clock;
     std::unique_ptr<corvane::gtk::GtkDesktop> desktop;
     std::unique_ptr<corvane::shell::AppDelegate> delegate;
     bool launched = false;
+    bool holding = false;
+    bool finished = false;
 };
 
 void launchOnce(App& app) {
@@ -25,14 +30,32 @@ void launchOnce(App& app) {
     app.delegate->applicationDidFinishLaunching();
 }
 
+void finishQuit(App& app) {
+    if (app.finished) return;
+    app.finished = true;
+    if (app.delegate && app.launched) app.delegate->applicationWillTerminate();
+    if (app.holding) g_application_release(app.application);
+    app.holding = false;
+    g_application_quit(app.application);
+}
+
+// A quit from the menu, its accelerator or the session: the page may get to say goodbye first.
+void requestQuit(App& app) {
+    if (!app.delegate || !app.launched) return finishQuit(app);
+    if (app.delegate->applicationShouldTerminate() == corvane::shell::TerminateReply::now) return finishQuit(app);
+    if (!app.holding) {
+        g_application_hold(app.application);
+        app.holding = true;
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    // The GL renderer can show a black window under virtual X servers; cairo is always right here.
-    if (!g_getenv("GSK_RENDERER") && g_getenv("CORVANE_SOFTWARE_RENDERING")) g_setenv("GSK_RENDERER", "cairo", TRUE);
-
     GtkApplication* application = gtk_application_new("app.corvane.Corvane", G_APPLICATION_HANDLES_OPEN);
     App app;
+    app.application = G_APPLICATION(application);
+
     g_signal_connect(application, "startup", G_CALLBACK(+[](GApplication* gapp, gpointer data) {
         auto& a = *static_cast<App*>(data);
         a.desktop = std::make_unique<corvane::gtk::GtkDesktop>(GTK_APPLICATION(gapp), a.settings);
@@ -40,6 +63,12 @@ int main(int argc, char** argv) {
             corvane::shell::Ports{*a.desktop, a.settings, a.clock, *a.desktop},
             std::string(corvane::core::build::version));
         a.desktop->setDelegate(a.delegate.get());
+        a.desktop->setQuitHandlers([&a] { requestQuit(a); }, [&a] { finishQuit(a); });
+        for (int signal : {SIGTERM, SIGINT, SIGHUP})
+            g_unix_signal_add(signal, +[](gpointer d) -> gboolean {
+                requestQuit(*static_cast<App*>(d));
+                return G_SOURCE_CONTINUE;
+            }, &a);
     }), &app);
     g_signal_connect(application, "activate", G_CALLBACK(+[](GApplication*, gpointer data) {
         auto& a = *static_cast<App*>(data);
@@ -47,8 +76,16 @@ int main(int argc, char** argv) {
         auto* window = a.desktop->window();
         a.delegate->applicationShouldHandleReopen(window && window->isVisible());
     }), &app);
-    g_signal_connect(application, "open", G_CALLBACK(+[](GApplication*, GFile**, gint, gchar*, gpointer data) {
-        launchOnce(*static_cast<App*>(data));
+    g_signal_connect(application, "open", G_CALLBACK(+[](GApplication*, GFile** files, gint count, gchar*, gpointer data) {
+        auto& a = *static_cast<App*>(data);
+        launchOnce(a);
+        std::vector<std::string> uris;
+        for (gint i = 0; i < count; ++i) {
+            gchar* uri = g_file_get_uri(files[i]);
+            if (uri) uris.emplace_back(uri);
+            g_free(uri);
+        }
+        a.delegate->openURLs(uris);
     }), &app);
     g_signal_connect(application, "shutdown", G_CALLBACK(+[](GApplication*, gpointer data) {
         auto& a = *static_cast<App*>(data);

@@ -1,0 +1,123 @@
+// The menu bar on GTK: app actions with accelerators, and a menu bar at the start of the drag strip.
+#include "GtkDesktop.hpp"
+#include "BuildConfig.hpp"
+#include "MenuBar.hpp"
+
+namespace corvane::gtk {
+
+namespace {
+
+struct ActionSpec {
+    const char* name;
+    const char* parameter; // GVariant type, or null
+};
+
+// Standard actions that exist here; what each does is in GtkDesktop::standardAction.
+constexpr ActionSpec kStandard[] = {
+    {"about", nullptr},        {"check-for-updates", nullptr}, {"hide", nullptr},         {"quit", nullptr},
+    {"close-window", nullptr}, {"undo", nullptr},              {"redo", nullptr},         {"cut", nullptr},
+    {"copy", nullptr},         {"paste", nullptr},             {"select-all", nullptr},   {"toggle-full-screen", nullptr},
+    {"minimize", nullptr},     {"maximize", nullptr},          {"bring-to-front", nullptr}, {"unavailable", nullptr},
+};
+
+GVariant* targetOf(const shell::MenuBar::Entry& entry) {
+    if (!entry.target) return nullptr;
+    if (entry.action == "app.zoom") return g_variant_new_int32(std::stoi(*entry.target));
+    return g_variant_new_string(entry.target->c_str());
+}
+
+} // namespace
+
+void GtkDesktop::addActions() {
+    GActionMap* map = G_ACTION_MAP(app_);
+    auto add = [&](const char* name, const GVariantType* type, GCallback callback) {
+        GSimpleAction* action = g_simple_action_new(name, type);
+        g_signal_connect(action, "activate", callback, this);
+        g_action_map_add_action(map, G_ACTION(action));
+        g_object_unref(action);
+    };
+    add("menu-command", G_VARIANT_TYPE_STRING, G_CALLBACK(+[](GSimpleAction*, GVariant* p, gpointer d) {
+        auto* self = static_cast<GtkDesktop*>(d);
+        if (self->delegate_) self->delegate_->menuCommand(g_variant_get_string(p, nullptr));
+    }));
+    add("zoom", G_VARIANT_TYPE_INT32, G_CALLBACK(+[](GSimpleAction*, GVariant* p, gpointer d) {
+        auto* self = static_cast<GtkDesktop*>(d);
+        if (self->delegate_) self->delegate_->zoomAction(g_variant_get_int32(p));
+    }));
+    add("open-link", G_VARIANT_TYPE_STRING, G_CALLBACK(+[](GSimpleAction*, GVariant* p, gpointer d) {
+        auto* self = static_cast<GtkDesktop*>(d);
+        if (self->delegate_) self->delegate_->openLink(g_variant_get_string(p, nullptr));
+    }));
+    for (const auto& spec : kStandard)
+        add(spec.name, nullptr, G_CALLBACK(+[](GSimpleAction* action, GVariant*, gpointer d) {
+            static_cast<GtkDesktop*>(d)->standardAction(g_action_get_name(G_ACTION(action)));
+        }));
+}
+
+void GtkDesktop::installMenuBar(const std::vector<core::Menu>& menus) {
+    addActions();
+    GMenu* bar = g_menu_new();
+    for (const auto& menu : shell::MenuBar::build(menus, false)) {
+        GMenu* submenu = g_menu_new();
+        GMenu* section = g_menu_new();
+        for (const auto& entry : menu.entries) {
+            if (entry.separator) {
+                g_menu_append_section(submenu, nullptr, G_MENU_MODEL(section));
+                g_object_unref(section);
+                section = g_menu_new();
+                continue;
+            }
+            GMenuItem* item = g_menu_item_new(entry.title.c_str(), nullptr);
+            GVariant* target = targetOf(entry);
+            if (target) g_variant_ref_sink(target);
+            g_menu_item_set_action_and_target_value(item, entry.action.c_str(), target);
+            g_menu_append_item(section, item);
+            g_object_unref(item);
+            const std::string name = entry.action.substr(4); // past "app."
+            if (!entry.enabled)
+                if (GAction* action = g_action_map_lookup_action(G_ACTION_MAP(app_), name.c_str()))
+                    g_simple_action_set_enabled(G_SIMPLE_ACTION(action), FALSE);
+            if (!entry.accelerator.empty()) {
+                gchar* detailed = g_action_print_detailed_name(entry.action.c_str(), target);
+                const char* accels[] = {entry.accelerator.c_str(), nullptr};
+                gtk_application_set_accels_for_action(app_, detailed, accels);
+                g_free(detailed);
+            }
+            if (target) g_variant_unref(target);
+        }
+        g_menu_append_section(submenu, nullptr, G_MENU_MODEL(section));
+        g_object_unref(section);
+        g_menu_append_submenu(bar, menu.title.c_str(), G_MENU_MODEL(submenu));
+        g_object_unref(submenu);
+    }
+    menuBar_ = G_MENU_MODEL(bar);
+}
+
+void GtkDesktop::standardAction(const std::string& name) {
+    GtkWindow* window = window_ ? window_->window() : nullptr;
+    auto edit = [&](const char* command) {
+        if (web_) web_->executeEditingCommand(command);
+    };
+    if (name == "quit") {
+        if (requestQuit_) requestQuit_();
+    } else if (name == "about") {
+        gtk_show_about_dialog(window, "program-name", "Corvane", "version", core::build::version.data(),
+                              "comments", "Your farm's records, on the desktop.", nullptr);
+    } else if (name == "hide" || name == "close-window") {
+        if (window) gtk_window_close(window);
+    } else if (name == "undo") edit(WEBKIT_EDITING_COMMAND_UNDO);
+    else if (name == "redo") edit(WEBKIT_EDITING_COMMAND_REDO);
+    else if (name == "cut") edit(WEBKIT_EDITING_COMMAND_CUT);
+    else if (name == "copy") edit(WEBKIT_EDITING_COMMAND_COPY);
+    else if (name == "paste") edit(WEBKIT_EDITING_COMMAND_PASTE);
+    else if (name == "select-all") edit(WEBKIT_EDITING_COMMAND_SELECT_ALL);
+    else if (!window) return;
+    else if (name == "toggle-full-screen") window_->toggleFullScreen();
+    else if (name == "minimize") gtk_window_minimize(window);
+    else if (name == "maximize") {
+        if (gtk_window_is_maximized(window)) gtk_window_unmaximize(window);
+        else gtk_window_maximize(window);
+    } else if (name == "bring-to-front") gtk_window_present(window);
+}
+
+} // namespace corvane::gtk
