@@ -40,7 +40,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     ports_.desktop.activate();
 
     web_->load(startURL_);
-    ports_.services.setUpNotifications(core::Notice::checkinCategory, core::Notice::actions());
+    ports_.notifications.setUp(core::Notice::checkinCategory, core::Notice::actions());
 
     std::weak_ptr<AppDelegate*> weak = self_;
     ports_.clock.schedule(2500ms, [weak] {

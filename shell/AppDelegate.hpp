@@ -13,6 +13,7 @@
 #include "ports/Desktop.hpp"
 #include "ports/Services.hpp"
 #include "ports/SettingsStore.hpp"
+#include "ports/SystemPorts.hpp"
 #include "ports/WebEvents.hpp"
 
 namespace corvane::shell {
@@ -24,6 +25,8 @@ struct Ports {
     SettingsStore& settings;
     Clock& clock;
     Services& services;
+    NotificationCenter& notifications;
+    Panels& panels;
 };
 
 // Owns all shell state; platform adapters call its entry points on the main thread and it asks the
@@ -62,6 +65,27 @@ public:
     // URLs handed to the app (sign-in returns).
     void openURLs(const std::vector<std::string>& urls);
 
+    // Notices.
+    void postNotice(const std::string& title, const std::optional<std::string>& body,
+                    const std::optional<std::string>& tag, const std::optional<std::string>& url);
+    void didReceiveNotificationResponse(const std::optional<std::string>& url, const std::optional<std::string>& action);
+
+    // Offline screen and connectivity.
+    void retry();
+    void pathDidUpdate(bool satisfied);
+
+    // Printing, downloads, panels, dialogs, media.
+    void printPage();
+    void decideDownloadDestination(const std::string& suggestedName,
+                                   std::function<void(std::optional<std::string>)> done);
+    void runOpenPanel(bool multiple, bool directories,
+                      std::function<void(std::optional<std::vector<std::string>>)> done);
+    void runAlert(const std::string& message, std::function<void()> done);
+    void runConfirm(const std::string& message, std::function<void(bool)> done);
+    void runPrompt(const std::string& prompt, const std::optional<std::string>& defaultText,
+                   std::function<void(std::optional<std::string>)> done);
+    bool decideMediaCapture(const std::string& origin, bool mainFrame) const;
+
     // Quitting: `later` means the desktop waits for replyToTerminate(), which comes exactly once.
     TerminateReply applicationShouldTerminate();
     void applicationWillTerminate();
@@ -99,6 +123,7 @@ private:
     bool authListening_ = false;
     bool offlineShown_ = false;
     std::optional<core::Url> failedURL_;
+    bool pathWasDown_ = false;
     bool quitting_ = false;
     bool navListening_ = false;
     bool shown_ = false;

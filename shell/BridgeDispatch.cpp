@@ -22,8 +22,11 @@ void AppDelegate::didReceiveScriptMessage(const ScriptMessage& message) {
             } else if constexpr (std::is_same_v<T, core::message::AuthSubscribed>) {
                 authListening_ = true;
                 deliverPendingAuth();
+            } else if constexpr (std::is_same_v<T, core::message::Notify>) {
+                postNotice(m.title, m.body, m.tag, m.url);
+            } else if constexpr (std::is_same_v<T, core::message::Print>) {
+                printPage();
             }
-            // notify and print are carried out by the notification and printing services.
         },
         *parsed);
 }

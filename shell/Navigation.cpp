@@ -117,7 +117,7 @@ void AppDelegate::didFailProvisionalNavigation(const LoadError& error) {
 }
 
 void AppDelegate::showOffline(const std::optional<core::Url>& url) {
-    failedURL_ = url;
+    if (url) failedURL_ = url;
     if (offlineShown_ || !window_) return;
     offlineShown_ = true;
     window_->showOffline();

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "MenuModel.hpp"
-#include "Notice.hpp"
 
 namespace corvane::shell {
 
@@ -16,7 +15,6 @@ public:
     virtual bool offerMoveToApplications() = 0;
     virtual void startUpdater() = 0;
     virtual void installMenuBar(const std::vector<core::Menu>& menus) = 0;
-    virtual void setUpNotifications(std::string_view category, const std::vector<core::Notice::Action>& actions) = 0;
     virtual void startNetworkMonitor() = 0;
 };
 

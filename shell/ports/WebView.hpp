@@ -21,6 +21,7 @@ public:
     virtual void load(const core::Url& url) = 0;
     virtual void reload() = 0;
     virtual std::optional<std::string> currentURL() = 0;
+    virtual std::optional<std::string> title() = 0;
     // Runs in the page's own world; `done` is called exactly once, when the script ends or fails.
     virtual void evaluate(const std::string& script, std::function<void()> done) = 0;
     // Fades the view in over 0.18 s; until then it is invisible.

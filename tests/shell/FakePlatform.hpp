@@ -102,6 +102,8 @@ public:
     void load(const core::Url& u) override { log_.add("web.load " + std::string(u.text())); }
     void reload() override { log_.add("web.reload"); }
     std::optional<std::string> currentURL() override { return url; }
+    std::optional<std::string> pageTitle;
+    std::optional<std::string> title() override { return pageTitle; }
     void evaluate(const std::string& script, std::function<void()> done) override {
         log_.add("web.evaluate " + script);
         pendingScripts.push_back(std::move(done));
@@ -187,10 +189,60 @@ public:
     void installMenuBar(const std::vector<core::Menu>& menus) override {
         log_.add("services.installMenuBar " + std::to_string(menus.size()));
     }
-    void setUpNotifications(std::string_view category, const std::vector<core::Notice::Action>& actions) override {
-        log_.add("services.setUpNotifications " + std::string(category) + " " + std::to_string(actions.size()));
-    }
     void startNetworkMonitor() override { log_.add("services.startNetworkMonitor"); }
+
+private:
+    Log& log_;
+};
+
+class FakeNotifications : public NotificationCenter {
+public:
+    explicit FakeNotifications(Log& log) : log_(log) {}
+    bool granted = true;
+    std::vector<NoticeRequest> added;
+    int uuids = 0;
+    void setUp(std::string_view category, const std::vector<core::Notice::Action>& actions) override {
+        log_.add("notifications.setUp " + std::string(category) + " " + std::to_string(actions.size()));
+    }
+    void requestAuthorization(std::function<void(bool)> answer) override { answer(granted); }
+    void add(const NoticeRequest& request) override {
+        added.push_back(request);
+        log_.add("notifications.add " + request.identifier);
+    }
+    std::string newIdentifier() override { return "UUID-" + std::to_string(++uuids); }
+
+private:
+    Log& log_;
+};
+
+// Each panel waits for the test to close it.
+class FakePanels : public Panels {
+public:
+    explicit FakePanels(Log& log) : log_(log) {}
+    std::function<void(std::optional<std::string>)> save;
+    std::function<void(std::optional<std::vector<std::string>>)> open;
+    std::function<void(int, std::string)> alert;
+    AlertSpec lastAlert;
+    std::function<void()> print;
+
+    void chooseSaveLocation(const std::string& name, std::function<void(std::optional<std::string>)> done) override {
+        log_.add("panels.save " + name);
+        save = std::move(done);
+    }
+    void chooseFiles(bool multiple, bool directories,
+                     std::function<void(std::optional<std::vector<std::string>>)> done) override {
+        log_.add(std::string("panels.open") + (multiple ? " multiple" : "") + (directories ? " directories" : ""));
+        open = std::move(done);
+    }
+    void showAlert(const AlertSpec& spec, std::function<void(int, std::string)> done) override {
+        log_.add("panels.alert " + spec.message);
+        lastAlert = spec;
+        alert = std::move(done);
+    }
+    void printPage(const std::string& jobTitle, std::function<void()> done) override {
+        log_.add("panels.print " + jobTitle);
+        print = std::move(done);
+    }
 
 private:
     Log& log_;
@@ -203,7 +255,9 @@ struct Rig {
     FakeSettings settings{log};
     FakeDesktop desktop{log};
     FakeServices services{log};
-    AppDelegate app{Ports{desktop, settings, clock, services}, "1.4.2"};
+    FakeNotifications notifications{log};
+    FakePanels panels{log};
+    AppDelegate app{Ports{desktop, settings, clock, services, notifications, panels}, "1.4.2"};
 
     void launch() { app.applicationDidFinishLaunching(); }
 };

@@ -26,7 +26,7 @@ TEST(Launch, RunsInOrder) {
         "window.present",
         "desktop.activate",
         "web.load " + base + "/farm",
-        "services.setUpNotifications follow_up 2",
+        "notifications.setUp follow_up 2",
         "services.startNetworkMonitor",
     };
     EXPECT_EQ(rig.log.calls, expected);

@@ -1,0 +1,57 @@
+// Offline retries, printing, downloads, file panels, page dialogs and media capture.
+#include "AppDelegate.hpp"
+
+namespace corvane::shell {
+
+void AppDelegate::retry() {
+    if (web_) web_->load(failedURL_.value_or(startURL_));
+}
+
+void AppDelegate::pathDidUpdate(bool satisfied) {
+    // Only a return of the network retries, and only while the offline screen is up.
+    if (satisfied && pathWasDown_ && offlineShown_) retry();
+    pathWasDown_ = !satisfied;
+}
+
+void AppDelegate::printPage() {
+    if (!web_) return;
+    const std::string title = web_->title().value_or("Corvane");
+    std::weak_ptr<AppDelegate*> weak = self_;
+    ports_.panels.printPage(title, [weak] {
+        auto self = weak.lock();
+        if (self && (*self)->web_) (*self)->web_->evaluate("window.dispatchEvent(new Event('afterprint')); 1", [] {});
+    });
+}
+
+void AppDelegate::decideDownloadDestination(const std::string& suggestedName,
+                                            std::function<void(std::optional<std::string>)> done) {
+    ports_.panels.chooseSaveLocation(suggestedName, std::move(done));
+}
+
+void AppDelegate::runOpenPanel(bool multiple, bool directories,
+                               std::function<void(std::optional<std::vector<std::string>>)> done) {
+    ports_.panels.chooseFiles(multiple, directories, std::move(done));
+}
+
+void AppDelegate::runAlert(const std::string& message, std::function<void()> done) {
+    ports_.panels.showAlert({message, {"OK"}, std::nullopt}, [done = std::move(done)](int, std::string) { done(); });
+}
+
+void AppDelegate::runConfirm(const std::string& message, std::function<void(bool)> done) {
+    ports_.panels.showAlert({message, {"OK", "Cancel"}, std::nullopt},
+                            [done = std::move(done)](int button, std::string) { done(button == 0); });
+}
+
+void AppDelegate::runPrompt(const std::string& prompt, const std::optional<std::string>& defaultText,
+                            std::function<void(std::optional<std::string>)> done) {
+    ports_.panels.showAlert({prompt, {"OK", "Cancel"}, defaultText.value_or("")},
+                            [done = std::move(done)](int button, std::string text) {
+                                done(button == 0 ? std::optional<std::string>(std::move(text)) : std::nullopt);
+                            });
+}
+
+bool AppDelegate::decideMediaCapture(const std::string& origin, bool mainFrame) const {
+    return mainFrame && origins_.containsOrigin(origin);
+}
+
+} // namespace corvane::shell

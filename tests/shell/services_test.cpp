@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include "BuildConfig.hpp"
+#include "FakePlatform.hpp"
+
+using namespace corvane;
+using namespace corvane::shell;
+using namespace corvane::shell::testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string base(core::build::baseURL);
+
+struct Launched : Rig {
+    Launched() {
+        launch();
+        clock.advance(3s);
+        log.calls.clear();
+    }
+    void notify(nlohmann::json body) {
+        body["type"] = "notify";
+        app.didReceiveScriptMessage({std::move(body), true, base, true});
+    }
+};
+
+} // namespace
+
+TEST(Notices, CategoryIdentifierAndRefusal) {
+    Launched rig;
+    rig.notify({{"title", "Check Bramble"}, {"url", "/care?follow_up=k9"}, {"tag", "k9"}});
+    rig.notify({{"title", "Fed"}, {"url", "/farm"}});
+    rig.notify({{"title", "Plain"}});
+    ASSERT_EQ(rig.notifications.added.size(), 3u);
+    const auto& followUp = rig.notifications.added[0];
+    EXPECT_EQ(followUp.identifier, "k9");
+    EXPECT_EQ(followUp.category, std::optional<std::string>("follow_up"));
+    EXPECT_EQ(followUp.thread, "corvane");
+    EXPECT_EQ(rig.notifications.added[1].category, std::nullopt);
+    EXPECT_EQ(rig.notifications.added[1].identifier, "UUID-1");
+    EXPECT_EQ(rig.notifications.added[2].identifier, "UUID-2");
+    EXPECT_EQ(rig.notifications.added[2].url, "");
+    EXPECT_EQ(rig.notifications.added[2].body, "");
+
+    rig.notifications.granted = false;
+    rig.notify({{"title", "Dropped"}});
+    EXPECT_EQ(rig.notifications.added.size(), 3u);
+}
+
+TEST(Notices, ClicksRouteIntoTheApp) {
+    struct { std::optional<std::string> url, action; std::string path; } cases[] = {
+        {"/care?follow_up=k9", "no_better", "/care?follow_up=k9&answer=no_better"},
+        {"/care?follow_up=k9", std::nullopt, "/care?follow_up=k9"},
+        {"/care?follow_up=k9", "Better", "/care?follow_up=k9"},
+        {std::nullopt, std::nullopt, "/care"},
+        {"https://outside.example/x", "better", "/care"},
+    };
+    for (const auto& c : cases) {
+        Launched rig;
+        rig.app.didReceiveNotificationResponse(c.url, c.action);
+        EXPECT_EQ(rig.log.calls, (std::vector<std::string>{"window.present", "desktop.activate",
+                                                           "web.load " + base + c.path}));
+    }
+}
+
+TEST(Offline, ScreenOnceRetryTargetsAndPathWatch) {
+    Launched rig;
+    rig.app.pathDidUpdate(false); // first report: never retries
+    rig.app.pathDidUpdate(true);
+    rig.app.retry();              // no failure yet: the start URL
+    EXPECT_EQ(rig.log.calls, std::vector<std::string>{"web.load " + base + "/farm"});
+
+    rig.log.calls.clear();
+    rig.app.didFailProvisionalNavigation({"NSURLErrorDomain", -1009, base + "/records?id=7"});
+    rig.app.didFailProvisionalNavigation({"NSURLErrorDomain", -1004, std::nullopt}); // no URL anywhere: keeps it
+    EXPECT_EQ(rig.log.calls, std::vector<std::string>{"window.showOffline"});
+    rig.app.pathDidUpdate(true); // already up: nothing
+    rig.app.pathDidUpdate(false);
+    rig.app.pathDidUpdate(false);
+    rig.app.pathDidUpdate(true); // one retry per return
+    rig.app.pathDidUpdate(true);
+    EXPECT_EQ(rig.log.calls, (std::vector<std::string>{"window.showOffline", "web.load " + base + "/records?id=7"}));
+
+    rig.app.didCommitNavigation(base + "/records?id=7");
+    rig.log.calls.clear();
+    rig.app.pathDidUpdate(false);
+    rig.app.pathDidUpdate(true); // screen gone: no load
+    EXPECT_TRUE(rig.log.calls.empty());
+}
+
+TEST(Printing, TitleAndOneAfterprintPerPrint) {
+    Launched rig;
+    const nlohmann::json print{{"type", "print"}};
+    rig.app.didReceiveScriptMessage({print, true, base, true});
+    rig.desktop.web.pageTitle = "";
+    rig.app.didReceiveScriptMessage({print, true, base, true});
+    EXPECT_EQ(rig.log.with("panels.print"), (std::vector<std::string>{"panels.print Corvane", "panels.print "}));
+    rig.panels.print();
+    EXPECT_EQ(rig.log.with("web.evaluate"),
+              std::vector<std::string>{"web.evaluate window.dispatchEvent(new Event('afterprint')); 1"});
+}
+
+TEST(PageDialogs, ResultsAndPanels) {
+    Launched rig;
+    std::vector<std::string> results;
+    rig.app.runConfirm("Delete?", [&](bool ok) { results.push_back(ok ? "true" : "false"); });
+    EXPECT_EQ(rig.panels.lastAlert.buttons, (std::vector<std::string>{"OK", "Cancel"}));
+    rig.panels.alert(0, "");
+    rig.app.runConfirm("Delete?", [&](bool ok) { results.push_back(ok ? "true" : "false"); });
+    rig.panels.alert(-1, ""); // Escape
+    rig.app.runPrompt("Name?", "abc", [&](std::optional<std::string> t) { results.push_back(t ? "'" + *t + "'" : "null"); });
+    EXPECT_EQ(rig.panels.lastAlert.defaultText, std::optional<std::string>("abc"));
+    rig.panels.alert(0, "");
+    rig.app.runPrompt("Name?", std::nullopt, [&](std::optional<std::string> t) { results.push_back(t ? *t : "null"); });
+    EXPECT_EQ(rig.panels.lastAlert.defaultText, std::optional<std::string>(""));
+    rig.panels.alert(1, "typed");
+    bool alerted = false;
+    rig.app.runAlert("Saved", [&] { alerted = true; });
+    EXPECT_FALSE(alerted); // returns only once the dialog is closed
+    rig.panels.alert(0, "");
+    EXPECT_TRUE(alerted);
+    EXPECT_EQ(results, (std::vector<std::string>{"true", "false", "''", "null"}));
+
+    std::optional<std::string> saved = "unset";
+    rig.app.decideDownloadDestination("herd.csv", [&](std::optional<std::string> p) { saved = p; });
+    rig.panels.save(std::nullopt);
+    EXPECT_EQ(saved, std::nullopt);
+    rig.app.runOpenPanel(true, false, [](auto) {});
+    EXPECT_EQ(rig.log.with("panels."), (std::vector<std::string>{"panels.alert Delete?", "panels.alert Delete?",
+                                                                 "panels.alert Name?", "panels.alert Name?",
+                                                                 "panels.alert Saved", "panels.save herd.csv",
+                                                                 "panels.open multiple"}));
+}
+
+TEST(PageDialogs, MediaOnlyForTheTrustedMainFrame) {
+    Launched rig;
+    EXPECT_TRUE(rig.app.decideMediaCapture(base, true));
+    EXPECT_FALSE(rig.app.decideMediaCapture(base, false));
+    EXPECT_FALSE(rig.app.decideMediaCapture("https://outside.example", true));
+    EXPECT_FALSE(rig.app.decideMediaCapture("null", true));
+}
