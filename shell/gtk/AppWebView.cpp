@@ -135,6 +135,8 @@ void AppWebView::load(const core::Url& url) {
     webkit_web_view_load_uri(view_, uri.c_str());
 }
 
+std::optional<std::string> AppWebView::title() { return orNone(webkit_web_view_get_title(view_)); }
+
 void AppWebView::reload() { webkit_web_view_reload(view_); }
 
 std::optional<std::string> AppWebView::currentURL() { return orNone(webkit_web_view_get_uri(view_)); }

@@ -29,7 +29,10 @@ void trustDevCertificate(WebKitNetworkSession* session) {
 
 } // namespace
 
-GtkDesktop::GtkDesktop(GtkApplication* app, SettingsFile& settings) : app_(app), settings_(settings) {
+GtkDesktop::GtkDesktop(GtkApplication* app, SettingsFile& settings)
+    : app_(app), settings_(settings), notifications_(G_APPLICATION(app), delegate_), network_(delegate_),
+      panels_([this] { return window_ ? window_->window() : nullptr; },
+              [this] { return web_ ? WEBKIT_WEB_VIEW(web_->widget()) : nullptr; }) {
     const std::string data = std::string(g_get_user_data_dir()) + "/corvane";
     const std::string cache = std::string(g_get_user_cache_dir()) + "/corvane";
     session_ = webkit_network_session_new(data.c_str(), cache.c_str());
@@ -51,6 +54,7 @@ GtkDesktop::~GtkDesktop() {
 
 shell::WebView& GtkDesktop::createWebView(const shell::WebViewSpec& spec) {
     web_ = std::make_unique<AppWebView>(context_, session_, spec, delegate_);
+    connectPageRequests(WEBKIT_WEB_VIEW(web_->widget()), session_, delegate_);
     return *web_;
 }
 

@@ -8,6 +8,9 @@
 #include "AppDelegate.hpp"
 #include "AppWebView.hpp"
 #include "AppWindow.hpp"
+#include "NetworkWatch.hpp"
+#include "Notifications.hpp"
+#include "Panels.hpp"
 #include "SettingsFile.hpp"
 #include "ports/Desktop.hpp"
 #include "ports/Services.hpp"
@@ -37,8 +40,9 @@ public:
     bool offerMoveToApplications() override { return false; }
     void startUpdater() override {}
     void installMenuBar(const std::vector<core::Menu>& menus) override;
-    void setUpNotifications(std::string_view, const std::vector<core::Notice::Action>&) override {}
-    void startNetworkMonitor() override {}
+    void startNetworkMonitor() override { network_.start(); }
+    shell::NotificationCenter& notifications() { return notifications_; }
+    shell::Panels& panels() { return panels_; }
 
 private:
     GtkApplication* app_;
@@ -49,6 +53,9 @@ private:
     std::unique_ptr<AppWebView> web_;
     std::unique_ptr<AppWindow> window_;
     GMenuModel* menuBar_ = nullptr;
+    GioNotifications notifications_;
+    NetworkWatch network_;
+    GtkPanels panels_;
     std::function<void()> requestQuit_, finishQuit_;
 
     void addActions();

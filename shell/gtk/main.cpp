@@ -60,7 +60,8 @@ int main(int argc, char** argv) {
         auto& a = *static_cast<App*>(data);
         a.desktop = std::make_unique<corvane::gtk::GtkDesktop>(GTK_APPLICATION(gapp), a.settings);
         a.delegate = std::make_unique<corvane::shell::AppDelegate>(
-            corvane::shell::Ports{*a.desktop, a.settings, a.clock, *a.desktop},
+            corvane::shell::Ports{*a.desktop, a.settings, a.clock, *a.desktop, a.desktop->notifications(),
+                                  a.desktop->panels()},
             std::string(corvane::core::build::version));
         a.desktop->setDelegate(a.delegate.get());
         a.desktop->setQuitHandlers([&a] { requestQuit(a); }, [&a] { finishQuit(a); });

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <gio/gio.h>
+
+#include "AppDelegate.hpp"
+#include "ports/SystemPorts.hpp"
+
+namespace corvane::gtk {
+
+// Notices as GNotifications of the application; clicks and buttons come back as the app action
+// "notice-response" and reach the delegate.
+class GioNotifications : public shell::NotificationCenter {
+public:
+    GioNotifications(GApplication* app, shell::AppDelegate*& delegate);
+    void setUp(std::string_view category, const std::vector<core::Notice::Action>& actions) override;
+    void requestAuthorization(std::function<void(bool)> answer) override;
+    void add(const shell::NoticeRequest& request) override;
+    std::string newIdentifier() override;
+
+private:
+    GApplication* app_;
+    shell::AppDelegate*& delegate_;
+    std::string category_;
+    std::vector<core::Notice::Action> actions_;
+};
+
+} // namespace corvane::gtk

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <functional>
+
+#include <webkit/webkit.h>
+
+#include "AppDelegate.hpp"
+#include "ports/SystemPorts.hpp"
+
+namespace corvane::gtk {
+
+// File choosers, message dialogs and printing, all modal to the main window.
+class GtkPanels : public shell::Panels {
+public:
+    GtkPanels(std::function<GtkWindow*()> window, std::function<WebKitWebView*()> view)
+        : window_(std::move(window)), view_(std::move(view)) {}
+    void chooseSaveLocation(const std::string& suggestedName,
+                            std::function<void(std::optional<std::string>)> done) override;
+    void chooseFiles(bool multiple, bool directories,
+                     std::function<void(std::optional<std::vector<std::string>>)> done) override;
+    void showAlert(const shell::AlertSpec& spec, std::function<void(int, std::string)> done) override;
+    void printPage(const std::string& jobTitle, std::function<void()> done) override;
+
+private:
+    std::function<GtkWindow*()> window_;
+    std::function<WebKitWebView*()> view_;
+};
+
+// The engine's page requests (downloads, file inputs, script dialogs, media permission) handed to the delegate.
+void connectPageRequests(WebKitWebView* view, WebKitNetworkSession* session, shell::AppDelegate*& delegate);
+
+} // namespace corvane::gtk
