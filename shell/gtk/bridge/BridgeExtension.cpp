@@ -10,7 +10,6 @@
 #include <cstring>
 #include <string>
 #include <vector>
-#include <unistd.h>
 
 namespace {
 
@@ -319,7 +318,6 @@ std::string realmOrigin(WebKitFrame* frame, WebKitScriptWorld* world)
 void onPost(GPtrArray* arguments, gpointer userData)
 {
     auto* binding = static_cast<RealmBinding*>(userData);
-    g_debug("TMP post page %" G_GUINT64_FORMAT, binding->pageId);
     JSCContext* calling = jsc_context_get_current();
     if (!calling || arguments->len < 2)
         return;
@@ -378,7 +376,6 @@ void onWindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* page, WebKit
     auto* binding = new RealmBinding { owner, webkit_web_page_get_id(page), { }, webkit_frame_is_main_frame(frame) != FALSE,
         realmOrigin(frame, owner->originWorld) };
     g_weak_ref_init(&binding->frame, frame);
-    g_debug("TMP install page %" G_GUINT64_FORMAT " frame %s main %d", binding->pageId, webkit_frame_get_uri(frame), binding->mainFrame);
     GObjectRef<JSCValue> native(jsc_value_new_function_variadic(context.get(), nullptr, G_CALLBACK(onPost), binding,
         destroyBinding, G_TYPE_NONE));
     GObjectRef<JSCValue> installer(jsc_context_evaluate(context.get(), kInstaller, -1));
@@ -404,6 +401,5 @@ extern "C" __attribute__((visibility("default"))) void webkit_web_process_extens
     }
     // Lives as long as the web process.
     auto* owner = new Extension { extension, webkit_script_world_new(), name };
-    g_debug("TMP init pid %d", getpid());
     g_signal_connect(webkit_script_world_get_default(), "window-object-cleared", G_CALLBACK(onWindowObjectCleared), owner);
 }
