@@ -1,0 +1,84 @@
+"""Page notices on the desktop's notification server, and what a click on one does."""
+
+import json
+from urllib.parse import quote
+
+import harness as h
+
+SERVER = None
+
+
+def setUpModule():
+    global SERVER
+    h.setUpModule()
+    SERVER = h.NotificationServer().start()
+
+
+def tearDownModule():
+    h.tearDownModule()
+
+
+def at(path):
+    return {"Corvane": {"lastPath": path}}
+
+
+def posted_twice(notice):
+    """A test page that posts the notice at load and once more a moment later."""
+    return "/t/post?click=post&delay=300&msg=" + quote(json.dumps({"type": "notify", **notice}))
+
+
+def focused_window():
+    out = h.session().xdotool("getwindowfocus", check=False).stdout.strip()
+    return int(out) if out.isdigit() else None
+
+
+class Notices(h.E2ETestCase):
+    def setUp(self):
+        super().setUp()
+        self.mark = len(SERVER.notify_calls())
+
+    def notices(self, n):
+        SERVER.wait_for_notify(timeout=10, since=self.mark + n - 1)
+        return SERVER.notify_calls()[self.mark:self.mark + n]
+
+    def test_follow_up_offers_both_answers_and_no_better_opens_its_answer_in_front(self):
+        page = ("/t/probe?k=notices&sub=menu&notify=" + quote("Bramble: how is the hoof?")
+                + "&body=" + quote("North field, left hind.") + "&url=" + quote("/care?follow_up=k9"))
+        app = h.launch_app(settings=at(page))
+        (notice,) = self.notices(1)
+        self.assertEqual((notice["summary"], notice["body"]), ("Bramble: how is the hoof?", "North field, left hind."))
+        actions = notice["actions"]
+        self.assertEqual(actions[:2], ["default", ""])
+        self.assertEqual(actions[3::2], ["Better", "No better"])
+        self.assertEqual(len(set(actions[0::2])), 3, actions)
+
+        # Shown while the app is in front; the answer must bring it forward again.
+        wid = app.window_id()
+        root = int(h.session().xdotool("search", "--maxdepth", "0", "").stdout.split()[0])
+        h.session().xdotool("windowfocus", root)
+        self.assertNotEqual(focused_window(), wid)
+        SERVER.invoke_action(notice["id"], actions[actions.index("No better") - 1])
+        h.wait_for_report(event="loaded", page="/care?follow_up=k9&answer=no_better", top=True)
+        self.assertTrue(h._poll(lambda: focused_window() == wid, 5), "window not brought forward")
+
+    def test_same_tag_replaces_and_a_click_opens_the_notice_url(self):
+        h.launch_app(settings=at(posted_twice({"title": "Hoof trim due", "tag": "bramble-hoof",
+                                                "url": "/records?id=7"})))
+        first, second = self.notices(2)
+        self.assertEqual(first["replaces_id"], 0)
+        self.assertEqual(second["replaces_id"], first["id"])
+        self.assertTrue(second["replaced"])
+        # Not a follow-up: a click on the body, and no buttons.
+        self.assertEqual(second["actions"], ["default", ""])
+        SERVER.invoke_action(second["id"])
+        h.wait_for_report(event="loaded", page="/records?id=7", top=True)
+
+    def test_untagged_notices_are_separate_and_a_click_without_url_opens_care(self):
+        h.launch_app(settings=at(posted_twice({"title": "Water trough low", "body": "East paddock"})))
+        first, second = self.notices(2)
+        self.assertEqual((first["replaces_id"], second["replaces_id"]), (0, 0))
+        self.assertNotEqual(first["id"], second["id"])
+        self.assertEqual((second["summary"], second["body"], second["actions"]),
+                         ("Water trough low", "East paddock", ["default", ""]))
+        SERVER.invoke_action(first["id"])
+        h.wait_for_report(event="loaded", page="/care", top=True)
