@@ -125,10 +125,16 @@ REPORT_JS = """
 })();
 """
 
-# Test pages: ?focus=ID focuses an element (for a real key press), ?click=ID clicks it after ?delay= ms.
+# Test pages: ?focus=ID focuses an element (for a real key press), ?click=ID clicks it after ?delay= ms,
+# ?fill=ID stretches an element over the whole viewport (a real click anywhere lands on it).
 DRIVE_JS = """
 window.addEventListener("load", function () {
-  var f = Q.get("focus"), c = Q.get("click"), d = +(Q.get("delay") || 0);
+  var f = Q.get("focus"), c = Q.get("click"), d = +(Q.get("delay") || 0), fl = Q.get("fill");
+  if (fl && document.getElementById(fl)) {
+    var s = document.getElementById(fl).style;
+    s.position = "fixed"; s.left = s.top = "0"; s.width = "100vw"; s.height = "100vh"; s.margin = "0";
+    s.zIndex = "9999"; s.display = "block"; s.background = "#D9C27A";
+  }
   if (f && document.getElementById(f)) document.getElementById(f).focus();
   if (c && document.getElementById(c)) setTimeout(function () {
     var el = document.getElementById(c);
@@ -359,6 +365,21 @@ def t_landed():
     return page("landed", "<h1>Landed</h1>", LOADED_JS, app_nav=False, test=True)
 
 
+def t_paint(q):
+    bg = q.get("bg", ["7B2D8E"])[0]
+    if len(bg) != 6 or any(c not in "0123456789abcdefABCDEF" for c in bg):
+        raise ValueError("bg must be six hex digits")
+    hold = int(q.get("hold", ["0"])[0] or 0)
+    # A slow image keeps the load from finishing while the page itself is already painted.
+    img = (f'<img alt="" style="position:absolute;width:1px;height:1px;opacity:0" src="/t/slow?ms={hold}">'
+           if hold > 0 else "")
+    nxt = q.get("next", [""])[0]
+    link = f'<a id="next" href="{esc(nxt)}" style="opacity:0">next</a>' if nxt else ""
+    style = f"<style>html, body {{ background: #{bg} !important; min-height: 100%; }}</style>"
+    script = f"window.LOAD_EXTRA = {{ bg: {js(bg)} }};" + LOADED_JS
+    return page("paint", link + img, script, head_extra=style, app_nav=False, test=True)
+
+
 def t_open(q):
     to = q.get("to", [f"{CFG.app}/t/landed?from=open"])[0]
     urls = {"in": f"{CFG.app}/t/landed?from=open", "out": f"{CFG.outside}/outside?from=open", "to": to}
@@ -383,9 +404,12 @@ def t_nav(q):
     body = '<p>Navigating the main frame to <code id="to"></code></p>'
     script = LOADED_JS + """
 var to = Q.get("to") || "about:blank", how = Q.get("how") || "assign";
+// ?once=1: a page brought back to this URL in the same tab does not navigate again.
+var again = Q.get("once") && sessionStorage.getItem("navigated:" + location.href);
+if (Q.get("once")) sessionStorage.setItem("navigated:" + location.href, "1");
 document.getElementById("to").textContent = to;
 window.addEventListener("load", function () {
-  setTimeout(function () {
+  if (!again) setTimeout(function () {
     R({ event: "navigating", to: to, how: how });
     try {
       if (how === "replace") location.replace(to);
@@ -393,7 +417,7 @@ window.addEventListener("load", function () {
       else location.href = to;
     } catch (e) { R({ event: "nav-error", error: String(e) }); }
   }, +(Q.get("delay") || 300));
-  setTimeout(function () { R({ event: "still-here", href: location.href }); }, +(Q.get("wait") || 2000));
+  setTimeout(function () { R({ event: "still-here", href: location.href, again: !!again }); }, +(Q.get("wait") || 2000));
 });
 """
     return page("nav", body, script, app_nav=False, test=True)
@@ -464,8 +488,9 @@ def t_post_frame(q):
 
 
 def t_external(q):
-    urls = {"signin": f"{CFG.app}/api/auth/google-start",
-            "other": q.get("url", [f"{CFG.outside}/outside?from=external"])[0]}
+    others = q.get("url") or [f"{CFG.outside}/outside?from=external"]
+    urls = {"signin": f"{CFG.app}/api/auth/google-start", "other": others[0]}
+    urls.update({f"other{i}": u for i, u in enumerate(others)})
     body = '<button id="signin">openExternal sign-in</button><button id="other">openExternal other</button>'
     script = LOADED_JS + f"""
 var U = {js(urls)};
@@ -477,7 +502,8 @@ function ext(which) {{
 ["signin", "other"].forEach(function (k) {{
   document.getElementById(k).addEventListener("click", function () {{ ext(k); }});
 }});
-window.addEventListener("load", function () {{ if (Q.get("auto")) ext(Q.get("auto")); }});
+// ?auto=other0,other1,signin: one call each, in order.
+window.addEventListener("load", function () {{ if (Q.get("auto")) Q.get("auto").split(",").forEach(ext); }});
 """
     return page("external", body, script, app_nav=False, test=True)
 
@@ -495,12 +521,16 @@ if (d) {
 }
 ["beforeprint", "afterprint"].forEach(function (t) { window.addEventListener(t, function () { R({ event: t }); }); });
 window.addEventListener("pagehide", function (e) { R({ event: "pagehide", persisted: e.persisted }); });
+// Page zoom changes the CSS width of the viewport.
+window.addEventListener("resize", function () { R({ event: "resize", width: window.innerWidth }); });
 window.addEventListener("keydown", function (e) {
   R({ event: "key", key: e.key, ctrl: e.ctrlKey, shift: e.shiftKey, alt: e.altKey, meta: e.metaKey });
 });
 window.addEventListener("load", function () {
   if (!d) return;
-  if (Q.get("badge") !== null) d.setBadge(Q.get("badge"));
+  if (Q.get("badge") !== null) Q.get("badge").split(",").forEach(function (n, i) {
+    setTimeout(function () { d.setBadge(n); R({ event: "setBadge", n: n }); }, i * +(Q.get("gap") || 300));
+  });
   if (Q.get("notify") !== null) d.notify({ title: Q.get("notify"), body: Q.get("body"), tag: Q.get("tag"), url: Q.get("url") });
   if (Q.get("print")) window.print();
 });
@@ -668,6 +698,7 @@ class Handler(BaseHTTPRequestHandler):
             "/records": record_page, "/t/links": t_links, "/t/open": t_open, "/t/nav": t_nav,
             "/t/frames": t_frames, "/t/frame": t_frame, "/t/post": t_post, "/t/post-frame": t_post_frame,
             "/t/external": t_external, "/t/probe": t_probe, "/t/counter": t_probe, "/t/block": t_block,
+            "/t/paint": t_paint,
         }
         if p in simple:
             self._send(200, simple[p]())

@@ -983,7 +983,12 @@ def type_text(text, window=None):
 def click(x, y, window=None, button=1):
     """A mouse click at x,y relative to the window."""
     wid = _focus(window)
-    session().xdotool("mousemove", "--window", wid, "--sync", x, y, "click", button)
+    geo = window_geometry(wid)
+    here = session().xdotool("getmouselocation", "--shell").stdout
+    at = {k: int(v) for k, v in (l.split("=", 1) for l in here.split() if "=" in l) if k in ("X", "Y")}
+    # xdotool's --sync waits for the pointer to move, forever when it already sits on the spot.
+    sync = ["--sync"] if (at.get("X"), at.get("Y")) != (geo["X"] + x, geo["Y"] + y) else []
+    session().xdotool("mousemove", "--window", wid, *sync, x, y, "click", button)
 
 
 def window_geometry(window=None):
