@@ -6,6 +6,8 @@
 
 #include <webkit/webkit-web-process-extension.h>
 
+#include <nlohmann/json.hpp>
+
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -65,101 +67,19 @@ struct GObjectRef {
     T* get() const { return ptr; }
 };
 
-// g_utf8_validate_len refuses every U+0000, which a posted string may hold.
-bool isUtf8(const char* text, size_t length)
-{
-    while (length) {
-        const auto* nul = static_cast<const char*>(std::memchr(text, '\0', length));
-        const size_t chunk = nul ? static_cast<size_t>(nul - text) : length;
-        if (chunk && !g_utf8_validate_len(text, chunk, nullptr))
-            return false;
-        const size_t consumed = nul ? chunk + 1 : chunk;
-        text += consumed;
-        length -= consumed;
-    }
-    return true;
-}
-
-void appendUtf8(std::string& out, gunichar c)
-{
-    char buffer[6];
-    out.append(buffer, g_unichar_to_utf8(c, buffer));
-}
-
-bool readHex4(const char* p, unsigned& value)
-{
-    value = 0;
-    for (int i = 0; i < 4; ++i) {
-        const int digit = g_ascii_xdigit_value(p[i]);
-        if (digit < 0)
-            return false;
-        value = value * 16 + static_cast<unsigned>(digit);
-    }
-    return true;
-}
-
-// Decodes a string literal as JSON.stringify writes it; unlike
-// jsc_value_to_string it keeps U+0000. Lone surrogates cannot be UTF-8: they
-// become U+FFFD and `exact` turns false.
-bool decodeJsonString(const char* text, std::string& out, bool& exact)
-{
-    const size_t length = std::strlen(text);
-    if (length < 2 || text[0] != '"' || text[length - 1] != '"')
-        return false;
-    exact = true;
-    out.clear();
-    const size_t end = length - 1;
-    for (size_t i = 1; i < end;) {
-        const char c = text[i++];
-        if (c != '\\') {
-            out.push_back(c);
-            continue;
-        }
-        if (i >= end)
-            return false;
-        const char escape = text[i++];
-        switch (escape) {
-        case '"': case '\\': case '/': out.push_back(escape); break;
-        case 'b': out.push_back('\b'); break;
-        case 'f': out.push_back('\f'); break;
-        case 'n': out.push_back('\n'); break;
-        case 'r': out.push_back('\r'); break;
-        case 't': out.push_back('\t'); break;
-        case 'u': {
-            unsigned unit;
-            if (i + 4 > end || !readHex4(text + i, unit))
-                return false;
-            i += 4;
-            if (unit >= 0xD800 && unit <= 0xDBFF && i + 6 <= end && text[i] == '\\' && text[i + 1] == 'u') {
-                unsigned low;
-                if (readHex4(text + i + 2, low) && low >= 0xDC00 && low <= 0xDFFF) {
-                    i += 6;
-                    appendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-                    break;
-                }
-            }
-            if (unit >= 0xD800 && unit <= 0xDFFF) {
-                exact = false;
-                unit = 0xFFFD;
-            }
-            appendUtf8(out, unit);
-            break;
-        }
-        default:
-            return false;
-        }
-    }
-    return isUtf8(out.data(), out.size());
-}
-
-bool readString(JSCValue* value, std::string& out, bool& exact)
+// Strings travel through JSON: jsc_value_to_string would stop at U+0000. A lone surrogate is not
+// text the shell can use, so it refuses the post.
+bool readString(JSCValue* value, std::string& out)
 {
     char* json = jsc_value_to_json(value, 0);
     if (!json)
         return false;
-    const bool ok = decodeJsonString(json, out, exact);
+    const nlohmann::json parsed = nlohmann::json::parse(json, nullptr, false);
     g_free(json);
-    return ok;
+    if (!parsed.is_string())
+        return false;
+    out = parsed.get<std::string>();
+    return true;
 }
 
 GVariant* nullVariant()
@@ -212,8 +132,7 @@ private:
     GVariant* readStringValue(JSCValue* value)
     {
         std::string text;
-        bool exact;
-        if (!readString(value, text, exact))
+        if (!readString(value, text))
             return nullptr;
         if (text.find('\0') != std::string::npos)
             return g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, text.data(), text.size(), 1);
@@ -276,9 +195,7 @@ private:
         for (guint index = 0; index < static_cast<guint>(count); ++index) {
             GObjectRef<JSCValue> key(jsc_value_object_get_property_at_index(keys.get(), index));
             std::string name;
-            bool exact;
-            // A key that cannot travel unchanged could alias another one.
-            if (threw() || !jsc_value_is_string(key.get()) || !readString(key.get(), name, exact) || !exact
+            if (threw() || !jsc_value_is_string(key.get()) || !readString(key.get(), name)
                 || name.find('\0') != std::string::npos)
                 return false;
             GObjectRef<JSCValue> member(jsc_value_object_get_property(object, name.c_str()));
