@@ -18,7 +18,10 @@ struct ExtensionSetup {
 std::string extensionDirectory()
 {
     const char* overridden = g_getenv("CORVANE_WEB_EXTENSION_DIR");
-    const char* directory = overridden && *overridden ? overridden : CORVANE_BRIDGE_EXTENSION_DIR;
+    // A build runs from its tree; an installed app finds the extension where it was installed.
+    const char* directory = overridden && *overridden ? overridden
+        : g_file_test(CORVANE_BRIDGE_EXTENSION_DIR, G_FILE_TEST_IS_DIR) ? CORVANE_BRIDGE_EXTENSION_DIR
+        : CORVANE_BRIDGE_EXTENSION_INSTALL_DIR;
     // The sandbox only accepts absolute paths.
     char* absolute = g_canonicalize_filename(directory, nullptr);
     std::string result(absolute);
