@@ -1,5 +1,7 @@
 #include "AppWindow.hpp"
 
+#include <webkit/webkit.h>
+
 #include "Offline.hpp"
 #include "Palette.hpp"
 #include "TitlebarDragView.hpp"
@@ -8,12 +10,19 @@ namespace corvane::gtk {
 
 namespace {
 
+constexpr const char* kAppId = "app.corvane.Corvane";
+
 std::string hex(std::uint32_t packed) {
     char buffer[8];
     g_snprintf(buffer, sizeof buffer, "#%06X", packed);
     return buffer;
 }
 
+GdkRGBA rgba(std::uint32_t packed) {
+    return {((packed >> 16) & 0xFF) / 255.0f, ((packed >> 8) & 0xFF) / 255.0f, (packed & 0xFF) / 255.0f, 1.0f};
+}
+
+// Sizes in px: the palette's layout is in logical pixels, and GTK's pt are 4/3 of those.
 void installStyle() {
     static bool done = false;
     if (done) return;
@@ -21,12 +30,22 @@ void installStyle() {
     using namespace shell::Palette;
     const std::string css =
         "window.corvane-main, window.corvane-main > overlay { background-color: " + hex(ground.light) + "; }\n"
+        "window.corvane-main.corvane-dark, window.corvane-main.corvane-dark > overlay { background-color: " +
+        hex(ground.dark) + "; }\n"
         "#titlebar-drag-view, #titlebar-drag-view popovermenubar { background: transparent; box-shadow: none; }\n"
         ".corvane-offline { background-color: " + hex(ground.light) + "; }\n"
-        ".corvane-offline .heading { color: " + hex(ink.light) + "; font-family: serif; font-size: 26pt; }\n"
-        ".corvane-offline .body { color: " + hex(ink2.light) + "; font-size: 14pt; }\n"
-        ".corvane-offline button { background: " + hex(fir) + "; color: " + hex(cream) +
-        "; border-radius: 22px; font-weight: 600; padding: 10px 28px; }\n";
+        ".corvane-dark .corvane-offline { background-color: " + hex(ground.dark) + "; }\n"
+        ".corvane-offline .heading { color: " + hex(ink.light) +
+        "; font-family: serif; font-size: 28px; font-weight: 400; }\n"
+        ".corvane-dark .corvane-offline .heading { color: " + hex(ink.dark) + "; }\n"
+        ".corvane-offline .body { color: " + hex(ink2.light) + "; font-size: 14px; }\n"
+        ".corvane-dark .corvane-offline .body { color: " + hex(ink2.dark) + "; }\n"
+        ".corvane-offline button.retry { background: " + hex(fir) + "; color: " + hex(cream) +
+        "; border: none; border-radius: 22px; box-shadow: none; text-shadow: none; padding: 0; min-height: 0;"
+        " min-width: 0; font-size: 14px; font-weight: 600; outline-offset: 3px; }\n"
+        ".corvane-offline button.retry:focus-visible { outline: 2px solid " + hex(fir) + "; }\n"
+        ".corvane-dark .corvane-offline button.retry:focus-visible { outline-color: " + hex(ink2.dark) + "; }\n"
+        ".corvane-offline button.retry:active { background: shade(" + hex(fir) + ", 0.85); }\n";
     GtkCssProvider* provider = gtk_css_provider_new();
     gtk_css_provider_load_from_data(provider, css.c_str(), static_cast<gssize>(css.size()));
     gtk_style_context_add_provider_for_display(gdk_display_get_default(), GTK_STYLE_PROVIDER(provider),
@@ -34,11 +53,58 @@ void installStyle() {
     g_object_unref(provider);
 }
 
+// The installed icon when there is one, else the one in the source tree; with neither, an empty 96-px
+// square keeps the layout.
+GtkWidget* appIcon(int scale) {
+    constexpr int size = 96;
+    GtkWidget* image =
+        GTK_WIDGET(g_object_new(GTK_TYPE_IMAGE, "accessible-role", GTK_ACCESSIBLE_ROLE_PRESENTATION, nullptr));
+    gtk_image_set_pixel_size(GTK_IMAGE(image), size);
+    gtk_widget_set_size_request(image, size, size);
+    GtkIconTheme* theme = gtk_icon_theme_get_for_display(gdk_display_get_default());
+    if (theme && gtk_icon_theme_has_icon(theme, kAppId)) {
+        gtk_image_set_from_icon_name(GTK_IMAGE(image), kAppId);
+        return image;
+    }
+#ifdef CORVANE_ICON_FILE
+    if (GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file_at_size(CORVANE_ICON_FILE, size * scale, size * scale, nullptr)) {
+        GdkTexture* texture = gdk_texture_new_for_pixbuf(pixbuf);
+        gtk_image_set_from_paintable(GTK_IMAGE(image), GDK_PAINTABLE(texture));
+        g_object_unref(texture);
+        g_object_unref(pixbuf);
+    }
+#else
+    (void)scale;
+#endif
+    return image;
+}
+
+GtkWidget* wrappingLabel(const std::string& text, const char* cssClass, int width) {
+    GtkWidget* label = gtk_label_new(text.c_str());
+    gtk_widget_add_css_class(label, cssClass);
+    gtk_label_set_wrap(GTK_LABEL(label), TRUE);
+    gtk_label_set_wrap_mode(GTK_LABEL(label), PANGO_WRAP_WORD_CHAR);
+    gtk_label_set_justify(GTK_LABEL(label), GTK_JUSTIFY_CENTER);
+    // A fixed width wraps the text at that width and keeps each line centred within it.
+    gtk_label_set_max_width_chars(GTK_LABEL(label), 1);
+    gtk_widget_set_size_request(label, width, -1);
+    gtk_widget_set_halign(label, GTK_ALIGN_CENTER);
+    return label;
+}
+
+std::string headingText() {
+    std::string text(core::Offline::title);
+    const std::string_view from = " once to ";
+    for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + 1))
+        text.replace(at, from.size(), " once\nto ");
+    return text;
+}
+
 } // namespace
 
 AppWindow::AppWindow(GtkApplication* app, const shell::WindowSpec& spec, GtkWidget* web, SettingsFile& settings,
                      shell::AppDelegate*& delegate)
-    : settings_(settings), delegate_(delegate) {
+    : web_(web), settings_(settings), delegate_(delegate) {
     installStyle();
     window_ = GTK_WINDOW(gtk_application_window_new(app));
     g_object_ref(window_);
@@ -69,9 +135,12 @@ AppWindow::AppWindow(GtkApplication* app, const shell::WindowSpec& spec, GtkWidg
     g_signal_connect(window_, "notify::default-width", G_CALLBACK(onSizeChanged), this);
     g_signal_connect(window_, "notify::default-height", G_CALLBACK(onSizeChanged), this);
     g_signal_connect(window_, "notify::maximized", G_CALLBACK(onSizeChanged), this);
+
+    appearance_ = std::make_unique<Appearance>([this](bool dark) { applyAppearance(dark); });
 }
 
 AppWindow::~AppWindow() {
+    appearance_.reset();
     if (saveTimer_) g_source_remove(saveTimer_);
     g_signal_handlers_disconnect_by_data(window_, this);
     g_object_unref(window_);
@@ -111,37 +180,65 @@ void AppWindow::toggleFullScreen() {
 
 bool AppWindow::isFullScreen() { return gtk_window_is_fullscreen(window_); }
 
+void AppWindow::applyAppearance(bool dark) {
+    if (dark) gtk_widget_add_css_class(GTK_WIDGET(window_), "corvane-dark");
+    else gtk_widget_remove_css_class(GTK_WIDGET(window_), "corvane-dark");
+    // What shows before the page paints, and under it, is the same ground.
+    if (WEBKIT_IS_WEB_VIEW(web_)) {
+        const GdkRGBA ground = rgba(shell::Palette::ground.resolve(dark));
+        webkit_web_view_set_background_color(WEBKIT_WEB_VIEW(web_), &ground);
+    }
+}
+
 void AppWindow::showOffline() {
     if (offline_) return;
-    offline_ = gtk_box_new(GTK_ORIENTATION_VERTICAL, 18);
+    GtkWidget* icon = appIcon(gtk_widget_get_scale_factor(GTK_WIDGET(window_)));
+    gtk_widget_set_halign(icon, GTK_ALIGN_CENTER);
+    gtk_widget_set_margin_bottom(icon, 26 - 12);
+    GtkWidget* heading = wrappingLabel(headingText(), "heading", 460);
+    GtkWidget* body = wrappingLabel(std::string(core::Offline::body), "body", 400);
+    gtk_widget_set_margin_bottom(body, 30 - 12);
+    retry_ = gtk_button_new_with_label(std::string(core::Offline::retry).c_str());
+    gtk_widget_add_css_class(retry_, "retry");
+    gtk_widget_set_size_request(retry_, 168, 44);
+    gtk_widget_set_halign(retry_, GTK_ALIGN_CENTER);
+    gtk_widget_set_cursor_from_name(retry_, "pointer");
+    g_signal_connect(retry_, "clicked", G_CALLBACK(onRetryClicked), this);
+
+    GtkWidget* stack = gtk_box_new(GTK_ORIENTATION_VERTICAL, 12);
+    for (GtkWidget* item : {icon, heading, body, retry_}) gtk_box_append(GTK_BOX(stack), item);
+    gtk_widget_set_halign(stack, GTK_ALIGN_CENTER);
+    gtk_widget_set_valign(stack, GTK_ALIGN_CENTER);
+    gtk_widget_set_vexpand(stack, TRUE);
+    // Centred 24 px above the middle, and never closer than 32 px to the sides.
+    gtk_widget_set_margin_bottom(stack, 2 * 24);
+    gtk_widget_set_margin_start(stack, 32);
+    gtk_widget_set_margin_end(stack, 32);
+
+    offline_ = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
     gtk_widget_add_css_class(offline_, "corvane-offline");
-    gtk_widget_set_valign(offline_, GTK_ALIGN_FILL);
-    gtk_widget_set_halign(offline_, GTK_ALIGN_FILL);
-    GtkWidget* heading = gtk_label_new(std::string(core::Offline::title).c_str());
-    gtk_widget_add_css_class(heading, "heading");
-    GtkWidget* body = gtk_label_new(std::string(core::Offline::body).c_str());
-    gtk_widget_add_css_class(body, "body");
-    gtk_label_set_wrap(GTK_LABEL(body), TRUE);
-    gtk_label_set_max_width_chars(GTK_LABEL(body), 50);
-    gtk_label_set_justify(GTK_LABEL(body), GTK_JUSTIFY_CENTER);
-    GtkWidget* center = gtk_box_new(GTK_ORIENTATION_VERTICAL, 18);
-    gtk_widget_set_valign(center, GTK_ALIGN_CENTER);
-    gtk_widget_set_vexpand(center, TRUE);
-    gtk_box_append(GTK_BOX(center), heading);
-    gtk_box_append(GTK_BOX(center), body);
-    gtk_box_append(GTK_BOX(offline_), center);
-    gtk_overlay_add_overlay(GTK_OVERLAY(overlay_), offline_);
-    // Keep the drag strip above the screen.
-    g_object_ref(strip_);
-    gtk_overlay_remove_overlay(GTK_OVERLAY(overlay_), strip_);
-    gtk_overlay_add_overlay(GTK_OVERLAY(overlay_), strip_);
-    g_object_unref(strip_);
+    gtk_box_append(GTK_BOX(offline_), stack);
+    // Under the drag strip, so the window can still be moved and the menus reached.
+    gtk_widget_insert_before(offline_, overlay_, strip_);
+
+    // The page underneath must not take keys by Tab while it is covered.
+    gtk_widget_set_can_focus(web_, FALSE);
+    gtk_window_set_default_widget(window_, retry_);
+    gtk_widget_grab_focus(retry_);
 }
 
 void AppWindow::removeOffline() {
     if (!offline_) return;
+    if (gtk_window_get_default_widget(window_) == retry_) gtk_window_set_default_widget(window_, nullptr);
     gtk_overlay_remove_overlay(GTK_OVERLAY(overlay_), offline_);
     offline_ = nullptr;
+    retry_ = nullptr;
+    gtk_widget_set_can_focus(web_, TRUE);
+}
+
+void AppWindow::onRetryClicked(GtkButton*, gpointer data) {
+    auto* self = static_cast<AppWindow*>(data);
+    if (self->delegate_) self->delegate_->retry();
 }
 
 gboolean AppWindow::onCloseRequest(GtkWindow* window, gpointer data) {

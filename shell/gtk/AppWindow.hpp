@@ -1,14 +1,18 @@
 #pragma once
 
+#include <memory>
+
 #include <gtk/gtk.h>
 
 #include "AppDelegate.hpp"
+#include "Appearance.hpp"
 #include "SettingsFile.hpp"
 #include "ports/MainWindow.hpp"
 
 namespace corvane::gtk {
 
-// The main window: the web view filling it, the drag strip over its top edge. Closing hides it.
+// The main window: the web view filling it, the drag strip over its top edge. Closing hides it. Its
+// colours follow the desktop's light/dark preference.
 class AppWindow : public shell::MainWindow {
 public:
     AppWindow(GtkApplication* app, const shell::WindowSpec& spec, GtkWidget* web, SettingsFile& settings,
@@ -29,6 +33,8 @@ public:
 
 private:
     void saveFrame();
+    void applyAppearance(bool dark);
+    static void onRetryClicked(GtkButton*, gpointer);
     static gboolean onCloseRequest(GtkWindow*, gpointer);
     static void onFullscreened(GObject*, GParamSpec*, gpointer);
     static void onSizeChanged(GObject*, GParamSpec*, gpointer);
@@ -36,7 +42,10 @@ private:
     GtkWindow* window_;
     GtkWidget* overlay_;
     GtkWidget* strip_;
+    GtkWidget* web_;
     GtkWidget* offline_ = nullptr;
+    GtkWidget* retry_ = nullptr;
+    std::unique_ptr<Appearance> appearance_;
     SettingsFile& settings_;
     shell::AppDelegate*& delegate_;
     std::string frameName_;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <gio/gio.h>
 
 #include "AppDelegate.hpp"
@@ -11,11 +13,18 @@ class NetworkWatch {
 public:
     explicit NetworkWatch(shell::AppDelegate*& delegate) : delegate_(delegate) {}
     ~NetworkWatch();
+    NetworkWatch(const NetworkWatch&) = delete;
+    NetworkWatch& operator=(const NetworkWatch&) = delete;
     void start();
 
 private:
+    void report();
+    static void onNetworkChanged(GNetworkMonitor*, gboolean, gpointer data);
+    static void onAvailableNotify(GObject*, GParamSpec*, gpointer data);
+
     shell::AppDelegate*& delegate_;
     GNetworkMonitor* monitor_ = nullptr;
+    std::optional<bool> last_;
 };
 
 } // namespace corvane::gtk
