@@ -532,7 +532,7 @@ window.addEventListener("load", function () {
     setTimeout(function () { d.setBadge(n); R({ event: "setBadge", n: n }); }, i * +(Q.get("gap") || 300));
   });
   if (Q.get("notify") !== null) d.notify({ title: Q.get("notify"), body: Q.get("body"), tag: Q.get("tag"), url: Q.get("url") });
-  if (Q.get("print")) window.print();
+  if (Q.get("print")) setTimeout(function () { window.print(); }, +(Q.get("delay") || 0));
 });
 """
     body = f'<h1>Probe</h1><p>load <b id="load">{n}</b> of <code>{esc(key)}</code></p>'
@@ -574,12 +574,39 @@ function ask() {
   else if (k === "prompt") r = prompt("Name", "Bramble");
   else r = alert("Saved");
   R({ event: "dialog", kind: k, result: r === undefined ? null : r });
+  if (--left > 0) setTimeout(ask, 0);
 }
+var left = +(Q.get("repeat") || 1);
 document.getElementById("ask").addEventListener("click", ask);
+var input = document.getElementById("file");
+input.multiple = !!Q.get("multiple");
+input.addEventListener("change", function () {
+  R({ event: "files", names: Array.prototype.map.call(input.files, function (f) { return f.name; }) });
+});
+input.addEventListener("cancel", function () { R({ event: "files-cancelled" }); });
 window.addEventListener("load", function () { if (Q.get("auto")) setTimeout(ask, 0); });
 """
     return page("dialog", '<button id="ask">ask</button><input type="file" id="file">', script,
                 app_nav=False, test=True)
+
+
+def t_media(q):
+    name = q.get("name", ["main"])[0]
+    frames = {"same": (CFG.app, ""), "cross": (CFG.outside, ""), "cross-allow": (CFG.outside, "camera; microphone")}
+    wanted = q.get("frames", ["same,cross,cross-allow"])[0].split(",") if name == "main" else []
+    body = "".join(f'<iframe src="{esc(frames[f][0])}/t/media?name={esc(f)}" allow="{esc(frames[f][1])}"></iframe>'
+                   for f in wanted if f in frames)
+    script = LOADED_JS + """
+function done(result) { R({ event: "media", name: Q.get("name") || "main", top: window === top, result: result }); }
+window.addEventListener("load", function () {
+  if (!navigator.mediaDevices) return done("no-mediaDevices");
+  navigator.mediaDevices.getUserMedia({ video: true }).then(function (stream) {
+    stream.getTracks().forEach(function (t) { t.stop(); });
+    done("granted");
+  }, function (e) { done(e.name); });
+});
+"""
+    return page("media", f"<p>camera from {esc(name)}</p>{body}", script, app_nav=False, test=True)
 
 
 def zip_bytes():
@@ -697,7 +724,7 @@ class Handler(BaseHTTPRequestHandler):
         with_q = {
             "/records": record_page, "/t/links": t_links, "/t/open": t_open, "/t/nav": t_nav,
             "/t/frames": t_frames, "/t/frame": t_frame, "/t/post": t_post, "/t/post-frame": t_post_frame,
-            "/t/external": t_external, "/t/probe": t_probe, "/t/counter": t_probe, "/t/block": t_block,
+            "/t/external": t_external, "/t/media": t_media, "/t/probe": t_probe, "/t/counter": t_probe, "/t/block": t_block,
             "/t/paint": t_paint,
         }
         if p in simple:

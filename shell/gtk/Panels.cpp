@@ -1,19 +1,154 @@
+// File choosers and message dialogs. Each answers its completion exactly once: on its response, or with
+// "cancelled" when it goes away without one (its parent window destroyed, the app shutting down).
 #include "Panels.hpp"
+
+#include <memory>
 
 namespace corvane::gtk {
 
-void GtkPanels::chooseSaveLocation(const std::string&, std::function<void(std::optional<std::string>)> done) {
-    done(std::nullopt);
+namespace {
+
+using Paths = std::vector<std::string>;
+
+// A file chooser in flight. GtkFileChooserNative is not a widget, so it does not die with its parent:
+// the parent's destruction is watched here instead.
+struct Chooser {
+    GtkFileChooserNative* native;
+    GtkWindow* parent;
+    gulong parentDestroyed = 0;
+    std::function<void(std::optional<Paths>)> done;
+
+    void finish(std::optional<Paths> answer) {
+        auto callback = std::exchange(done, nullptr);
+        if (parentDestroyed) g_signal_handler_disconnect(parent, parentDestroyed);
+        parentDestroyed = 0;
+        g_signal_handlers_disconnect_by_data(native, this);
+        gtk_native_dialog_destroy(GTK_NATIVE_DIALOG(native));
+        g_object_unref(native);
+        delete this;
+        if (callback) callback(std::move(answer));
+    }
+};
+
+std::optional<Paths> chosenPaths(GtkFileChooser* chooser) {
+    GListModel* files = gtk_file_chooser_get_files(chooser);
+    Paths paths;
+    const guint count = files ? g_list_model_get_n_items(files) : 0;
+    for (guint i = 0; i < count; ++i) {
+        auto* file = G_FILE(g_list_model_get_item(files, i));
+        // Only local files can be handed to the engine.
+        if (char* path = g_file_get_path(file)) {
+            paths.emplace_back(path);
+            g_free(path);
+        }
+        g_object_unref(file);
+    }
+    if (files) g_object_unref(files);
+    if (paths.empty()) return std::nullopt;
+    return paths;
 }
 
-void GtkPanels::chooseFiles(bool, bool, std::function<void(std::optional<std::vector<std::string>>)> done) {
-    done(std::nullopt);
+void runChooser(GtkWindow* parent, GtkFileChooserAction action, const char* title, const char* accept,
+                bool multiple, const std::string* suggestedName, std::function<void(std::optional<Paths>)> done) {
+    GtkFileChooserNative* native = gtk_file_chooser_native_new(title, parent, action, accept, "Cancel");
+    gtk_native_dialog_set_modal(GTK_NATIVE_DIALOG(native), TRUE);
+    if (suggestedName) gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(native), suggestedName->c_str());
+    gtk_file_chooser_set_select_multiple(GTK_FILE_CHOOSER(native), multiple);
+
+    auto* chooser = new Chooser{native, parent, 0, std::move(done)};
+    g_signal_connect(native, "response", G_CALLBACK(+[](GtkNativeDialog* dialog, int response, gpointer data) {
+        auto* self = static_cast<Chooser*>(data);
+        self->finish(response == GTK_RESPONSE_ACCEPT ? chosenPaths(GTK_FILE_CHOOSER(dialog)) : std::nullopt);
+    }), chooser);
+    if (parent)
+        chooser->parentDestroyed = g_signal_connect(parent, "destroy", G_CALLBACK(+[](GtkWidget*, gpointer data) {
+            static_cast<Chooser*>(data)->finish(std::nullopt);
+        }), chooser);
+    gtk_native_dialog_show(GTK_NATIVE_DIALOG(native));
 }
 
-void GtkPanels::showAlert(const shell::AlertSpec&, std::function<void(int, std::string)> done) { done(-1, ""); }
+// A message dialog in flight; freed with the dialog.
+struct Alert {
+    GtkWidget* entry = nullptr;
+    int buttons = 0;
+    std::function<void(int, std::string)> done;
 
-void GtkPanels::printPage(const std::string&, std::function<void()> done) { done(); }
+    void finish(int button) {
+        auto callback = std::exchange(done, nullptr);
+        if (!callback) return;
+        const char* text = entry ? gtk_editable_get_text(GTK_EDITABLE(entry)) : nullptr;
+        callback(button, text ? text : "");
+    }
 
-void connectPageRequests(WebKitWebView*, WebKitNetworkSession*, shell::AppDelegate*&) {}
+    // Gone without a response: the field's text is of no use then, and its widget may be half torn down.
+    void abandon() {
+        entry = nullptr;
+        finish(-1);
+    }
+};
+
+} // namespace
+
+GtkPanels::~GtkPanels() {
+    g_clear_object(&lastSettings_);
+    g_clear_object(&lastPageSetup_);
+}
+
+void GtkPanels::chooseSaveLocation(const std::string& suggestedName,
+                                   std::function<void(std::optional<std::string>)> done) {
+    runChooser(window_(), GTK_FILE_CHOOSER_ACTION_SAVE, "Save File", "_Save", false, &suggestedName,
+               [done = std::move(done)](std::optional<Paths> paths) {
+                   done(paths ? std::optional<std::string>(paths->front()) : std::nullopt);
+               });
+}
+
+void GtkPanels::chooseFiles(bool multiple, bool directories,
+                            std::function<void(std::optional<std::vector<std::string>>)> done) {
+    // GTK offers files or folders in one chooser, never both: a folder-accepting input gets folders.
+    if (directories)
+        runChooser(window_(), GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, "Select Folder", "_Select", multiple, nullptr,
+                   std::move(done));
+    else
+        runChooser(window_(), GTK_FILE_CHOOSER_ACTION_OPEN, "Open File", "_Open", multiple, nullptr, std::move(done));
+}
+
+void GtkPanels::showAlert(const shell::AlertSpec& spec, std::function<void(int, std::string)> done) {
+    GtkWindow* parent = window_();
+    GtkWidget* dialog = gtk_message_dialog_new(
+        parent, static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT), GTK_MESSAGE_OTHER,
+        GTK_BUTTONS_NONE, "%s", spec.message.c_str());
+    auto* alert = new Alert{nullptr, static_cast<int>(spec.buttons.size()), std::move(done)};
+    g_object_set_data_full(G_OBJECT(dialog), "corvane-alert", alert,
+                           [](gpointer data) { delete static_cast<Alert*>(data); });
+
+    // Added last to first, so the first (default) button sits at the trailing end, as desktops expect.
+    GtkWidget* first = nullptr;
+    for (std::size_t i = spec.buttons.size(); i-- > 0;)
+        first = gtk_dialog_add_button(GTK_DIALOG(dialog), spec.buttons[i].c_str(), static_cast<int>(i));
+    if (first) gtk_dialog_set_default_response(GTK_DIALOG(dialog), 0);
+
+    if (spec.defaultText) {
+        alert->entry = gtk_entry_new();
+        gtk_editable_set_text(GTK_EDITABLE(alert->entry), spec.defaultText->c_str());
+        gtk_entry_set_activates_default(GTK_ENTRY(alert->entry), TRUE);
+        gtk_widget_set_size_request(alert->entry, 260, -1);
+        gtk_widget_set_halign(alert->entry, GTK_ALIGN_CENTER);
+        gtk_box_append(GTK_BOX(gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(dialog))), alert->entry);
+    }
+
+    g_signal_connect(dialog, "response", G_CALLBACK(+[](GtkDialog* d, int response, gpointer data) {
+        auto* a = static_cast<Alert*>(data);
+        a->finish(response >= 0 && response < a->buttons ? response : -1);
+        gtk_window_destroy(GTK_WINDOW(d));
+    }), alert);
+    g_signal_connect(dialog, "destroy", G_CALLBACK(+[](GtkWidget*, gpointer data) {
+        static_cast<Alert*>(data)->abandon();
+    }), alert);
+
+    gtk_window_present(GTK_WINDOW(dialog));
+    // Return must reach the default button, whichever widget GTK would have focused.
+    if (alert->entry) gtk_widget_grab_focus(alert->entry);
+    else if (first) gtk_widget_grab_focus(first);
+}
 
 } // namespace corvane::gtk

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include <webkit/webkit.h>
 
@@ -14,6 +15,10 @@ class GtkPanels : public shell::Panels {
 public:
     GtkPanels(std::function<GtkWindow*()> window, std::function<WebKitWebView*()> view)
         : window_(std::move(window)), view_(std::move(view)) {}
+    ~GtkPanels() override;
+    GtkPanels(const GtkPanels&) = delete;
+    GtkPanels& operator=(const GtkPanels&) = delete;
+
     void chooseSaveLocation(const std::string& suggestedName,
                             std::function<void(std::optional<std::string>)> done) override;
     void chooseFiles(bool multiple, bool directories,
@@ -22,8 +27,15 @@ public:
     void printPage(const std::string& jobTitle, std::function<void()> done) override;
 
 private:
+    void runPrint(const std::string& jobTitle, std::function<void()> done);
+
     std::function<GtkWindow*()> window_;
     std::function<WebKitWebView*()> view_;
+    // What the user last chose in the print dialog; each print starts from a copy.
+    GtkPrintSettings* lastSettings_ = nullptr;
+    GtkPageSetup* lastPageSetup_ = nullptr;
+    // Deferred work holds this weakly.
+    std::shared_ptr<GtkPanels*> self_ = std::make_shared<GtkPanels*>(this);
 };
 
 // The engine's page requests (downloads, file inputs, script dialogs, media permission) handed to the delegate.
