@@ -68,7 +68,7 @@ class Reveal(h.E2ETestCase):
         nxt = f"/t/paint?bg={NEXT}&hold=3000"
         h.launch_app(settings=last_path(f"/t/paint?bg={PAGE}&hold=1500&next={quote(nxt)}&click=next&delay=1200"))
         slow = h.wait_for_request(path="/t/slow?ms=1500")
-        sleep_until_wall(slow["t"] + 0.8)
+        sleep_until_wall(slow["t"] + 0.5)
         held = screen.grab()
         self.assertFalse(h.reports(event="loaded"))
         self.assert_window_all(held, screen.GROUND, "ground before the page finished loading")

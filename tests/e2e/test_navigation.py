@@ -3,7 +3,7 @@
 import sys
 import time
 import unittest
-from urllib.parse import quote
+from urllib.parse import quote, urlencode
 
 import harness as h
 from harness import setUpModule, tearDownModule  # noqa: F401
@@ -85,6 +85,15 @@ class Frames(h.E2ETestCase):
         self.assertEqual(h.reports(event="frame-loaded", name="http"), [])
         self.assertEqual(h.requests_seen(port=h.HTTP_PORT), [])
         self.assertEqual(h.opened_uris(), [])
+
+    def test_link_to_outside_site_inside_a_frame_loads_in_that_frame(self):
+        frames = [f"{h.BASE_URL}/t/links?click=out", f"{h.OUTSIDE_URL}/t/links?click=out"]
+        launch_on("/t/frames?" + urlencode([("src", f) for f in frames]))
+        landed = lambda: h.reports(event="loaded", page="/outside?from=link", top=False)
+        self.assertTrue(h._poll(lambda: len(landed()) == 2, 10), f"frames that got there: {landed()}")
+        time.sleep(GRACE / 2)
+        self.assertEqual(h.opened_uris(), [])
+        self.assertEqual(outside_top_level(), [])
 
 
 class NewWindows(h.E2ETestCase):
