@@ -32,7 +32,12 @@ void installStyle() {
         "window.corvane-main, window.corvane-main > overlay { background-color: " + hex(ground.light) + "; }\n"
         "window.corvane-main.corvane-dark, window.corvane-main.corvane-dark > overlay { background-color: " +
         hex(ground.dark) + "; }\n"
-        "#titlebar-drag-view, #titlebar-drag-view popovermenubar { background: transparent; box-shadow: none; }\n"
+        "#titlebar-drag-view, #titlebar-drag-view menubar { background: none; box-shadow: none; border: none;"
+        " min-height: 0; padding: 0; margin: 0; }\n"
+        // The menus must fit the 28-px strip: the page shows right below it.
+        "#titlebar-drag-view menubar > item { min-height: 0; padding: 3px 8px; }\n"
+        "#titlebar-drag-view windowcontrols { margin: 0; padding: 0 2px; }\n"
+        "#titlebar-drag-view windowcontrols button { min-height: 22px; min-width: 22px; padding: 0; margin: 0 2px; }\n"
         ".corvane-offline { background-color: " + hex(ground.light) + "; }\n"
         ".corvane-dark .corvane-offline { background-color: " + hex(ground.dark) + "; }\n"
         ".corvane-offline .heading { color: " + hex(ink.light) +

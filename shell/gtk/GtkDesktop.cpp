@@ -60,7 +60,11 @@ shell::WebView& GtkDesktop::createWebView(const shell::WebViewSpec& spec) {
 
 shell::MainWindow& GtkDesktop::createMainWindow(const shell::WindowSpec& spec, shell::WebView&) {
     window_ = std::make_unique<AppWindow>(app_, spec, web_->widget(), settings_, delegate_);
-    if (menuBar_) gtk_box_prepend(GTK_BOX(window_->strip()), gtk_popover_menu_bar_new_from_model(menuBar_));
+    if (menuBar_) {
+        GtkWidget* bar = gtk_popover_menu_bar_new_from_model(menuBar_);
+        gtk_widget_set_valign(bar, GTK_ALIGN_CENTER);
+        gtk_box_prepend(GTK_BOX(window_->strip()), bar);
+    }
     return *window_;
 }
 

@@ -49,6 +49,7 @@ GtkWidget* titlebarDragViewNew() {
     GtkWidget* strip = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
     gtk_widget_set_name(strip, "titlebar-drag-view");
     gtk_widget_set_size_request(strip, -1, 28);
+    gtk_widget_set_overflow(strip, GTK_OVERFLOW_HIDDEN);
     gtk_widget_set_valign(strip, GTK_ALIGN_START);
     gtk_widget_set_hexpand(strip, TRUE);
     GtkGesture* click = gtk_gesture_click_new();

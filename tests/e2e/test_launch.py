@@ -95,10 +95,7 @@ class Reveal(h.E2ETestCase):
         self.assertGreater(shown.t - app.started, 2.0, "shown before the fallback delay")
         self.assert_window_all(shown, PAGE, "page, edge to edge and under the strip")
 
-    @unittest.expectedFailure
     def test_strip_keeps_to_its_height(self):
-        # app bug: the menu bar in the strip is 30 px tall and draws its bottom line across the page
-        # at y=29 of the content (x up to the end of the menus), below the 28-px strip.
         h.launch_app(settings=last_path(f"/t/paint?bg={PAGE}"))
         h.wait_for_report(event="loaded", bg=PAGE)
         shown = screen.wait_for(lambda s: s.at(640, 400) == PAGE, timeout=3)
