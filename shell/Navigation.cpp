@@ -132,11 +132,11 @@ void AppDelegate::didCommitNavigation(const std::optional<std::string>& committe
         if (web_) web_->focus();
     }
     // A main frame that got past the action stage onto a refused URL (about:blank has no response to
-    // stop it at) goes back to the app.
+    // stop it at) goes back to the app page it came from, kept as it was where the engine can.
     std::optional<core::Url> url = committedURL ? core::Url::parse(*committedURL) : std::nullopt;
     if (url && core::NavigationPolicy::decide(*url, true, origins_) == NavigationDecision::allow) {
         lastTrustedURL_ = url;
-    } else if (url && web_) {
+    } else if (url && web_ && !web_->goBack()) {
         web_->load(lastTrustedURL_.value_or(startURL_));
     }
 }

@@ -147,6 +147,12 @@ std::optional<std::string> AppWebView::title() { return orNone(webkit_web_view_g
 
 void AppWebView::reload() { webkit_web_view_reload(view_); }
 
+bool AppWebView::goBack() {
+    if (!webkit_web_view_can_go_back(view_)) return false;
+    webkit_web_view_go_back(view_);
+    return true;
+}
+
 std::optional<std::string> AppWebView::currentURL() { return orNone(webkit_web_view_get_uri(view_)); }
 
 void AppWebView::evaluate(const std::string& script, std::function<void()> done) {

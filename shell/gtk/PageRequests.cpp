@@ -1,5 +1,6 @@
 // The engine's requests on behalf of the page, answered by the delegate: where a download goes, which
 // files a file input gets, the page's script dialogs, and camera or microphone use.
+#include "DevCert.hpp"
 #include "Panels.hpp"
 
 #include <memory>
@@ -130,9 +131,8 @@ gboolean onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer dat
 gboolean onPermissionRequest(WebKitWebView*, WebKitPermissionRequest* request, gpointer data) {
     auto& self = *static_cast<Shared*>(data);
     bool allow = false;
-    // The engine names no frame for a media request, so one from a frame inside the page counts as the
-    // page's own. Frames from other origins only get this far when the page delegated the camera or
-    // microphone to them (iframe allow="camera"); without that the engine refuses them itself.
+    // The engine names no frame for a media request; the web process extension refuses requests from
+    // frames before they get here, so what arrives is the page's own.
     if (WEBKIT_IS_USER_MEDIA_PERMISSION_REQUEST(request) && self->delegate)
         allow = self->delegate->decideMediaCapture(self->committedOrigin, true);
     if (allow) webkit_permission_request_allow(request);
@@ -143,8 +143,8 @@ gboolean onPermissionRequest(WebKitWebView*, WebKitPermissionRequest* request, g
 } // namespace
 
 void connectPageRequests(WebKitWebView* view, WebKitNetworkSession* session, shell::AppDelegate*& delegate) {
-    // Machines under test have no camera or microphone; the engine's stand-ins make media requests reach us.
-    if (g_getenv("CORVANE_MOCK_CAPTURE_DEVICES"))
+    // Test machines have no camera or microphone; development builds can use the engine's stand-ins.
+    if (kDevCertificatePem[0] != '\0' && g_getenv("CORVANE_MOCK_CAPTURE_DEVICES"))
         webkit_settings_set_enable_mock_capture_devices(webkit_web_view_get_settings(view), TRUE);
 
     auto* shared = new Shared(std::make_shared<PageRequests>(PageRequests{delegate, session, {}}));

@@ -30,12 +30,29 @@ void launchOnce(App& app) {
     app.delegate->applicationDidFinishLaunching();
 }
 
+// Dialogs still open (the engine's print dialog runs a loop of its own) are cancelled, so nothing
+// keeps the app from ending.
+void cancelDialogs() {
+    GListModel* toplevels = gtk_window_get_toplevels();
+    std::vector<GtkWidget*> dialogs;
+    for (guint i = 0; i < g_list_model_get_n_items(toplevels); ++i) {
+        auto* window = static_cast<GtkWidget*>(g_list_model_get_item(toplevels, i));
+        if (GTK_IS_DIALOG(window)) dialogs.push_back(window);
+        else g_object_unref(window);
+    }
+    for (GtkWidget* dialog : dialogs) {
+        gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
+        g_object_unref(dialog);
+    }
+}
+
 void finishQuit(App& app) {
     if (app.finished) return;
     app.finished = true;
     if (app.delegate && app.launched) app.delegate->applicationWillTerminate();
     if (app.holding) g_application_release(app.application);
     app.holding = false;
+    cancelDialogs();
     g_application_quit(app.application);
 }
 
@@ -52,6 +69,7 @@ void requestQuit(App& app) {
 } // namespace
 
 int main(int argc, char** argv) {
+    g_set_application_name("Corvane");
     GtkApplication* application = gtk_application_new("app.corvane.Corvane", G_APPLICATION_HANDLES_OPEN);
     App app;
     app.application = G_APPLICATION(application);

@@ -159,6 +159,14 @@ class Printing(h.E2ETestCase):
         h.assert_no_report(lambda r: r.get("event") == "afterprint" and r["seq"] > 3, within=1.5)
         self.assertEqual(self.print_events(), ["beforeprint", "afterprint"])
 
+    def test_quitting_closes_an_open_print_dialog(self):
+        at("/t/probe?k=print-quit&print=1")
+        h.wait_for_report(event="beforeprint")
+        time.sleep(0.5)
+        code, seconds = h.quit_app(via="action")
+        self.assertEqual(code, 0)
+        self.assertLess(seconds, 2.0)
+
     def test_print_to_file_is_named_after_the_page(self):
         # The delay lets the page's title reach the app before it prints.
         app = at("/t/probe?k=print-file&print=1&delay=300")
@@ -193,10 +201,7 @@ class Camera(h.E2ETestCase):
     def test_main_frame_granted_undelegated_cross_origin_frame_refused(self):
         self.assertEqual(camera_results("cross"), {"main": "granted", "cross": "NotAllowedError"})
 
-    @unittest.expectedFailure
     def test_frames_of_the_page_are_refused(self):
-        # The engine names no frame for a media request, so a same-origin frame, or one the page delegated
-        # the camera to, is taken for the page itself.
         got = camera_results("same,cross-allow")
         self.assertEqual((got["same"], got["cross-allow"]), ("NotAllowedError", "NotAllowedError"))
 

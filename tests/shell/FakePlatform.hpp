@@ -101,6 +101,11 @@ public:
 
     void load(const core::Url& u) override { log_.add("web.load " + std::string(u.text())); }
     void reload() override { log_.add("web.reload"); }
+    bool canGoBack = false;
+    bool goBack() override {
+        log_.add("web.goBack");
+        return canGoBack;
+    }
     std::optional<std::string> currentURL() override { return url; }
     std::optional<std::string> pageTitle;
     std::optional<std::string> title() override { return pageTitle; }

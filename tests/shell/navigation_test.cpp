@@ -174,7 +174,10 @@ TEST(NavigationHost, CommitCrashAndOffline) {
     rig.app.didCommitNavigation(base + "/records?id=7");
     rig.app.didCommitNavigation("about:blank");
     rig.app.didCommitNavigation(std::nullopt);
-    EXPECT_EQ(rig.log.calls, std::vector<std::string>{"web.load " + base + "/records?id=7"});
+    rig.desktop.web.canGoBack = true;
+    rig.app.didCommitNavigation("data:text/html,x");
+    EXPECT_EQ(rig.log.calls, (std::vector<std::string>{"web.goBack", "web.load " + base + "/records?id=7",
+                                                       "web.goBack"}));
 }
 
 TEST(BridgeDispatch, SenderCheckThenEffects) {

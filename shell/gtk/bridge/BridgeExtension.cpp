@@ -38,6 +38,21 @@ constexpr char kInstaller[] = R"JS((function (native, name) {
     });
 }))JS";
 
+// The UI process is not told which frame asks for the camera or microphone, and only the page itself
+// may have them: frames are refused here, before page script of theirs runs.
+constexpr char kFrameMediaRefusal[] = R"JS((function () {
+    'use strict';
+    const proto = self.MediaDevices && self.MediaDevices.prototype;
+    if (!proto) return;
+    const refuse = function () {
+        return Promise.reject(new DOMException('Camera and microphone are for the page itself.', 'NotAllowedError'));
+    };
+    for (const name of ['getUserMedia', 'getDisplayMedia']) {
+        if (name in proto)
+            Object.defineProperty(proto, name, { value: refuse, writable: false, configurable: false, enumerable: true });
+    }
+}))JS";
+
 struct Extension {
     WebKitWebProcessExtension* extension;
     // Page script cannot reach this world, so self.origin read there is the
@@ -300,6 +315,11 @@ void onWindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* page, WebKit
         owner->handlerName.c_str(), G_TYPE_NONE));
     if (JSCException* exception = jsc_context_get_exception(context.get())) {
         g_warning("cannot install in %s: %s", webkit_frame_get_uri(frame), jsc_exception_get_message(exception));
+        jsc_context_clear_exception(context.get());
+    }
+    if (!binding->mainFrame) {
+        GObjectRef<JSCValue> refusal(jsc_context_evaluate(context.get(), kFrameMediaRefusal, -1));
+        GObjectRef<JSCValue> applied(jsc_value_function_call(refusal.get(), G_TYPE_NONE));
         jsc_context_clear_exception(context.get());
     }
 }
