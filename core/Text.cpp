@@ -97,17 +97,6 @@ bool hasWhiteSpaceOrBreak(std::string_view utf8) {
     return false;
 }
 
-bool isValidUtf8(std::string_view utf8) {
-    const auto* s = reinterpret_cast<const uint8_t*>(utf8.data());
-    const auto length = static_cast<int32_t>(utf8.size());
-    for (int32_t i = 0; i < length;) {
-        UChar32 c;
-        U8_NEXT(s, i, length, c);
-        if (c < 0) return false;
-    }
-    return true;
-}
-
 std::string lower(std::string_view utf8) { return mapCase(utf8, false); }
 std::string upper(std::string_view utf8) { return mapCase(utf8, true); }
 

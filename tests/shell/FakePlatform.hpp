@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "AppDelegate.hpp"
+#include "BuildConfig.hpp"
 
 namespace corvane::shell::testing {
 
@@ -265,6 +266,20 @@ struct Rig {
     AppDelegate app{Ports{desktop, settings, clock, services, notifications, panels}, "1.4.2"};
 
     void launch() { app.applicationDidFinishLaunching(); }
+};
+
+inline const std::string base(core::build::baseURL);
+
+// Launched and revealed, with a clean log.
+struct Launched : Rig {
+    Launched() {
+        launch();
+        clock.advance(std::chrono::seconds(3));
+        log.calls.clear();
+    }
+    void post(nlohmann::json body, bool mainFrame = true, std::string origin = base, bool current = true) {
+        app.didReceiveScriptMessage({std::move(body), mainFrame, std::move(origin), current});
+    }
 };
 
 } // namespace corvane::shell::testing

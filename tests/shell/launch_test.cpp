@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "BuildConfig.hpp"
 #include "FakePlatform.hpp"
 
 using namespace corvane;
@@ -8,9 +7,6 @@ using namespace corvane::shell;
 using namespace corvane::shell::testing;
 using namespace std::chrono_literals;
 
-namespace {
-const std::string base(core::build::baseURL);
-}
 
 TEST(Launch, RunsInOrder) {
     Rig rig;

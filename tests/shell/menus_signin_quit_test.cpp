@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "BuildConfig.hpp"
 #include "FakePlatform.hpp"
 #include "MenuBar.hpp"
 #include "Offline.hpp"
@@ -10,20 +9,6 @@ using namespace corvane::shell;
 using namespace corvane::shell::testing;
 using namespace std::chrono_literals;
 
-namespace {
-
-const std::string base(core::build::baseURL);
-
-struct Launched : Rig {
-    Launched() {
-        launch();
-        clock.advance(3s);
-        log.calls.clear();
-    }
-    void post(nlohmann::json body) { app.didReceiveScriptMessage({std::move(body), true, base, true}); }
-};
-
-} // namespace
 
 TEST(Menus, ZoomStepsArePlainDoubleSumsClamped) {
     Launched rig;

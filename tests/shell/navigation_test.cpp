@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "BuildConfig.hpp"
 #include "FakePlatform.hpp"
 
 using namespace corvane;
@@ -9,13 +8,7 @@ using namespace corvane::shell::testing;
 
 namespace {
 
-const std::string base(core::build::baseURL);
-
-struct Launched : Rig {
-    Launched() {
-        launch();
-        log.calls.clear();
-    }
+struct Deciding : Launched {
     // The answer given, which must come exactly once.
     std::string action(const std::string& url, TargetFrame frame, NavigationType type = NavigationType::linkActivated,
                        bool download = false) {
@@ -24,10 +17,6 @@ struct Launched : Rig {
     std::string response(const std::string& url, bool mainFrame, bool canShow = true) {
         return answerOf([&](PolicyHandler h) { app.decidePolicyForNavigationResponse({url, mainFrame, canShow}, h); });
     }
-    void post(nlohmann::json body, bool mainFrame = true, std::string origin = base, bool current = true) {
-        app.didReceiveScriptMessage({std::move(body), mainFrame, std::move(origin), current});
-    }
-
 private:
     template <class F> std::string answerOf(F call) {
         std::vector<PolicyAnswer> answers;
@@ -69,14 +58,14 @@ TEST(NavigationHost, ActionsCarryOutThePolicy) {
         {"not a url", F::main, T::other, "cancel", false},
     };
     for (const auto& c : cases) {
-        Launched rig;
+        Deciding rig;
         EXPECT_EQ(rig.action(c.url, c.frame, c.type), c.answer) << c.url;
         EXPECT_EQ(rig.log.with("desktop.openExternal").size(), c.opened ? 1u : 0u) << c.url;
     }
 }
 
 TEST(NavigationHost, DownloadsAndMissingURLs) {
-    Launched rig;
+    Deciding rig;
     EXPECT_EQ(rig.action("https://outside.example/f.zip", TargetFrame::main, NavigationType::linkActivated, true),
               "download");
     std::vector<PolicyAnswer> answers;
@@ -90,24 +79,24 @@ TEST(NavigationHost, DownloadsAndMissingURLs) {
 
 TEST(NavigationHost, UnknownFrameIsSettledAtTheResponse) {
     // An outside https page: an iframe may load it, the main frame may not.
-    Launched sub;
+    Deciding sub;
     EXPECT_EQ(sub.action("https://video.example/embed/1", TargetFrame::unknown, NavigationType::other), "allow");
     EXPECT_EQ(sub.response("https://video.example/embed/1", false), "allow");
     EXPECT_TRUE(sub.log.with("desktop.openExternal").empty());
 
-    Launched link;
+    Deciding link;
     EXPECT_EQ(link.action("https://outside.example/x", TargetFrame::unknown, NavigationType::linkActivated), "allow");
     EXPECT_EQ(link.response("https://outside.example/x", true), "cancel");
     EXPECT_EQ(link.log.with("desktop.openExternal"),
               std::vector<std::string>{"desktop.openExternal https://outside.example/x"});
 
-    Launched form;
+    Deciding form;
     EXPECT_EQ(form.action("https://outside.example/x", TargetFrame::unknown, NavigationType::formSubmitted), "allow");
     EXPECT_EQ(form.response("https://outside.example/x", true), "cancel");
     EXPECT_TRUE(form.log.with("desktop.openExternal").empty());
 
     // http is refused in sub-frames: the iframe's response is cancelled, nothing opens.
-    Launched http;
+    Deciding http;
     EXPECT_EQ(http.action("http://plain.example/", TargetFrame::unknown, NavigationType::other), "allow");
     EXPECT_EQ(http.response("http://plain.example/", false), "cancel");
     EXPECT_TRUE(http.log.with("desktop.openExternal").empty());

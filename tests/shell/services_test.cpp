@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "BuildConfig.hpp"
 #include "FakePlatform.hpp"
 
 using namespace corvane;
@@ -10,24 +9,17 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string base(core::build::baseURL);
-
-struct Launched : Rig {
-    Launched() {
-        launch();
-        clock.advance(3s);
-        log.calls.clear();
-    }
+struct Notifying : Launched {
     void notify(nlohmann::json body) {
         body["type"] = "notify";
-        app.didReceiveScriptMessage({std::move(body), true, base, true});
+        post(std::move(body));
     }
 };
 
 } // namespace
 
 TEST(Notices, CategoryIdentifierAndRefusal) {
-    Launched rig;
+    Notifying rig;
     rig.notify({{"title", "Check Bramble"}, {"url", "/care?follow_up=k9"}, {"tag", "k9"}});
     rig.notify({{"title", "Fed"}, {"url", "/farm"}});
     rig.notify({{"title", "Plain"}});
