@@ -24,10 +24,10 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
 else
   # No display: run headless for a while and show what the window looks like.
   export GSK_RENDERER=cairo GTK_A11Y=none WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS=1
-  Xvfb :91 -screen 0 1440x900x24 >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 1440x900x24 3>"$state/display" >/dev/null 2>&1 &
   pids+=($!)
-  export DISPLAY=:91
-  sleep 1
+  for _ in $(seq 50); do [ -s "$state/display" ] && break; sleep 0.1; done
+  export DISPLAY=":$(cat "$state/display")"
   dbus-run-session -- "$app" >"$state/app.log" 2>&1 &
   pids+=($!)
   sleep "${CORVANE_RUN_SECONDS:-6}"
