@@ -1,7 +1,6 @@
 """Page messages: who may speak, the launcher badge, and opening the sign-in page outside."""
 
 import time
-import unittest
 from urllib.parse import quote, urlencode
 
 import harness as h
@@ -10,60 +9,47 @@ from harness import setUpModule, tearDownModule  # noqa: F401
 GRACE = 1.0  # for something that must not happen: longer than the app takes to do it
 
 
-def launch_on(path):
-    return h.launch_app(settings={"Corvane": {"lastPath": path}})
-
-
 class Badge(h.E2ETestCase):
     def test_badge_follows_set_badge(self):
-        app = launch_on("/t/probe?k=badge&badge=7,999,1000,0&gap=300")
+        h.launch_app("/t/probe?k=badge&badge=7,999,1000,0&gap=300")
         h.wait_for_badge(count=0, visible=False, timeout=15)
-        got = [(u["count"], u["visible"]) for u in h.badge_updates()[app.badge_mark:]]
+        got = [(u["count"], u["visible"]) for u in h.badge_updates()]
         # "999+" goes out as the first count past 999, since launchers show numbers only.
         self.assertEqual(got, [(7, True), (999, True), (1000, True), (0, False)])
 
 
 class Senders(h.E2ETestCase):
     def test_only_the_trusted_main_frame_is_heard(self):
-        cases = [
-            ("/t/post?n=5", 5),
-            ("/t/post-frame?frame=same&n=6", None),
-            ("/t/post-frame?frame=cross&n=9", None),
-        ]
-        for path, badge in cases:
+        for path, badge in [("/t/post?n=5", 5), ("/t/post-frame?frame=same&n=6", None),
+                            ("/t/post-frame?frame=cross&n=9", None)]:
             with self.subTest(path=path):
-                app = launch_on(path)
-                posted = h.wait_for_report(event="posted", timeout=15)
-                self.assertTrue(posted["ok"], posted)
+                h.launch_app(path)
+                self.assertTrue(h.wait_for_report(event="posted", timeout=15)["ok"])
                 if badge is None:
                     time.sleep(GRACE)
-                    self.assertEqual(h.badge_updates()[app.badge_mark:], [])
+                    self.assertEqual(h.badge_updates(), [])
                 else:
                     h.wait_for_badge(count=badge, visible=True)
-                app.kill()
+                h.kill_app()
 
     def test_untrusted_page_never_gets_to_the_top_level(self):
         # A link to an app page that redirects to an outside page that posts: the one route left once
         # links, new windows and script navigation all hand outside pages on.
         outside = f"{h.OUTSIDE_URL}/t/post?n=4"
-        app = launch_on("/t/links?" + urlencode({"click": "to", "to": "/t/redirect?to=" + quote(outside, safe="")}))
+        h.launch_app("/t/links?" + urlencode({"click": "to", "to": "/t/redirect?to=" + quote(outside, safe="")}))
         h.wait_for_opened_uri(outside, timeout=15)
         time.sleep(GRACE)
         self.assertEqual(h.reports(origin=h.OUTSIDE_PORT), [])
-        self.assertEqual(h.badge_updates()[app.badge_mark:], [])
+        self.assertEqual(h.badge_updates(), [])
 
 
 class OpenExternal(h.E2ETestCase):
     def test_only_the_sign_in_start_is_opened(self):
         others = [f"{h.OUTSIDE_URL}/outside?from=external", f"{h.BASE_URL}/farm",
                   f"{h.OUTSIDE_URL}/api/auth/google-start"]
-        query = urlencode([("auto", "other0,other1,other2,signin")] + [("url", u) for u in others])
-        launch_on(f"/t/external?{query}")
+        h.launch_app("/t/external?" + urlencode([("auto", "other0,other1,other2,signin")] + [("url", u) for u in others]))
         h.wait_for_opened_uri(h.SIGNIN_START, timeout=15)
         time.sleep(GRACE / 2)
         self.assertEqual(len(h.reports(event="openExternal")), 4)
         self.assertEqual(h.opened_uris(), [h.SIGNIN_START])
 
-
-if __name__ == "__main__":
-    unittest.main()

@@ -1,7 +1,6 @@
 """Start page, the stored last path, and the one-time fade-in of the page."""
 
 import time
-import unittest
 from urllib.parse import quote
 
 import harness as h
@@ -15,46 +14,29 @@ MENUS, CONTROLS = 400, 200  # the strip's own menus at its start and window cont
 OVERHANG = 2  # how far the menu bar reaches below the strip today (see test_strip_keeps_to_its_height)
 
 
-def last_path(path):
-    return {"Corvane": {"lastPath": path}}
-
-
-def sleep_until_wall(t):
-    time.sleep(max(0.0, t - time.time()))
-
-
 class StartPage(h.E2ETestCase):
     def test_first_launch_shows_the_farm_in_one_window(self):
-        app = h.launch_app()
+        h.launch_app()
         h.wait_for_report(event="loaded", page="/farm", top=True)
-        docs = h.requests_seen(port=h.APP_PORT, dest="document")
-        self.assertEqual(docs[0]["path"], "/farm")
+        self.assertEqual(h.requests_seen(port=h.APP_PORT, dest="document")[0]["path"], "/farm")
         geo = h.window_geometry()
         self.assertEqual((geo["WIDTH"], geo["HEIGHT"]), (1280, 820))
-        visible = h.session().xdotool("search", "--onlyvisible", "--pid", app.pid).stdout.split()
-        self.assertEqual(len(visible), 1)
+        self.assertEqual(len(h.windows()), 1)
         # The page is drawn (its sign-in button), not just the window ground.
         screen.wait_for(lambda s: s.data.count(FIR) > 300, timeout=5)
 
     def test_stored_last_path(self):
         at_limit = "/care?n=" + "a" * (512 - len("/care?n="))
-        cases = [
-            ("/records?id=7", "/records?id=7"),
-            (at_limit, at_limit),
-            (at_limit + "a", "/farm"),
-            ("//elsewhere.example/x", "/farm"),
-            ("/records?id=7 8", "/farm"),
-            ("/records\\7", "/farm"),
-        ]
-        for stored, expected in cases:
+        for stored, expected in [("/records?id=7", "/records?id=7"), (at_limit, at_limit), (at_limit + "a", "/farm"),
+                                 ("//elsewhere.example/x", "/farm"), ("/records?id=7 8", "/farm"),
+                                 ("/records\\7", "/farm")]:
             with self.subTest(stored=stored[:40]):
-                app = h.launch_app(settings=last_path(stored))
-                first = h.wait_for_request(port=h.APP_PORT, dest="document")
-                self.assertEqual(first["path"], expected)
+                h.launch_app(stored)
+                self.assertEqual(h.wait_for_request(port=h.APP_PORT, dest="document")["path"], expected)
                 h.wait_for_report(event="loaded", page=expected, top=True)
                 # Read at launch, rewritten only at quit.
                 self.assertEqual(h.read_settings()["Corvane"]["lastPath"], stored)
-                app.kill()
+                h.kill_app()
 
 
 class Reveal(h.E2ETestCase):
@@ -64,18 +46,19 @@ class Reveal(h.E2ETestCase):
         self.assertEqual(shot.off_pixels(colour, (x, y, w, hgt), skip=strip), [],
                          f"window rows not all {what} ({colour})")
 
+    def page_shown(self, timeout):
+        return screen.wait_for(lambda s: s.at(640, 400) == PAGE, timeout=timeout)
+
     def test_page_shows_once_its_load_finishes_and_stays_shown_on_later_loads(self):
         nxt = f"/t/paint?bg={NEXT}&hold=3000"
-        h.launch_app(settings=last_path(f"/t/paint?bg={PAGE}&hold=1500&next={quote(nxt)}&click=next&delay=1200"))
+        h.launch_app(f"/t/paint?bg={PAGE}&hold=1500&next={quote(nxt)}&click=next&delay=1200")
         slow = h.wait_for_request(path="/t/slow?ms=1500")
-        sleep_until_wall(slow["t"] + 0.5)
+        time.sleep(max(0.0, slow["t"] + 0.5 - time.time()))
         held = screen.grab()
         self.assertFalse(h.reports(event="loaded"))
         self.assert_window_all(held, screen.GROUND, "ground before the page finished loading")
-
         h.wait_for_report(event="loaded", bg=PAGE)
-        shown = screen.wait_for(lambda s: s.at(640, 400) == PAGE, timeout=3)
-        self.assert_window_all(shown, PAGE, "page, edge to edge and under the strip")
+        self.assert_window_all(self.page_shown(3), PAGE, "page, edge to edge and under the strip")
 
         # The next page commits and paints while its own load is held: it must never be hidden again.
         slow2 = h.wait_for_request(path="/t/slow?ms=3000", timeout=5)
@@ -87,20 +70,15 @@ class Reveal(h.E2ETestCase):
         self.assertIn(NEXT, seen)
 
     def test_page_shows_after_the_fallback_delay_when_its_load_is_slow(self):
-        app = h.launch_app(settings=last_path(f"/t/paint?bg={PAGE}&hold=6000"))
+        app = h.launch_app(f"/t/paint?bg={PAGE}&hold=6000")
         slow = h.wait_for_request(path="/t/slow?ms=6000")
-        shown = screen.wait_for(lambda s: s.at(640, 400) == PAGE, timeout=6)
+        shown = self.page_shown(6)
         self.assertLess(time.time(), slow["t"] + 6, "shown only when the load finished")
         self.assertFalse(h.reports(event="loaded"))
         self.assertGreater(shown.t - app.started, 2.0, "shown before the fallback delay")
         self.assert_window_all(shown, PAGE, "page, edge to edge and under the strip")
 
     def test_strip_keeps_to_its_height(self):
-        h.launch_app(settings=last_path(f"/t/paint?bg={PAGE}"))
+        h.launch_app(f"/t/paint?bg={PAGE}")
         h.wait_for_report(event="loaded", bg=PAGE)
-        shown = screen.wait_for(lambda s: s.at(640, 400) == PAGE, timeout=3)
-        self.assert_window_all(shown, PAGE, "page below the strip", overhang=0)
-
-
-if __name__ == "__main__":
-    unittest.main()
+        self.assert_window_all(self.page_shown(3), PAGE, "page below the strip", overhang=0)

@@ -4,6 +4,7 @@ import json
 from urllib.parse import quote
 
 import harness as h
+from harness import tearDownModule  # noqa: F401
 
 SERVER = None
 
@@ -11,15 +12,7 @@ SERVER = None
 def setUpModule():
     global SERVER
     h.setUpModule()
-    SERVER = h.NotificationServer().start()
-
-
-def tearDownModule():
-    h.tearDownModule()
-
-
-def at(path):
-    return {"Corvane": {"lastPath": path}}
+    SERVER = h.NotificationServer()
 
 
 def posting(notice):
@@ -28,18 +21,18 @@ def posting(notice):
 
 
 def focused_window():
-    out = h.session().xdotool("getwindowfocus", check=False).stdout.strip()
+    out = h.run("xdotool", "getwindowfocus", check=False).strip()
     return int(out) if out.isdigit() else None
 
 
 class Notices(h.E2ETestCase):
     def setUp(self):
         super().setUp()
-        self.mark = len(SERVER.notify_calls())
+        self.mark = len(SERVER.calls)
 
     def notices(self, n):
-        SERVER.wait_for_notify(timeout=10, since=self.mark + n - 1)
-        return SERVER.notify_calls()[self.mark:self.mark + n]
+        h.expect(lambda: len(SERVER.calls) >= self.mark + n, f"{n} notices")
+        return SERVER.calls[self.mark:self.mark + n]
 
     def posted_twice(self):
         # GLib can replace a notice only after the server has answered its first Notify.
@@ -48,9 +41,8 @@ class Notices(h.E2ETestCase):
         return self.notices(2)
 
     def test_follow_up_offers_both_answers_and_no_better_opens_its_answer_in_front(self):
-        page = ("/t/probe?k=notices&sub=menu&notify=" + quote("Bramble: how is the hoof?")
-                + "&body=" + quote("North field, left hind.") + "&url=" + quote("/care?follow_up=k9"))
-        app = h.launch_app(settings=at(page))
+        app = h.launch_app("/t/probe?k=notices&sub=menu&notify=" + quote("Bramble: how is the hoof?")
+                           + "&body=" + quote("North field, left hind.") + "&url=" + quote("/care?follow_up=k9"))
         (notice,) = self.notices(1)
         self.assertEqual((notice["summary"], notice["body"]), ("Bramble: how is the hoof?", "North field, left hind."))
         actions = notice["actions"]
@@ -60,15 +52,14 @@ class Notices(h.E2ETestCase):
 
         # Shown while the app is in front; the answer must bring it forward again.
         wid = app.window_id()
-        root = int(h.session().xdotool("search", "--maxdepth", "0", "").stdout.split()[0])
-        h.session().xdotool("windowfocus", root)
+        h.run("xdotool", "windowfocus", h.run("xdotool", "search", "--maxdepth", "0", "").split()[0])
         self.assertNotEqual(focused_window(), wid)
         SERVER.invoke_action(notice["id"], actions[actions.index("No better") - 1])
         h.wait_for_report(event="loaded", page="/care?follow_up=k9&answer=no_better", top=True)
-        self.assertTrue(h._poll(lambda: focused_window() == wid, 5), "window not brought forward")
+        self.assertTrue(h.poll(lambda: focused_window() == wid, 5), "window not brought forward")
 
     def test_same_tag_replaces_and_a_click_opens_the_notice_url(self):
-        h.launch_app(settings=at(posting({"title": "Hoof trim due", "tag": "bramble-hoof", "url": "/records?id=7"})))
+        h.launch_app(posting({"title": "Hoof trim due", "tag": "bramble-hoof", "url": "/records?id=7"}))
         first, second = self.posted_twice()
         self.assertEqual(first["replaces_id"], 0)
         self.assertEqual(second["replaces_id"], first["id"])
@@ -79,7 +70,7 @@ class Notices(h.E2ETestCase):
         h.wait_for_report(event="loaded", page="/records?id=7", top=True)
 
     def test_untagged_notices_are_separate_and_a_click_without_url_opens_care(self):
-        h.launch_app(settings=at(posting({"title": "Water trough low", "body": "East paddock"})))
+        h.launch_app(posting({"title": "Water trough low", "body": "East paddock"}))
         first, second = self.posted_twice()
         self.assertEqual((first["replaces_id"], second["replaces_id"]), (0, 0))
         self.assertNotEqual(first["id"], second["id"])
