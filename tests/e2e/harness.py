@@ -41,7 +41,6 @@ BUS_CONFIG = """<busconfig><type>session</type><keep_umask/><listen>unix:dir={}<
 # Inherited variables that would point the app at the real desktop.
 _SCRUB = ("DBUS_", "XDG_", "WAYLAND_", "GNOME_", "KDE_", "GIO_", "GTK_", "GDK_", "GSK_", "WEBKIT_", "DISPLAY",
           "XAUTHORITY", "SESSION_MANAGER", "BROWSER", "DESKTOP_SESSION", "AT_SPI_BUS_ADDRESS")
-_CONNECT = Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION
 
 # Fake services and the badge watcher are dispatched here, whatever the test thread is doing.
 threading.Thread(target=GLib.MainLoop().run, daemon=True).start()
@@ -313,9 +312,7 @@ class Session:
         proc = self._start("demo", ["/usr/bin/python3", f"{DEMO_DIR}/demo_service.py", "--cert-dir", CERT_DIR,
                                     "--report-file", self.reports_file, "--request-log", self.requests_file],
                            stdout=subprocess.PIPE, text=True)
-        line = _first_line(proc.stdout, "demo service", proc.log)
-        if not json.loads(line).get("ready"):
-            raise RuntimeError(f"demo service said: {line}")
+        _first_line(proc.stdout, "demo service", proc.log)  # its "ready" line; it says nothing else first
         return proc
 
     def stop(self, proc):
@@ -323,7 +320,8 @@ class Session:
         self.procs.remove(proc)
 
     def connect(self, address):
-        conn = Gio.DBusConnection.new_for_address_sync(address, _CONNECT, None, None)
+        flags = Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION
+        conn = Gio.DBusConnection.new_for_address_sync(address, flags, None, None)
         self.conns.append(conn)
         return conn
 
