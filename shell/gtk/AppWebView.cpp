@@ -122,6 +122,10 @@ AppWebView::AppWebView(WebKitWebContext* context, WebKitNetworkSession* session,
     g_signal_connect(view_, "web-process-terminated", G_CALLBACK(onWebProcessTerminated), this);
     g_signal_connect(view_, "context-menu", G_CALLBACK(onContextMenu), this);
 
+    // Evaluating anything starts the web process now, while the window is still being built, instead of
+    // at the first load.
+    webkit_web_view_evaluate_javascript(view_, "0", -1, nullptr, nullptr, nullptr, nullptr, nullptr);
+
     connectBridge(view_, [this](const BridgePost& post) {
         if (delegate_) delegate_->didReceiveScriptMessage({post.body, post.mainFrame, post.origin, post.currentWindow});
     });
