@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "BridgeChannel.hpp"
-#include "DeskFeatures.hpp"
+#include "ContextMenu.hpp"
 #include "ErrorTranslation.hpp"
 #include "Palette.hpp"
 
@@ -67,20 +67,6 @@ std::optional<std::string> orNone(const char* text) { return text ? std::optiona
 
 GdkRGBA rgba(std::uint32_t packed) {
     return {((packed >> 16) & 0xFF) / 255.0f, ((packed >> 8) & 0xFF) / 255.0f, (packed & 0xFF) / 255.0f, 1.0f};
-}
-
-// Context-menu stock actions under the identifiers the trimming rule knows.
-const char* identifierOf(WebKitContextMenuAction action) {
-    switch (action) {
-    case WEBKIT_CONTEXT_MENU_ACTION_RELOAD: return "WKMenuItemIdentifierReload";
-    case WEBKIT_CONTEXT_MENU_ACTION_INSPECT_ELEMENT: return "WKMenuItemIdentifierInspectElement";
-    case WEBKIT_CONTEXT_MENU_ACTION_OPEN_LINK_IN_NEW_WINDOW: return "WKMenuItemIdentifierOpenLinkInNewWindow";
-    case WEBKIT_CONTEXT_MENU_ACTION_OPEN_IMAGE_IN_NEW_WINDOW: return "WKMenuItemIdentifierOpenImageInNewWindow";
-    case WEBKIT_CONTEXT_MENU_ACTION_OPEN_VIDEO_IN_NEW_WINDOW:
-    case WEBKIT_CONTEXT_MENU_ACTION_OPEN_AUDIO_IN_NEW_WINDOW: return "WKMenuItemIdentifierOpenMediaInNewWindow";
-    case WEBKIT_CONTEXT_MENU_ACTION_OPEN_FRAME_IN_NEW_WINDOW: return "WKMenuItemIdentifierOpenFrameInNewWindow";
-    default: return nullptr;
-    }
 }
 
 } // namespace
@@ -193,23 +179,6 @@ void AppWebView::reveal() {
 
 void AppWebView::focus() { gtk_widget_grab_focus(GTK_WIDGET(view_)); }
 
-void AppWebView::trim(WebKitContextMenu* menu) {
-    GList* items = webkit_context_menu_get_items(menu);
-    std::vector<WebKitContextMenuItem*> snapshot;
-    std::vector<std::optional<std::string>> identifiers;
-    std::set<std::size_t> separators;
-    for (GList* l = items; l; l = l->next) {
-        auto* item = WEBKIT_CONTEXT_MENU_ITEM(l->data);
-        if (webkit_context_menu_item_is_separator(item)) separators.insert(snapshot.size());
-        identifiers.push_back(orNone(identifierOf(webkit_context_menu_item_get_stock_action(item))));
-        snapshot.push_back(item);
-    }
-    const auto kept = core::DeskFeatures::keep(identifiers, separators);
-    const std::set<std::size_t> keep(kept.begin(), kept.end());
-    for (std::size_t i = snapshot.size(); i-- > 0;)
-        if (!keep.contains(i)) webkit_context_menu_remove(menu, snapshot[i]);
-}
-
 gboolean AppWebView::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
                                     gpointer data) {
     auto* self = static_cast<AppWebView*>(data);
@@ -274,7 +243,7 @@ void AppWebView::onWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminat
 }
 
 gboolean AppWebView::onContextMenu(WebKitWebView*, WebKitContextMenu* menu, WebKitHitTestResult*, gpointer) {
-    trim(menu);
+    trimContextMenu(menu);
     return webkit_context_menu_get_n_items(menu) == 0; // an empty menu is not shown
 }
 

@@ -28,8 +28,6 @@ public:
     void setZoom(double factor) override { webkit_web_view_set_zoom_level(view_, factor); }
     void executeEditingCommand(const char* command) { webkit_web_view_execute_editing_command(view_, command); }
 
-    // Drops the entries the app does not offer and tidies separators.
-    static void trim(WebKitContextMenu* menu);
 
 private:
     static gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision*, WebKitPolicyDecisionType, gpointer);
