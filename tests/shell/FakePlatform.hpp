@@ -27,6 +27,12 @@ struct Log {
     }
 };
 
+// Every fake writes to the rig's one log.
+struct Logged {
+    explicit Logged(Log& log) : log_(log) {}
+    Log& log_;
+};
+
 class FakeClock : public Clock {
 public:
     std::chrono::steady_clock::time_point now() override { return now_; }
@@ -49,7 +55,6 @@ public:
         }
         now_ = until;
     }
-    std::size_t pending() const { return timers_.size(); }
 
 private:
     struct Timer {
@@ -61,9 +66,9 @@ private:
     std::map<TimerId, Timer> timers_;
 };
 
-class FakeSettings : public SettingsStore {
+class FakeSettings : public SettingsStore, Logged {
 public:
-    explicit FakeSettings(Log& log) : log_(log) {}
+    using Logged::Logged;
     std::map<std::string, std::string, std::less<>> strings;
     std::map<std::string, bool, std::less<>> booleans;
     std::map<std::string, bool, std::less<>> defaults;
@@ -89,14 +94,11 @@ public:
         defaults.insert(d.begin(), d.end());
         log_.add("settings.registerDefaults");
     }
-
-private:
-    Log& log_;
 };
 
-class FakeWebView : public WebView {
+class FakeWebView : public WebView, Logged {
 public:
-    explicit FakeWebView(Log& log) : log_(log) {}
+    using Logged::Logged;
     std::optional<std::string> url;
     std::vector<std::function<void()>> pendingScripts; // completions the test releases
 
@@ -128,14 +130,11 @@ public:
         pendingScripts.erase(pendingScripts.begin());
         done();
     }
-
-private:
-    Log& log_;
 };
 
-class FakeWindow : public MainWindow {
+class FakeWindow : public MainWindow, Logged {
 public:
-    explicit FakeWindow(Log& log) : log_(log) {}
+    using Logged::Logged;
     bool visible = false, fullScreen = false;
     void restoreFrame(const std::string& name) override { log_.add("window.restoreFrame " + name); }
     void present() override {
@@ -150,14 +149,11 @@ public:
     bool isFullScreen() override { return fullScreen; }
     void showOffline() override { log_.add("window.showOffline"); }
     void removeOffline() override { log_.add("window.removeOffline"); }
-
-private:
-    Log& log_;
 };
 
-class FakeDesktop : public Desktop {
+class FakeDesktop : public Desktop, Logged {
 public:
-    explicit FakeDesktop(Log& log) : web(log), window(log), log_(log) {}
+    explicit FakeDesktop(Log& log) : Logged(log), web(log), window(log) {}
     FakeWebView web;
     FakeWindow window;
     WebViewSpec spec;
@@ -178,14 +174,11 @@ public:
     void openExternal(const core::Url& url) override { log_.add("desktop.openExternal " + std::string(url.text())); }
     void activate() override { log_.add("desktop.activate"); }
     void replyToTerminate() override { log_.add("desktop.replyToTerminate"); }
-
-private:
-    Log& log_;
 };
 
-class FakeServices : public Services {
+class FakeServices : public Services, Logged {
 public:
-    explicit FakeServices(Log& log) : log_(log) {}
+    using Logged::Logged;
     bool moveAnswer = false;
     bool offerMoveToApplications() override {
         log_.add("services.offerMove");
@@ -196,14 +189,11 @@ public:
         log_.add("services.installMenuBar " + std::to_string(menus.size()));
     }
     void startNetworkMonitor() override { log_.add("services.startNetworkMonitor"); }
-
-private:
-    Log& log_;
 };
 
-class FakeNotifications : public NotificationCenter {
+class FakeNotifications : public NotificationCenter, Logged {
 public:
-    explicit FakeNotifications(Log& log) : log_(log) {}
+    using Logged::Logged;
     bool granted = true;
     std::vector<NoticeRequest> added;
     int uuids = 0;
@@ -216,15 +206,12 @@ public:
         log_.add("notifications.add " + request.identifier);
     }
     std::string newIdentifier() override { return "UUID-" + std::to_string(++uuids); }
-
-private:
-    Log& log_;
 };
 
 // Each panel waits for the test to close it.
-class FakePanels : public Panels {
+class FakePanels : public Panels, Logged {
 public:
-    explicit FakePanels(Log& log) : log_(log) {}
+    using Logged::Logged;
     std::function<void(std::optional<std::string>)> save;
     std::function<void(std::optional<std::vector<std::string>>)> open;
     std::function<void(int, std::string)> alert;
@@ -249,9 +236,6 @@ public:
         log_.add("panels.print " + jobTitle);
         print = std::move(done);
     }
-
-private:
-    Log& log_;
 };
 
 // The delegate wired to a fresh fake platform.
