@@ -29,7 +29,12 @@ void AppDelegate::applicationDidFinishLaunching() {
         if (auto url = startURL_.resolve(*stored)) startURL_ = std::move(*url);
 
     ports_.services.startUpdater();
-    ports_.services.installMenuBar(core::MenuModel::build("Corvane"));
+    const auto menus = core::MenuModel::build("Corvane");
+    for (const auto& menu : menus)
+        for (const auto& item : menu.items)
+            if (item.action())
+                if (auto* link = std::get_if<core::action::Link>(&*item.action())) menuLinks_.push_back(link->url);
+    ports_.services.installMenuBar(menus);
 
     web_ = &ports_.desktop.createWebView(
         {core::Bridge::preloadScript(appVersion_), std::string(core::Bridge::handlerName)});

@@ -85,6 +85,8 @@ public:
     void runPrompt(const std::string& prompt, const std::optional<std::string>& defaultText,
                    std::function<void(std::optional<std::string>)> done);
     bool decideMediaCapture(const std::string& origin, bool mainFrame) const;
+    // Only the app's own server may ask for a password in the app's window.
+    bool mayAskForCredentials(const std::string& origin) const { return origins_.containsOrigin(origin); }
 
     // Quitting: `later` means the desktop waits for replyToTerminate(), which comes exactly once.
     TerminateReply applicationShouldTerminate();
@@ -130,6 +132,8 @@ private:
     // Main-frame-or-not unknown at the action stage: allowed there, settled at the response.
     std::map<std::string, NavigationType, std::less<>> uncertain_;
     std::optional<core::Url> lastTrustedURL_;
+    // The only addresses the link items may open: their action is reachable from outside the app.
+    std::vector<std::string> menuLinks_;
     // Timers hold this weakly.
     std::shared_ptr<AppDelegate*> self_;
 };

@@ -1,6 +1,8 @@
 // What the menu items aimed at the delegate do.
 #include "AppDelegate.hpp"
 
+#include <algorithm>
+
 #include "Bridge.hpp"
 
 namespace corvane::shell {
@@ -25,7 +27,8 @@ void AppDelegate::zoomAction(int step) {
 }
 
 void AppDelegate::openLink(const std::string& text) {
-    if (auto url = core::Url::parse(text); url && url->hasScheme()) openExternally(*url);
+    if (std::find(menuLinks_.begin(), menuLinks_.end(), text) == menuLinks_.end()) return;
+    if (auto url = core::Url::parse(text)) openExternally(*url);
 }
 
 } // namespace corvane::shell

@@ -43,14 +43,19 @@ void AppDelegate::decidePolicyForNavigationAction(const NavigationAction& action
         const auto asSub = core::NavigationPolicy::decide(*url, false, origins_);
         if (asMain != asSub) {
             const std::string scheme = url->schemeLower();
-            if (asMain == NavigationDecision::external && scheme != "http" && scheme != "https") {
-                // mailto: and the like never load in a frame; only a click is worth handing on.
+            if (scheme == "http" || scheme == "https") {
+                // Settled when the response, or the failure, says which frame it was.
+                rememberUncertain(*url, action.type);
+                return answer(PolicyAnswer::allow);
+            }
+            if (asMain == NavigationDecision::external) {
+                // mailto: and the like never load in a frame. Only what the user did is handed on, so a
+                // frame cannot open them by script.
                 answer(PolicyAnswer::cancel);
-                if (action.type == NavigationType::linkActivated) openExternally(*url);
+                if (opensFromType(action.type) && action.userGesture) openExternally(*url);
                 return;
             }
-            // Settled when the response (or, for about:, the commit) says which frame it was.
-            rememberUncertain(*url, action.type);
+            // about:, blob:, data: are for frames; a main frame that commits one is sent back.
             return answer(PolicyAnswer::allow);
         }
         decision = asMain;
@@ -109,8 +114,20 @@ void AppDelegate::didFinishNavigation() {
 }
 
 void AppDelegate::didFailProvisionalNavigation(const LoadError& error) {
-    if (!core::Offline::isNoConnection(error.domain, error.code)) return;
     std::optional<core::Url> url = error.failingURL ? core::Url::parse(*error.failingURL) : std::nullopt;
+    if (url) {
+        // A main-frame load of a page outside the app failed before its response could settle it: do
+        // what the action stage would have done, had it known the frame. It is not the app being offline.
+        if (auto it = uncertain_.find(url->text()); it != uncertain_.end()) {
+            const NavigationType type = it->second;
+            uncertain_.erase(it);
+            const auto decision = core::NavigationPolicy::decide(*url, true, origins_);
+            if (decision == NavigationDecision::external && opensFromType(type)) openExternally(*url);
+            if (decision != NavigationDecision::allow) return;
+        }
+        if (!origins_.contains(*url)) return;
+    }
+    if (!core::Offline::isNoConnection(error.domain, error.code)) return;
     if (!url && web_)
         if (auto current = web_->currentURL()) url = core::Url::parse(*current);
     showOffline(url);

@@ -59,6 +59,7 @@ shell::NavigationAction actionOf(WebKitNavigationAction* action) {
     if (WebKitURIRequest* request = webkit_navigation_action_get_request(action))
         if (const char* uri = webkit_uri_request_get_uri(request)) out.url = uri;
     out.type = typeOf(webkit_navigation_action_get_navigation_type(action));
+    out.userGesture = webkit_navigation_action_is_user_gesture(action);
     out.frame = shell::TargetFrame::unknown;
     return out;
 }
@@ -107,6 +108,7 @@ AppWebView::AppWebView(WebKitWebContext* context, WebKitNetworkSession* session,
     g_signal_connect(view_, "load-failed-with-tls-errors", G_CALLBACK(onLoadFailedWithTlsErrors), this);
     g_signal_connect(view_, "web-process-terminated", G_CALLBACK(onWebProcessTerminated), this);
     g_signal_connect(view_, "context-menu", G_CALLBACK(onContextMenu), this);
+    g_signal_connect(view_, "authenticate", G_CALLBACK(onAuthenticate), this);
 
     // Evaluating anything starts the web process now, while the window is still being built, instead of
     // at the first load.
@@ -245,6 +247,20 @@ void AppWebView::onWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminat
 gboolean AppWebView::onContextMenu(WebKitWebView*, WebKitContextMenu* menu, WebKitHitTestResult*, gpointer) {
     trimContextMenu(menu);
     return webkit_context_menu_get_n_items(menu) == 0; // an empty menu is not shown
+}
+
+gboolean AppWebView::onAuthenticate(WebKitWebView*, WebKitAuthenticationRequest* request, gpointer data) {
+    auto* self = static_cast<AppWebView*>(data);
+    std::string origin;
+    if (WebKitSecurityOrigin* security = webkit_authentication_request_get_security_origin(request)) {
+        gchar* text = webkit_security_origin_to_string(security);
+        origin = text ? text : "";
+        g_free(text);
+        webkit_security_origin_unref(security);
+    }
+    if (self->delegate_ && self->delegate_->mayAskForCredentials(origin)) return FALSE; // the engine's own dialog
+    webkit_authentication_request_cancel(request);
+    return TRUE;
 }
 
 } // namespace corvane::gtk

@@ -37,6 +37,7 @@ private:
     static gboolean onLoadFailedWithTlsErrors(WebKitWebView*, gchar*, GTlsCertificate*, GTlsCertificateFlags, gpointer);
     static void onWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer);
     static gboolean onContextMenu(WebKitWebView*, WebKitContextMenu*, WebKitHitTestResult*, gpointer);
+    static gboolean onAuthenticate(WebKitWebView*, WebKitAuthenticationRequest*, gpointer);
 
     WebKitWebView* view_;
     shell::AppDelegate*& delegate_;

@@ -106,13 +106,15 @@ int main(int argc, char** argv) {
         }
         a.delegate->openURLs(uris);
     }), &app);
+    // GTK may still run a loop of its own after shutdown (handing over the clipboard): whatever arrives
+    // then finds no delegate, and nothing it reaches is freed until the application has returned.
     g_signal_connect(application, "shutdown", G_CALLBACK(+[](GApplication*, gpointer data) {
         auto& a = *static_cast<App*>(data);
-        a.desktop->setDelegate(nullptr);
-        a.delegate.reset();
-        a.desktop.reset();
+        if (a.desktop) a.desktop->setDelegate(nullptr);
     }), &app);
     const int status = g_application_run(G_APPLICATION(application), argc, argv);
+    app.delegate.reset();
+    app.desktop.reset();
     g_object_unref(application);
     return status;
 }

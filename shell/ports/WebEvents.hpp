@@ -20,6 +20,7 @@ struct NavigationAction {
     TargetFrame frame = TargetFrame::unknown;
     NavigationType type = NavigationType::other;
     bool shouldDownload = false;
+    bool userGesture = false;
 };
 
 struct NavigationResponse {

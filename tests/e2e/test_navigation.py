@@ -32,7 +32,11 @@ class Navigation(h.E2ETestCase):
                                    ("http", None, f"{h.PLAIN_URL}/outside?from=link"),
                                    ("mailto", None, "mailto:vet@example.org?subject=Bramble")]:
             with self.subTest(link=link):
-                h.launch_app(f"/t/links?click={link}", loaded=True)
+                if link == "mailto":  # handed on only for a person's click, not a script's
+                    h.launch_app(f"/t/links?fill={link}", loaded=True)
+                    h.click(640, 400)
+                else:
+                    h.launch_app(f"/t/links?click={link}", loaded=True)
                 self.assert_goes(lands, opens, GRACE / 2 if lands else GRACE)
                 if opens:
                     self.assertEqual(len(h.reports(event="loaded")), 1, "the page did not stay")
@@ -51,6 +55,18 @@ class Navigation(h.E2ETestCase):
                 self.assert_goes(lands, opens, GRACE / 2)
                 self.assertEqual(h.windows(), window)
                 h.kill_app()
+
+    def test_unreachable_outside_link_is_handed_on_not_taken_for_offline(self):
+        h.launch_app("/t/nav?once=1&how=link&to=https://localhost:47999/x", loaded=True)
+        h.wait_for_opened_uri("https://localhost:47999/x")
+        code, seconds = h.quit_app()
+        self.assertEqual(code, 0)
+        self.assertGreater(seconds, 0.2)  # a page still up, not the offline screen (which quits at once)
+
+    def test_scripted_mailto_click_is_not_handed_on(self):
+        h.launch_app("/t/links?click=mailto", loaded=True)
+        time.sleep(GRACE)
+        self.assert_nothing_left()
 
     def test_form_post_to_outside_site_is_neither_shown_nor_handed_on(self):
         h.launch_app("/t/links?click=form", loaded=True)

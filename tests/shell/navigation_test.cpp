@@ -11,8 +11,9 @@ namespace {
 struct Deciding : Launched {
     // The answer given, which must come exactly once.
     std::string action(const std::string& url, TargetFrame frame, NavigationType type = NavigationType::linkActivated,
-                       bool download = false) {
-        return answerOf([&](PolicyHandler h) { app.decidePolicyForNavigationAction({url, frame, type, download}, h); });
+                       bool download = false, bool gesture = true) {
+        return answerOf(
+            [&](PolicyHandler h) { app.decidePolicyForNavigationAction({url, frame, type, download, gesture}, h); });
     }
     std::string response(const std::string& url, bool mainFrame, bool canShow = true) {
         return answerOf([&](PolicyHandler h) { app.decidePolicyForNavigationResponse({url, mainFrame, canShow}, h); });
@@ -37,7 +38,7 @@ private:
 TEST(NavigationHost, ActionsCarryOutThePolicy) {
     using T = NavigationType;
     using F = TargetFrame;
-    struct { std::string url; F frame; T type; std::string answer; bool opened; } cases[] = {
+    struct { std::string url; F frame; T type; std::string answer; bool opened; bool gesture = true; } cases[] = {
         {base + "/records?id=7", F::main, T::linkActivated, "allow", false},
         {base + "/records?id=7", F::unknown, T::other, "allow", false},
         {"https://outside.example/x", F::main, T::linkActivated, "cancel", true},
@@ -48,7 +49,10 @@ TEST(NavigationHost, ActionsCarryOutThePolicy) {
         {"https://outside.example/x", F::sub, T::other, "allow", false},
         {"mailto:someone@example.com", F::main, T::linkActivated, "cancel", true},
         {"mailto:someone@example.com", F::unknown, T::linkActivated, "cancel", true},
-        {"mailto:someone@example.com", F::unknown, T::other, "cancel", false},
+        {"mailto:someone@example.com", F::unknown, T::other, "cancel", true},
+        {"mailto:someone@example.com", F::unknown, T::linkActivated, "cancel", false, false}, // a frame's script
+        {"tel:123", F::unknown, T::formSubmitted, "cancel", false},
+        {"about:blank", F::unknown, T::other, "allow", false}, // frames need it; a main frame is sent back
         {"http://plain.example/", F::unknown, T::other, "allow", false}, // settled at the response
         {"about:blank", F::main, T::other, "cancel", false},
         {"about:blank", F::sub, T::other, "allow", false},
@@ -59,7 +63,7 @@ TEST(NavigationHost, ActionsCarryOutThePolicy) {
     };
     for (const auto& c : cases) {
         Deciding rig;
-        EXPECT_EQ(rig.action(c.url, c.frame, c.type), c.answer) << c.url;
+        EXPECT_EQ(rig.action(c.url, c.frame, c.type, false, c.gesture), c.answer) << c.url;
         EXPECT_EQ(rig.log.with("desktop.openExternal").size(), c.opened ? 1u : 0u) << c.url;
     }
 }
@@ -94,6 +98,14 @@ TEST(NavigationHost, UnknownFrameIsSettledAtTheResponse) {
     EXPECT_EQ(form.action("https://outside.example/x", TargetFrame::unknown, NavigationType::formSubmitted), "allow");
     EXPECT_EQ(form.response("https://outside.example/x", true), "cancel");
     EXPECT_TRUE(form.log.with("desktop.openExternal").empty());
+
+    // Unreachable: the failure settles it. An outside page is handed on, not taken for the app offline.
+    Deciding away;
+    away.action("https://outside.example/x", TargetFrame::unknown, NavigationType::linkActivated);
+    away.app.didFailProvisionalNavigation({"NSURLErrorDomain", -1004, "https://outside.example/x"});
+    away.app.didFailProvisionalNavigation({"NSURLErrorDomain", -1004, "https://elsewhere.example/y"});
+    EXPECT_EQ(away.log.calls, std::vector<std::string>{"desktop.openExternal https://outside.example/x"});
+    EXPECT_FALSE(away.app.offlineShown());
 
     // http is refused in sub-frames: the iframe's response is cancelled, nothing opens.
     Deciding http;

@@ -130,4 +130,6 @@ TEST(PageDialogs, MediaOnlyForTheTrustedMainFrame) {
     EXPECT_FALSE(rig.app.decideMediaCapture(base, false));
     EXPECT_FALSE(rig.app.decideMediaCapture("https://outside.example", true));
     EXPECT_FALSE(rig.app.decideMediaCapture("null", true));
+    EXPECT_TRUE(rig.app.mayAskForCredentials(base));
+    EXPECT_FALSE(rig.app.mayAskForCredentials("https://outside.example"));
 }

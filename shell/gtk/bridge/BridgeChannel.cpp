@@ -17,11 +17,15 @@ struct ExtensionSetup {
 
 std::string extensionDirectory()
 {
+    // The engine loads every module in the directory, so a production build looks only where it was
+    // installed; a development build runs from its tree, or from wherever it is told.
+    const char* directory = CORVANE_BRIDGE_EXTENSION_INSTALL_DIR;
+#ifdef CORVANE_DEVELOPMENT_BUILD
     const char* overridden = g_getenv("CORVANE_WEB_EXTENSION_DIR");
-    // A build runs from its tree; an installed app finds the extension where it was installed.
-    const char* directory = overridden && *overridden ? overridden
+    directory = overridden && *overridden ? overridden
         : g_file_test(CORVANE_BRIDGE_EXTENSION_DIR, G_FILE_TEST_IS_DIR) ? CORVANE_BRIDGE_EXTENSION_DIR
         : CORVANE_BRIDGE_EXTENSION_INSTALL_DIR;
+#endif
     // The sandbox only accepts absolute paths.
     char* absolute = g_canonicalize_filename(directory, nullptr);
     std::string result(absolute);

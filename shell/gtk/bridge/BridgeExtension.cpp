@@ -20,6 +20,8 @@ namespace wire = corvane::gtk::wire;
 // Bounds the work a single post can cause (a sparse array of length 2^32
 // would otherwise stall the web process).
 constexpr double kMaxValues = 100000;
+// And the text it may carry: the largest valid message is a few kilobytes.
+constexpr size_t kMaxStringBytes = 1 << 20;
 
 // Runs before any page script of a fresh window, so the intrinsics it captures
 // are the original ones. Object.keys is kept for the native side: the page may
@@ -147,7 +149,7 @@ private:
     GVariant* readStringValue(JSCValue* value)
     {
         std::string text;
-        if (!readString(value, text))
+        if (!readString(value, text) || (m_stringBytes += text.size()) > kMaxStringBytes)
             return nullptr;
         if (text.find('\0') != std::string::npos)
             return g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, text.data(), text.size(), 1);
@@ -230,6 +232,7 @@ private:
     JSCValue* m_keys;
     std::vector<JSCValue*> m_ancestors;
     double m_budget = kMaxValues;
+    size_t m_stringBytes = 0;
 };
 
 std::string realmOrigin(WebKitFrame* frame, WebKitScriptWorld* world)
