@@ -34,7 +34,6 @@ public:
     std::string query() const;          // percent-encoded, without "?"
     // First query item named `name`: absent when missing; inner optional empty when it has no "=".
     std::optional<std::optional<std::string>> queryItem(std::string_view name) const;
-    bool hasFragment() const { return url_.has_fragment(); }
     std::string fragment() const;
     std::string_view text() const { return url_.buffer(); }
 
