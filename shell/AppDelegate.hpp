@@ -53,6 +53,8 @@ public:
     void didFinishNavigation();
     void didFailProvisionalNavigation(const LoadError& error);
     void webContentProcessDidTerminate();
+    // The engine stopped a main-frame request to a page outside the app before it was sent.
+    void mainFrameRequestStopped(const std::string& url);
 
     // Page messages.
     void didReceiveScriptMessage(const ScriptMessage& message);

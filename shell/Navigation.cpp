@@ -113,6 +113,18 @@ void AppDelegate::didFinishNavigation() {
     reveal();
 }
 
+void AppDelegate::mainFrameRequestStopped(const std::string& text) {
+    auto url = core::Url::parse(text);
+    if (!url) return;
+    auto it = uncertain_.find(url->text());
+    if (it == uncertain_.end()) return;
+    const NavigationType type = it->second;
+    uncertain_.erase(it);
+    // Now known to be for the main frame: what the action stage would have done.
+    if (core::NavigationPolicy::decide(*url, true, origins_) == NavigationDecision::external && opensFromType(type))
+        openExternally(*url);
+}
+
 void AppDelegate::didFailProvisionalNavigation(const LoadError& error) {
     std::optional<core::Url> url = error.failingURL ? core::Url::parse(*error.failingURL) : std::nullopt;
     if (url) {

@@ -114,6 +114,9 @@ AppWebView::AppWebView(WebKitWebContext* context, WebKitNetworkSession* session,
     // at the first load.
     webkit_web_view_evaluate_javascript(view_, "0", -1, nullptr, nullptr, nullptr, nullptr, nullptr);
 
+    connectStoppedRequests(view_, [this](const std::string& uri) {
+        if (delegate_) delegate_->mainFrameRequestStopped(uri);
+    });
     connectBridge(view_, [this](const BridgePost& post) {
         if (delegate_) delegate_->didReceiveScriptMessage({post.body, post.mainFrame, post.origin, post.currentWindow});
     });

@@ -1,6 +1,7 @@
 #include "GtkDesktop.hpp"
 
 #include "AppOrigins.hpp"
+#include "Bridge.hpp"
 #include "BridgeChannel.hpp"
 #include "BuildConfig.hpp"
 #include "DevCert.hpp"
@@ -41,7 +42,7 @@ GtkDesktop::GtkDesktop(GtkApplication* app, SettingsFile& settings)
     if (auto base = core::Url::parse(core::build::baseURL))
         webkit_network_session_prefetch_dns(session_, base->hostLower().c_str());
     context_ = webkit_web_context_new();
-    prepareBridgeExtension(context_, "cvDesktop");
+    prepareBridgeExtension(context_, std::string(core::Bridge::handlerName), core::AppOrigins::production().origins());
 }
 
 GtkDesktop::~GtkDesktop() {

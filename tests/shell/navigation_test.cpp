@@ -107,6 +107,16 @@ TEST(NavigationHost, UnknownFrameIsSettledAtTheResponse) {
     EXPECT_EQ(away.log.calls, std::vector<std::string>{"desktop.openExternal https://outside.example/x"});
     EXPECT_FALSE(away.app.offlineShown());
 
+    // Stopped by the engine before it left: known to be the main frame, handed on as a link or script.
+    Deciding stopped;
+    stopped.action("https://outside.example/a", TargetFrame::unknown, NavigationType::linkActivated);
+    stopped.action("https://outside.example/b", TargetFrame::unknown, NavigationType::formSubmitted);
+    for (const char* url : {"https://outside.example/a", "https://outside.example/b", "https://never.example/"})
+        stopped.app.mainFrameRequestStopped(url);
+    stopped.app.mainFrameRequestStopped("https://outside.example/a"); // once only
+    EXPECT_EQ(stopped.log.with("desktop.openExternal"),
+              std::vector<std::string>{"desktop.openExternal https://outside.example/a"});
+
     // http is refused in sub-frames: the iframe's response is cancelled, nothing opens.
     Deciding http;
     EXPECT_EQ(http.action("http://plain.example/", TargetFrame::unknown, NavigationType::other), "allow");

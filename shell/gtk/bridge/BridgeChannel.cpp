@@ -13,6 +13,7 @@ namespace {
 struct ExtensionSetup {
     std::string directory;
     std::string handlerName;
+    std::vector<std::string> trustedOrigins;
 };
 
 std::string extensionDirectory()
@@ -40,7 +41,21 @@ void onInitializeExtensions(WebKitWebContext* context, gpointer userData)
     GVariantBuilder builder;
     g_variant_builder_init(&builder, G_VARIANT_TYPE_VARDICT);
     g_variant_builder_add(&builder, "{sv}", wire::kHandlerNameKey, g_variant_new_string(setup->handlerName.c_str()));
+    std::vector<const char*> origins;
+    for (const auto& origin : setup->trustedOrigins) origins.push_back(origin.c_str());
+    g_variant_builder_add(&builder, "{sv}", wire::kTrustedOriginsKey,
+        g_variant_new_strv(origins.data(), static_cast<gssize>(origins.size())));
     webkit_web_context_set_web_process_extensions_initialization_user_data(context, g_variant_builder_end(&builder));
+}
+
+gboolean onStoppedMessage(WebKitWebView*, WebKitUserMessage* message, gpointer userData)
+{
+    if (g_strcmp0(webkit_user_message_get_name(message), wire::kStoppedMessageName) != 0)
+        return FALSE;
+    GVariant* parameters = webkit_user_message_get_parameters(message);
+    if (parameters && g_variant_is_of_type(parameters, G_VARIANT_TYPE_STRING))
+        (*static_cast<std::function<void(const std::string&)>*>(userData))(g_variant_get_string(parameters, nullptr));
+    return TRUE;
 }
 
 gboolean onUserMessage(WebKitWebView*, WebKitUserMessage* message, gpointer userData)
@@ -61,9 +76,10 @@ gboolean onUserMessage(WebKitWebView*, WebKitUserMessage* message, gpointer user
 
 } // namespace
 
-void prepareBridgeExtension(WebKitWebContext* context, const std::string& handlerName)
+void prepareBridgeExtension(WebKitWebContext* context, const std::string& handlerName,
+    const std::vector<std::string>& trustedOrigins)
 {
-    auto* setup = new ExtensionSetup { extensionDirectory(), handlerName };
+    auto* setup = new ExtensionSetup { extensionDirectory(), handlerName, trustedOrigins };
     // Without this the sandboxed web process silently loads no extension.
     if (g_file_test(setup->directory.c_str(), G_FILE_TEST_IS_DIR))
         webkit_web_context_add_path_to_sandbox(context, setup->directory.c_str(), TRUE);
@@ -76,6 +92,14 @@ void connectBridge(WebKitWebView* view, std::function<void(const BridgePost&)> o
     auto* handler = new std::function<void(const BridgePost&)>(std::move(onPost));
     g_signal_connect_data(view, "user-message-received", G_CALLBACK(onUserMessage), handler,
         [](gpointer data, GClosure*) { delete static_cast<std::function<void(const BridgePost&)>*>(data); },
+        GConnectFlags(0));
+}
+
+void connectStoppedRequests(WebKitWebView* view, std::function<void(const std::string& uri)> onStopped)
+{
+    auto* handler = new std::function<void(const std::string&)>(std::move(onStopped));
+    g_signal_connect_data(view, "user-message-received", G_CALLBACK(onStoppedMessage), handler,
+        [](gpointer data, GClosure*) { delete static_cast<std::function<void(const std::string&)>*>(data); },
         GConnectFlags(0));
 }
 

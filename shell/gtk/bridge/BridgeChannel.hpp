@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace corvane::gtk {
 
@@ -17,9 +18,14 @@ struct BridgePost {
 };
 
 // Point the web context at the extension; call before the first web view is created.
-void prepareBridgeExtension(WebKitWebContext* context, const std::string& handlerName);
+// Main-frame documents are requested only from `trustedOrigins`; others are stopped before they are sent.
+void prepareBridgeExtension(WebKitWebContext* context, const std::string& handlerName,
+    const std::vector<std::string>& trustedOrigins);
 
 // Deliver each post of the view's pages on the main thread.
 void connectBridge(WebKitWebView* view, std::function<void(const BridgePost&)> onPost);
+
+// Each main-frame request to another origin that was stopped before it left, with its address.
+void connectStoppedRequests(WebKitWebView* view, std::function<void(const std::string& uri)> onStopped);
 
 } // namespace corvane::gtk

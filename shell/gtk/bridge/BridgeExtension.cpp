@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -61,6 +62,7 @@ struct Extension {
     // document's real origin.
     WebKitScriptWorld* originWorld;
     std::string handlerName;
+    std::vector<std::string> trustedOrigins;
 };
 
 // One per installed window; lives as long as its native function.
@@ -329,6 +331,54 @@ void onWindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* page, WebKit
 
 } // namespace
 
+// The origin as the app writes it ("scheme://host", ":port" only when not the scheme's default), checked
+// against the app's list. Anything that does not parse is not trusted.
+bool isTrusted(const char* uri, const std::vector<std::string>& trusted)
+{
+    GUri* parsed = g_uri_parse(uri, G_URI_FLAGS_NONE, nullptr);
+    if (!parsed)
+        return false;
+    std::string origin;
+    const char* host = g_uri_get_host(parsed);
+    if (host && *host) {
+        gchar* scheme = g_ascii_strdown(g_uri_get_scheme(parsed), -1);
+        gchar* lowerHost = g_ascii_strdown(host, -1);
+        const int port = g_uri_get_port(parsed);
+        const bool defaultPort = port < 0 || (g_str_equal(scheme, "https") && port == 443)
+            || (g_str_equal(scheme, "http") && port == 80);
+        origin = std::string(scheme) + "://" + lowerHost + (defaultPort ? "" : ":" + std::to_string(port));
+        g_free(scheme);
+        g_free(lowerHost);
+    }
+    g_uri_unref(parsed);
+    return !origin.empty() && std::find(trusted.begin(), trusted.end(), origin) != trusted.end();
+}
+
+// The UI process learns which frame a navigation is for only once its response arrives, after the request
+// has reached the other server. Here, before it is sent, the request says (Sec-Fetch-Dest): a main-frame
+// document from outside the app's origins is stopped, and the UI process told, so it can hand it on.
+gboolean onSendRequest(WebKitWebPage* page, WebKitURIRequest* request, WebKitURIResponse*, gpointer userData)
+{
+    const auto* owner = static_cast<const Extension*>(userData);
+    SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(request);
+    const char* destination = headers ? soup_message_headers_get_one(headers, "Sec-Fetch-Dest") : nullptr;
+    const char* uri = webkit_uri_request_get_uri(request);
+    if (!uri || g_strcmp0(destination, "document") != 0)
+        return FALSE;
+    if (isTrusted(uri, owner->trustedOrigins))
+        return FALSE;
+    webkit_web_page_send_message_to_view(page,
+        webkit_user_message_new(wire::kStoppedMessageName, g_variant_new_string(uri)), nullptr, nullptr, nullptr);
+    // An empty address fails the load without sending anything; the page that was shown stays.
+    webkit_uri_request_set_uri(request, "");
+    return FALSE;
+}
+
+void onPageCreated(WebKitWebProcessExtension*, WebKitWebPage* page, gpointer userData)
+{
+    g_signal_connect(page, "send-request", G_CALLBACK(onSendRequest), userData);
+}
+
 extern "C" __attribute__((visibility("default"))) void webkit_web_process_extension_initialize_with_user_data(
     WebKitWebProcessExtension* extension, const GVariant* userData)
 {
@@ -340,6 +390,15 @@ extern "C" __attribute__((visibility("default"))) void webkit_web_process_extens
         return;
     }
     // Lives as long as the web process.
-    auto* owner = new Extension { extension, webkit_script_world_new(), name };
+    auto* owner = new Extension { extension, webkit_script_world_new(), name, {} };
+    GVariant* origins = g_variant_lookup_value(data, wire::kTrustedOriginsKey, G_VARIANT_TYPE_STRING_ARRAY);
+    if (origins) {
+        gsize count = 0;
+        const gchar** list = g_variant_get_strv(origins, &count);
+        owner->trustedOrigins.assign(list, list + count);
+        g_free(list);
+        g_variant_unref(origins);
+        g_signal_connect(extension, "page-created", G_CALLBACK(onPageCreated), owner);
+    }
     g_signal_connect(webkit_script_world_get_default(), "window-object-cleared", G_CALLBACK(onWindowObjectCleared), owner);
 }

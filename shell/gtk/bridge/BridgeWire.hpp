@@ -15,6 +15,12 @@ inline constexpr char kPostParametersType[] = "(vbsb)";
 // Key of the handler name in the extension's a{sv} initialisation data.
 inline constexpr char kHandlerNameKey[] = "handler-name";
 
+// Key of the app's own origins ("as"): the only ones a main-frame document may be requested from.
+inline constexpr char kTrustedOriginsKey[] = "trusted-origins";
+
+// Sent when a main-frame document request to another origin was stopped before it left; parameter: its URI (s).
+inline constexpr char kStoppedMessageName[] = "corvane-bridge.main-frame-request-stopped";
+
 // Deepest nesting of objects and arrays accepted in a body.
 inline constexpr int kMaxDepth = 32;
 
