@@ -144,15 +144,18 @@ std::string messageJson(const BridgeMessage& message) {
 }
 
 std::string run(const std::string& command, std::span<char*> rest) {
-    auto args = [&](std::vector<std::string> known = {}) { return Args::read(rest, known); };
+    // The command's arguments: at most `positional` plain values, and the options it knows.
+    auto args = [&](std::size_t positional, std::vector<std::string> known = {}) {
+        Args a = Args::read(rest, known);
+        a.expectAtMost(positional);
+        return a;
+    };
     if (command == "origin") {
-        auto a = args();
-        a.expectAtMost(1);
+        auto a = args(1);
         return orNone(AppOrigins::originOf(url(a.at(0, "URL"))));
     }
     if (command == "decide") {
-        auto a = args({"--frame", "--trust"});
-        a.expectAtMost(1);
+        auto a = args(1, {"--frame", "--trust"});
         Url u = url(a.at(0, "URL"));
         const std::string frame = a.single("--frame").value_or("main");
         if (frame == "new-window") return toString(NavigationPolicy::decideNewWindow(u, a.origins()));
@@ -160,33 +163,28 @@ std::string run(const std::string& command, std::span<char*> rest) {
         return toString(NavigationPolicy::decide(u, frame == "main", a.origins()));
     }
     if (command == "sign-in-start") {
-        auto a = args({"--trust"});
-        a.expectAtMost(1);
+        auto a = args(1, {"--trust"});
         return boolText(Bridge::isSignInStart(url(a.at(0, "URL")), a.origins()));
     }
     if (command == "auth-callback") {
-        auto a = args();
-        a.expectAtMost(1);
+        auto a = args(1);
         return boolText(Bridge::isAuthCallback(url(a.at(0, "URL"))));
     }
     if (command == "app-url") {
-        auto a = args({"--base", "--trust"});
-        a.expectAtMost(1);
+        auto a = args(1, {"--base", "--trust"});
         const std::string& stored = a.at(0, "STORED");
         auto base = a.single("--base");
         auto result = a.origins().appURL(stored, base ? url(*base) : defaultStartURL());
         return result ? std::string(result->text()) : "none";
     }
     if (command == "user-agent") {
-        auto a = args();
-        a.expectAtMost(2);
+        auto a = args(2);
         const auto major = integer(a.at(0, "MAJOR")), minor = integer(a.at(1, "MINOR"));
         auto clampInt = [](long long v) { return static_cast<int>(std::clamp<long long>(v, INT32_MIN, INT32_MAX)); };
         return UserAgent::applicationName(clampInt(major), clampInt(minor));
     }
     if (command == "parse-message") {
-        auto a = args();
-        a.expectAtMost(1);
+        auto a = args(1);
         const std::string& text = a.at(0, "JSON");
         nlohmann::json posted = nlohmann::json::parse(text, nullptr, false);
         if (posted.is_discarded()) throw UsageError{"malformed JSON"};
@@ -194,71 +192,59 @@ std::string run(const std::string& command, std::span<char*> rest) {
         return message ? messageJson(*message) : "none";
     }
     if (command == "preload-script") {
-        auto a = args();
-        a.expectAtMost(1);
+        auto a = args(1);
         return Bridge::preloadScript(a.positional.empty() ? "0.0.0" : a.positional[0]);
     }
     if (command == "dispatch-script") {
-        auto a = args();
-        a.expectAtMost(1);
+        auto a = args(1);
         auto command = menuCommandFromRaw(a.at(0, "RAW"));
         return command ? Bridge::dispatchScript(*command) : "none";
     }
     if (command == "navigate-script") {
-        auto a = args();
-        a.expectAtMost(1);
+        auto a = args(1);
         return orNone(Bridge::navigateScript(a.at(0, "PATH")));
     }
     if (command == "auth-script") {
-        auto a = args();
-        a.expectAtMost(1);
+        auto a = args(1);
         auto parsed = Url::parse(a.at(0, "URL"));
         return parsed ? orNone(Bridge::authScript(*parsed)) : "none";
     }
     if (command == "badge-label") {
-        auto a = args();
-        a.expectAtMost(1);
+        auto a = args(1);
         return orNone(Bridge::badgeLabel(integer(a.at(0, "N"))));
     }
     if (command == "quit-script") {
-        args().expectAtMost(0);
+        args(0);
         return std::string(Offline::quitScript);
     }
     if (command == "menu") {
-        auto a = args();
-        a.expectAtMost(1);
+        auto a = args(1);
         return MenuModel::render(MenuModel::build(a.positional.empty() ? "Corvane" : a.positional[0]));
     }
     if (command == "is-app-path") {
-        auto a = args();
-        a.expectAtMost(1);
+        auto a = args(1);
         return boolText(Notice::isAppPath(a.at(0, "PATH")));
     }
     if (command == "follow-up-id") {
-        auto a = args();
-        a.expectAtMost(1);
+        auto a = args(1);
         return orNone(Notice::followUpId(a.at(0, "URL")));
     }
     if (command == "route") {
-        auto a = args({"--url", "--action"});
-        a.expectAtMost(0);
+        auto a = args(0, {"--url", "--action"});
         return Notice::route(a.single("--url"), a.single("--action"));
     }
     if (command == "no-connection") {
-        auto a = args();
-        a.expectAtMost(2);
+        auto a = args(2);
         const std::string& domain = a.at(0, "DOMAIN");
         return boolText(Offline::isNoConnection(domain, integer(a.at(1, "CODE"))));
     }
     if (command == "should-offer") {
-        auto a = args();
-        a.expectAtMost(2);
+        auto a = args(2);
         const std::string& bundle = a.at(0, "BUNDLE_PATH");
         return boolText(Placement::shouldOffer(bundle, a.at(1, "HOME")));
     }
     if (command == "destination") {
-        auto a = args();
-        a.expectAtMost(1);
+        auto a = args(1);
         return Placement::destination(a.at(0, "BUNDLE_PATH"));
     }
     throw UsageError{"unknown command " + command};
