@@ -7,8 +7,21 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh" demo
 
 state=$(mktemp -d /tmp/corvane-run.XXXXXX)
-pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
+pids=() groups=()
+# Whole process groups: the session bus and what it started (the accessibility bus, the app's web
+# processes) go with the app.
+cleanup() {
+  for g in "${groups[@]}"; do kill -TERM -- "-$g" 2>/dev/null || true; done
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  for _ in $(seq 30); do
+    alive=0
+    for g in "${groups[@]}"; do kill -0 -- "-$g" 2>/dev/null && alive=1; done
+    ((alive)) || break
+    sleep 0.1
+  done
+  for g in "${groups[@]}"; do kill -KILL -- "-$g" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+}
 trap cleanup EXIT
 
 /usr/bin/python3 "$root/packaging/demo/demo_service.py" --cert-dir "$root/build/demo-cert" \
@@ -28,8 +41,8 @@ else
   pids+=($!)
   for _ in $(seq 50); do [ -s "$state/display" ] && break; sleep 0.1; done
   export DISPLAY=":$(cat "$state/display")"
-  dbus-run-session -- "$app" >"$state/app.log" 2>&1 &
-  pids+=($!)
+  setsid dbus-run-session -- "$app" >"$state/app.log" 2>&1 &
+  groups+=($!)
   sleep "${CORVANE_RUN_SECONDS:-6}"
   import -window root "$state/screenshot.png"
   echo "No display: the app ran under Xvfb; screenshot saved to $state/screenshot.png"

@@ -1,5 +1,6 @@
 #include "MenuBar.hpp"
 
+#include <cctype>
 #include <map>
 
 namespace corvane::shell::MenuBar {
@@ -13,7 +14,40 @@ std::string keyName(const std::string& key) {
     return it == names.end() ? key : it->second;
 }
 
+std::vector<std::string> extraKeys(const Entry& entry) {
+    if (entry.action == "app.toggle-full-screen") return {"F11"};
+    if (entry.action != "app.zoom" || !entry.target) return {};
+    if (*entry.target == "1") return {"<Control>equal", "<Control>KP_Add"};
+    if (*entry.target == "-1") return {"<Control>KP_Subtract"};
+    if (*entry.target == "0") return {"<Control>KP_0"};
+    return {};
+}
+
+// Alt+ the first letter of the title that no earlier menu took.
+std::string withMnemonic(const std::string& title, std::string& taken) {
+    for (std::size_t i = 0; i < title.size(); ++i) {
+        const auto c = static_cast<unsigned char>(title[i]);
+        if (!std::isalpha(c) || taken.find(static_cast<char>(std::tolower(c))) != std::string::npos) continue;
+        taken += static_cast<char>(std::tolower(c));
+        return title.substr(0, i) + "_" + title.substr(i);
+    }
+    return title;
+}
+
+// No separator first, last or next to another.
+void dropStraySeparators(std::vector<Entry>& entries) {
+    std::vector<Entry> kept;
+    for (auto& entry : entries) {
+        if (entry.separator && (kept.empty() || kept.back().separator)) continue;
+        kept.push_back(std::move(entry));
+    }
+    if (!kept.empty() && kept.back().separator) kept.pop_back();
+    entries = std::move(kept);
+}
+
 } // namespace
+
+std::string fullScreenTitle(bool fullScreen) { return fullScreen ? "Exit Full Screen" : "Enter Full Screen"; }
 
 std::string accelerator(const core::MenuItem& item) {
     if (item.key().empty()) return "";
@@ -54,10 +88,11 @@ std::optional<std::string> standardAction(const std::string& selector) {
 
 std::vector<Menu> build(const std::vector<core::Menu>& model, bool canCheckForUpdates) {
     std::vector<Menu> bar;
+    std::string mnemonics;
     for (const auto& menu : model) {
-        Menu out{menu.title, menu.title == "Window", menu.title == "Help", {}};
+        Menu out{menu.title, withMnemonic(menu.title, mnemonics), menu.title == "Window", menu.title == "Help", {}};
         for (const auto& item : menu.items) {
-            Entry entry{item.title(), item.isSeparator(), "", std::nullopt, accelerator(item), true};
+            Entry entry{item.title(), item.isSeparator(), "", std::nullopt, accelerator(item), {}, true};
             if (item.action()) {
                 std::visit(
                     [&](const auto& a) {
@@ -72,17 +107,18 @@ std::vector<Menu> build(const std::vector<core::Menu>& model, bool canCheckForUp
                             entry.action = "app.open-link";
                             entry.target = a.url;
                         } else {
-                            // Shown, but disabled, where this desktop has nothing to do it.
-                            auto action = standardAction(a.selector);
-                            entry.action = action.value_or("app.unavailable");
-                            entry.enabled = action.has_value() &&
-                                            (a.selector != "checkForUpdates:" || canCheckForUpdates);
+                            entry.action = standardAction(a.selector).value_or("");
+                            entry.enabled = a.selector != "checkForUpdates:" || canCheckForUpdates;
                         }
                     },
                     *item.action());
+                // A row this desktop has nothing for is left out rather than shown dead.
+                if (entry.action.empty()) continue;
+                entry.extraKeys = extraKeys(entry);
             }
             out.entries.push_back(std::move(entry));
         }
+        dropStraySeparators(out.entries);
         bar.push_back(std::move(out));
     }
     return bar;

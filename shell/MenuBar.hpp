@@ -18,11 +18,13 @@ struct Entry {
     std::string action;                 // "app.NAME", empty for separators
     std::optional<std::string> target;  // the action's parameter: raw command, URL, or zoom step
     std::string accelerator;            // GTK accelerator text, empty without a shortcut
+    std::vector<std::string> extraKeys; // keys Linux users press for the same row, after its own
     bool enabled = true;
 };
 
 struct Menu {
     std::string title;
+    std::string label; // the title with its Alt mnemonic ("_File")
     bool windowsMenu = false;
     bool helpMenu = false;
     std::vector<Entry> entries;
@@ -32,7 +34,10 @@ struct Menu {
 std::string accelerator(const core::MenuItem& item);
 // The app action a standard selector maps to here; none where this desktop has no equivalent.
 std::optional<std::string> standardAction(const std::string& selector);
-// The whole bar; `canCheckForUpdates` enables "Check for Updates…".
+// The whole bar; `canCheckForUpdates` enables "Check for Updates…". Rows this desktop has nothing for
+// are left out, with the separators that would then stand doubled or at an end.
 std::vector<Menu> build(const std::vector<core::Menu>& model, bool canCheckForUpdates);
+// The full-screen row's title while the window is (or is not) in full screen.
+std::string fullScreenTitle(bool fullScreen);
 
 } // namespace corvane::shell::MenuBar

@@ -4,7 +4,6 @@
 
 #include "Offline.hpp"
 #include "Palette.hpp"
-#include "TitlebarDragView.hpp"
 
 namespace corvane::gtk {
 
@@ -32,12 +31,9 @@ void installStyle() {
         "window.corvane-main, window.corvane-main > overlay { background-color: " + hex(ground.light) + "; }\n"
         "window.corvane-main.corvane-dark, window.corvane-main.corvane-dark > overlay { background-color: " +
         hex(ground.dark) + "; }\n"
-        "#titlebar-drag-view, #titlebar-drag-view menubar { background: none; box-shadow: none; border: none;"
-        " min-height: 0; padding: 0; margin: 0; }\n"
-        // The menus must fit the 28-px strip: the page shows right below it.
-        "#titlebar-drag-view menubar > item { min-height: 0; padding: 3px 8px; }\n"
-        "#titlebar-drag-view windowcontrols { margin: 0; padding: 0 2px; }\n"
-        "#titlebar-drag-view windowcontrols button { min-height: 22px; min-width: 22px; padding: 0; margin: 0 2px; }\n"
+        // Without a compositor GTK frames the window; a full-screen or maximised window has no edges.
+        "window.corvane-main.solid-csd.fullscreen, window.corvane-main.solid-csd.maximized { padding: 0;"
+        " border: none; box-shadow: none; }\n"
         ".corvane-offline { background-color: " + hex(ground.light) + "; }\n"
         ".corvane-dark .corvane-offline { background-color: " + hex(ground.dark) + "; }\n"
         ".corvane-offline .heading { color: " + hex(ink.light) +
@@ -118,7 +114,7 @@ AppWindow::AppWindow(GtkApplication* app, const shell::WindowSpec& spec, GtkWidg
     gtk_window_set_default_size(window_, spec.width, spec.height);
     gtk_widget_set_size_request(GTK_WIDGET(window_), spec.minWidth, spec.minHeight);
     gtk_window_set_hide_on_close(window_, FALSE);
-    // No title bar of the desktop's own: the page runs to the top edge under the strip.
+    // No title bar of the desktop's own: the strip is the title bar.
     GtkWidget* noTitlebar = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
     gtk_widget_set_visible(noTitlebar, FALSE);
     gtk_window_set_titlebar(window_, noTitlebar);
@@ -127,11 +123,8 @@ AppWindow::AppWindow(GtkApplication* app, const shell::WindowSpec& spec, GtkWidg
     gtk_widget_set_hexpand(web, TRUE);
     gtk_widget_set_vexpand(web, TRUE);
     gtk_overlay_set_child(GTK_OVERLAY(overlay_), web);
-    strip_ = titlebarDragViewNew();
-    GtkWidget* spacer = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
-    gtk_widget_set_hexpand(spacer, TRUE);
-    gtk_box_append(GTK_BOX(strip_), spacer);
-    gtk_box_append(GTK_BOX(strip_), gtk_window_controls_new(GTK_PACK_END));
+    title_ = std::make_unique<TitleStrip>(window_, web);
+    strip_ = title_->widget();
     gtk_overlay_add_overlay(GTK_OVERLAY(overlay_), strip_);
     gtk_window_set_child(window_, overlay_);
 
@@ -146,6 +139,7 @@ AppWindow::AppWindow(GtkApplication* app, const shell::WindowSpec& spec, GtkWidg
 
 AppWindow::~AppWindow() {
     appearance_.reset();
+    title_.reset();
     if (saveTimer_) g_source_remove(saveTimer_);
     g_signal_handlers_disconnect_by_data(window_, this);
     g_object_unref(window_);
@@ -188,6 +182,7 @@ bool AppWindow::isFullScreen() { return gtk_window_is_fullscreen(window_); }
 void AppWindow::applyAppearance(bool dark) {
     if (dark) gtk_widget_add_css_class(GTK_WIDGET(window_), "corvane-dark");
     else gtk_widget_remove_css_class(GTK_WIDGET(window_), "corvane-dark");
+    title_->setDark(dark);
     // What shows before the page paints, and under it, is the same ground.
     if (WEBKIT_IS_WEB_VIEW(web_)) {
         const GdkRGBA ground = rgba(shell::Palette::ground.resolve(dark));
@@ -255,6 +250,7 @@ gboolean AppWindow::onCloseRequest(GtkWindow* window, gpointer data) {
 void AppWindow::onFullscreened(GObject*, GParamSpec*, gpointer data) {
     auto* self = static_cast<AppWindow*>(data);
     const bool now = gtk_window_is_fullscreen(self->window_);
+    self->title_->setFullScreen(now);
     if (now == self->wasFullScreen_ || !self->delegate_) return;
     self->wasFullScreen_ = now;
     if (now) self->delegate_->windowDidEnterFullScreen();

@@ -7,12 +7,13 @@
 #include "AppDelegate.hpp"
 #include "Appearance.hpp"
 #include "SettingsFile.hpp"
+#include "TitleStrip.hpp"
 #include "ports/MainWindow.hpp"
 
 namespace corvane::gtk {
 
-// The main window: the web view filling it, the drag strip over its top edge. Closing hides it. Its
-// colours follow the desktop's light/dark preference.
+// The main window: the title strip at the top, the web view below it. Closing hides it. Its colours
+// follow the desktop's light/dark preference.
 class AppWindow : public shell::MainWindow {
 public:
     AppWindow(GtkApplication* app, const shell::WindowSpec& spec, GtkWidget* web, SettingsFile& settings,
@@ -20,8 +21,7 @@ public:
     ~AppWindow() override;
 
     GtkWindow* window() const { return window_; }
-    // Where the menu bar goes, at the start of the strip.
-    GtkWidget* strip() const { return strip_; }
+    void setMenuBar(GMenuModel* model) { title_->setMenuBar(model); }
 
     void restoreFrame(const std::string& name) override;
     void present() override;
@@ -45,6 +45,7 @@ private:
     GtkWidget* web_;
     GtkWidget* offline_ = nullptr;
     GtkWidget* retry_ = nullptr;
+    std::unique_ptr<TitleStrip> title_;
     std::unique_ptr<Appearance> appearance_;
     SettingsFile& settings_;
     shell::AppDelegate*& delegate_;

@@ -46,6 +46,7 @@ GtkDesktop::GtkDesktop(GtkApplication* app, SettingsFile& settings)
 }
 
 GtkDesktop::~GtkDesktop() {
+    if (window_) g_signal_handlers_disconnect_by_data(window_->window(), this);
     window_.reset();
     web_.reset();
     g_clear_object(&menuBar_);
@@ -66,11 +67,12 @@ shell::WebView& GtkDesktop::createWebView(const shell::WebViewSpec& spec) {
 
 shell::MainWindow& GtkDesktop::createMainWindow(const shell::WindowSpec& spec, shell::WebView&) {
     window_ = std::make_unique<AppWindow>(app_, spec, web_->widget(), settings_, delegate_);
-    if (menuBar_) {
-        GtkWidget* bar = gtk_popover_menu_bar_new_from_model(menuBar_);
-        gtk_widget_set_valign(bar, GTK_ALIGN_CENTER);
-        gtk_box_prepend(GTK_BOX(window_->strip()), bar);
-    }
+    if (menuBar_) window_->setMenuBar(menuBar_);
+    g_signal_connect_swapped(window_->window(), "notify::fullscreened",
+                             G_CALLBACK(+[](GtkDesktop* self, GParamSpec*) {
+                                 self->showFullScreenState(gtk_window_is_fullscreen(self->window_->window()));
+                             }),
+                             this);
     return *window_;
 }
 

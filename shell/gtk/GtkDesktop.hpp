@@ -53,6 +53,8 @@ private:
     std::unique_ptr<AppWebView> web_;
     std::unique_ptr<AppWindow> window_;
     GMenuModel* menuBar_ = nullptr;
+    GMenu* fullScreenSection_ = nullptr; // owned by menuBar_
+    int fullScreenIndex_ = 0;
     GioNotifications notifications_;
     NetworkWatch network_;
     GtkPanels panels_;
@@ -60,6 +62,7 @@ private:
 
     void addActions();
     void standardAction(const std::string& name);
+    void showFullScreenState(bool fullScreen);
 };
 
 } // namespace corvane::gtk

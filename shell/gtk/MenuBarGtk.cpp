@@ -17,7 +17,7 @@ constexpr ActionSpec kStandard[] = {
     {"about", nullptr},        {"check-for-updates", nullptr}, {"hide", nullptr},         {"quit", nullptr},
     {"close-window", nullptr}, {"undo", nullptr},              {"redo", nullptr},         {"cut", nullptr},
     {"copy", nullptr},         {"paste", nullptr},             {"select-all", nullptr},   {"toggle-full-screen", nullptr},
-    {"minimize", nullptr},     {"maximize", nullptr},          {"bring-to-front", nullptr}, {"unavailable", nullptr},
+    {"minimize", nullptr},     {"maximize", nullptr},          {"bring-to-front", nullptr},
 };
 
 GVariant* targetOf(const shell::MenuBar::Entry& entry) {
@@ -71,26 +71,44 @@ void GtkDesktop::installMenuBar(const std::vector<core::Menu>& menus) {
             GVariant* target = targetOf(entry);
             if (target) g_variant_ref_sink(target);
             g_menu_item_set_action_and_target_value(item, entry.action.c_str(), target);
+            if (entry.action == "app.toggle-full-screen") {
+                fullScreenSection_ = section;
+                fullScreenIndex_ = g_menu_model_get_n_items(G_MENU_MODEL(section));
+            }
             g_menu_append_item(section, item);
             g_object_unref(item);
             const std::string name = entry.action.substr(4); // past "app."
             if (!entry.enabled)
                 if (GAction* action = g_action_map_lookup_action(G_ACTION_MAP(app_), name.c_str()))
                     g_simple_action_set_enabled(G_SIMPLE_ACTION(action), FALSE);
-            if (!entry.accelerator.empty()) {
+            // The menu shows the first: the row's own key, then the ones Linux users expect.
+            std::vector<const char*> accels;
+            if (!entry.accelerator.empty()) accels.push_back(entry.accelerator.c_str());
+            for (const auto& key : entry.extraKeys) accels.push_back(key.c_str());
+            if (!accels.empty()) {
+                accels.push_back(nullptr);
                 gchar* detailed = g_action_print_detailed_name(entry.action.c_str(), target);
-                const char* accels[] = {entry.accelerator.c_str(), nullptr};
-                gtk_application_set_accels_for_action(app_, detailed, accels);
+                gtk_application_set_accels_for_action(app_, detailed, accels.data());
                 g_free(detailed);
             }
             if (target) g_variant_unref(target);
         }
         g_menu_append_section(submenu, nullptr, G_MENU_MODEL(section));
         g_object_unref(section);
-        g_menu_append_submenu(bar, menu.title.c_str(), G_MENU_MODEL(submenu));
+        g_menu_append_submenu(bar, menu.label.c_str(), G_MENU_MODEL(submenu));
         g_object_unref(submenu);
     }
     menuBar_ = G_MENU_MODEL(bar);
+}
+
+void GtkDesktop::showFullScreenState(bool fullScreen) {
+    if (!fullScreenSection_) return;
+    // Menu model items cannot change their label: the row is replaced in place.
+    GMenuItem* item = g_menu_item_new_from_model(G_MENU_MODEL(fullScreenSection_), fullScreenIndex_);
+    g_menu_item_set_label(item, shell::MenuBar::fullScreenTitle(fullScreen).c_str());
+    g_menu_remove(fullScreenSection_, fullScreenIndex_);
+    g_menu_insert_item(fullScreenSection_, fullScreenIndex_, item);
+    g_object_unref(item);
 }
 
 void GtkDesktop::standardAction(const std::string& name) {

@@ -68,11 +68,27 @@ void requestQuit(App& app) {
 
 } // namespace
 
+// --version is answered here, before anything reaches a running instance or the display.
+gint handleLocalOptions(GApplication*, GVariantDict* options, gpointer) {
+    if (!g_variant_dict_contains(options, "version")) return -1;
+    g_print("Corvane %s\n", corvane::core::build::version.data());
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    // The window's WM_CLASS, which docks match with the desktop entry's StartupWMClass.
+    g_set_prgname("app.corvane.Corvane");
     g_set_application_name("Corvane");
     GtkApplication* application = gtk_application_new("app.corvane.Corvane", G_APPLICATION_HANDLES_OPEN);
     App app;
     app.application = G_APPLICATION(application);
+    g_application_add_main_option(app.application, "version", 0, G_OPTION_FLAG_NONE, G_OPTION_ARG_NONE,
+                                  "Show the version and exit", nullptr);
+    g_application_set_option_context_parameter_string(app.application, "[URL]");
+    g_application_set_option_context_summary(
+        app.application, "Opens the Corvane window, or brings it forward if Corvane is already running.\n"
+                         "URL: a corvane-desktop: link (a sign-in return) for the running window.");
+    g_signal_connect(application, "handle-local-options", G_CALLBACK(handleLocalOptions), nullptr);
 
     g_signal_connect(application, "startup", G_CALLBACK(+[](GApplication* gapp, gpointer data) {
         auto& a = *static_cast<App*>(data);

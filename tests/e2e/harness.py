@@ -289,6 +289,16 @@ class Session:
             self.close()
             raise
 
+    def start_window_manager(self):
+        """metacity, the desktop's window manager, on the test display (without compositing, as Xvfb has
+        no GL); returns once it manages the screen."""
+        proc = self._start("metacity", ["metacity", "--sm-disable", "--no-composite", "--replace"],
+                           env=self.env, stdout=subprocess.DEVNULL)
+        expect(lambda: "window id #" in run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK", check=False),
+               "window manager", 10)
+        self.wm = proc
+        return proc
+
     def _on_badge(self, conn, sender, path, iface, name, params, *_):
         props = params.unpack()[1]
         self.badges.append({"count": props.get("count"), "visible": props.get("count-visible")})
@@ -363,6 +373,10 @@ def stop_session():
 
 def setUpModule():
     start_session()
+
+
+def setUpModuleWithWindowManager():
+    start_session().start_window_manager()
 
 
 def tearDownModule():
@@ -528,6 +542,17 @@ def click(x, y):
     # --sync waits for the pointer to move: forever when it already sits on the spot.
     sync = ["--sync"] if (at["X"], at["Y"]) != (geo["X"] + x, geo["Y"] + y) else []
     run("xdotool", "mousemove", "--window", wid, *sync, x, y, "click", 1)
+
+
+def wm_state(window=None):
+    """The window manager's _NET_WM_STATE for the app's window, e.g. {"MAXIMIZED_VERT", "HIDDEN"}."""
+    out = run("xprop", "-id", window or current_app().window_id(), "_NET_WM_STATE", check=False)
+    return {a.strip().removeprefix("_NET_WM_STATE_") for a in out.partition("=")[2].split(",") if a.strip()}
+
+
+def pointer(x, y, *then):
+    """Moves the real pointer to x,y of the screen, then runs xdotool's commands in then."""
+    run("xdotool", "mousemove", x, y, *then)
 
 
 def read_settings():

@@ -1,0 +1,181 @@
+#include "TitleStrip.hpp"
+
+#include <cmath>
+#include <string>
+
+#include <webkit/webkit.h>
+
+#include "Palette.hpp"
+
+namespace corvane::gtk {
+
+namespace {
+
+// The menus and buttons must fit the strip exactly: the page starts right below it.
+constexpr const char* kLayout =
+    "#corvane-strip { min-height: 28px; padding: 0; margin: 0; }\n"
+    "#corvane-strip menubar { background: none; box-shadow: none; border: none; min-height: 0; padding: 0;"
+    " margin: 0; color: inherit; }\n"
+    "#corvane-strip menubar > item { min-height: 0; padding: 3px 8px; }\n"
+    "#corvane-strip windowcontrols { margin: 0; padding: 0 2px; }\n"
+    "#corvane-strip windowcontrols button { min-height: 22px; min-width: 22px; padding: 0; margin: 0 2px;"
+    " color: inherit; }\n";
+
+void installLayout() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    GtkCssProvider* provider = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(provider, kLayout, -1);
+    gtk_style_context_add_provider_for_display(gdk_display_get_default(), GTK_STYLE_PROVIDER(provider),
+                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    g_object_unref(provider);
+}
+
+std::string hex(std::uint32_t packed) {
+    char buffer[8];
+    g_snprintf(buffer, sizeof buffer, "#%06X", packed & 0xFFFFFF);
+    return buffer;
+}
+
+} // namespace
+
+std::uint32_t packOver(const GdkRGBA& colour, std::uint32_t ground) {
+    const float alpha = colour.alpha < 0 ? 0 : colour.alpha > 1 ? 1 : colour.alpha;
+    auto channel = [&](float value, int shift) {
+        const float under = static_cast<float>((ground >> shift) & 0xFF) / 255.0f;
+        float mixed = value * alpha + under * (1 - alpha);
+        mixed = mixed < 0 ? 0 : mixed > 1 ? 1 : mixed;
+        return static_cast<std::uint32_t>(mixed * 255.0f + 0.5f) << shift;
+    };
+    return channel(colour.red, 16) | channel(colour.green, 8) | channel(colour.blue, 0);
+}
+
+bool wantsDarkInk(std::uint32_t colour) {
+    // Relative luminance (sRGB); dark ink from the point where it contrasts better than light ink.
+    auto linear = [](std::uint32_t c) {
+        const double v = c / 255.0;
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    const double l = 0.2126 * linear((colour >> 16) & 0xFF) + 0.7152 * linear((colour >> 8) & 0xFF) +
+                     0.0722 * linear(colour & 0xFF);
+    return l > 0.179;
+}
+
+TitleStrip::TitleStrip(GtkWindow* window, GtkWidget* web) : window_(window), web_(web) {
+    installLayout();
+    bar_ = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
+    gtk_widget_set_name(bar_, "corvane-strip");
+    gtk_widget_set_size_request(bar_, -1, height);
+    gtk_widget_set_overflow(bar_, GTK_OVERFLOW_HIDDEN);
+    GtkWidget* spacer = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
+    gtk_widget_set_hexpand(spacer, TRUE);
+    gtk_box_append(GTK_BOX(bar_), spacer);
+    GtkWidget* controls = gtk_window_controls_new(GTK_PACK_END);
+    gtk_widget_set_valign(controls, GTK_ALIGN_CENTER);
+    gtk_box_append(GTK_BOX(bar_), controls);
+
+    GtkWidget* handle = gtk_window_handle_new();
+    gtk_window_handle_set_child(GTK_WINDOW_HANDLE(handle), bar_);
+    revealer_ = gtk_revealer_new();
+    gtk_revealer_set_transition_type(GTK_REVEALER(revealer_), GTK_REVEALER_TRANSITION_TYPE_SLIDE_DOWN);
+    gtk_revealer_set_transition_duration(GTK_REVEALER(revealer_), 150);
+    gtk_revealer_set_child(GTK_REVEALER(revealer_), handle);
+    gtk_revealer_set_reveal_child(GTK_REVEALER(revealer_), TRUE);
+    gtk_widget_set_valign(revealer_, GTK_ALIGN_START);
+    gtk_widget_set_margin_top(web_, height);
+
+    // Before the page sees the motion: the page must not keep the strip from showing.
+    pointer_ = gtk_event_controller_motion_new();
+    gtk_event_controller_set_propagation_phase(pointer_, GTK_PHASE_CAPTURE);
+    g_signal_connect(pointer_, "motion", G_CALLBACK(onPointerMoved), this);
+    gtk_widget_add_controller(GTK_WIDGET(window_), pointer_);
+
+    colours_ = gtk_css_provider_new();
+    gtk_style_context_add_provider_for_display(gdk_display_get_default(), GTK_STYLE_PROVIDER(colours_),
+                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION + 1);
+    if (WEBKIT_IS_WEB_VIEW(web_))
+        g_signal_connect_swapped(web_, "notify::theme-color", G_CALLBACK(+[](TitleStrip* self) { self->paint(); }),
+                                 this);
+    paint();
+}
+
+TitleStrip::~TitleStrip() {
+    if (hideTimer_) g_source_remove(hideTimer_);
+    g_signal_handlers_disconnect_by_data(web_, this);
+    g_signal_handlers_disconnect_by_data(pointer_, this);
+    gtk_style_context_remove_provider_for_display(gdk_display_get_default(), GTK_STYLE_PROVIDER(colours_));
+    g_object_unref(colours_);
+}
+
+void TitleStrip::setMenuBar(GMenuModel* model) {
+    GtkWidget* bar = gtk_popover_menu_bar_new_from_model(model);
+    gtk_widget_set_valign(bar, GTK_ALIGN_CENTER);
+    gtk_box_prepend(GTK_BOX(bar_), bar);
+}
+
+void TitleStrip::setDark(bool dark) {
+    dark_ = dark;
+    paint();
+}
+
+void TitleStrip::paint() {
+    const std::uint32_t ground = shell::Palette::ground.resolve(dark_);
+    GdkRGBA theme;
+    const bool themed = WEBKIT_IS_WEB_VIEW(web_) && webkit_web_view_get_theme_color(WEBKIT_WEB_VIEW(web_), &theme) &&
+                        theme.alpha > 0;
+    const std::uint32_t colour = themed ? packOver(theme, ground) : ground;
+    const std::uint32_t ink = shell::Palette::ink.resolve(!wantsDarkInk(colour));
+    const std::string css =
+        "#corvane-strip { background-color: " + hex(colour) + "; color: " + hex(ink) + "; }\n";
+    gtk_css_provider_load_from_data(colours_, css.c_str(), static_cast<gssize>(css.size()));
+}
+
+void TitleStrip::setFullScreen(bool fullScreen) {
+    fullScreen_ = fullScreen;
+    gtk_widget_set_margin_top(web_, fullScreen ? 0 : height);
+    slide(!fullScreen);
+}
+
+void TitleStrip::slide(bool in) {
+    if (hideTimer_) {
+        g_source_remove(hideTimer_);
+        hideTimer_ = 0;
+    }
+    if (gtk_revealer_get_reveal_child(GTK_REVEALER(revealer_)) != in)
+        gtk_revealer_set_reveal_child(GTK_REVEALER(revealer_), in);
+}
+
+namespace {
+
+bool hasMappedPopover(GtkWidget* widget) {
+    for (GtkWidget* child = gtk_widget_get_first_child(widget); child; child = gtk_widget_get_next_sibling(child))
+        if ((GTK_IS_POPOVER(child) && gtk_widget_get_mapped(child)) || hasMappedPopover(child)) return true;
+    return false;
+}
+
+} // namespace
+
+// A menu opened from the strip lives in a popover inside it.
+bool TitleStrip::menuOpen() const { return hasMappedPopover(bar_); }
+
+void TitleStrip::onPointerMoved(GtkEventControllerMotion*, double, double y, gpointer data) {
+    auto* self = static_cast<TitleStrip*>(data);
+    self->pointerY_ = y;
+    if (!self->fullScreen_) return;
+    if (y < 2) self->slide(true);
+    else if (y > height + 8 && !self->hideTimer_ && gtk_revealer_get_reveal_child(GTK_REVEALER(self->revealer_)))
+        // A moment's grace for overshooting the strip on the way to a menu.
+        self->hideTimer_ = g_timeout_add(300, hideLater, self);
+}
+
+gboolean TitleStrip::hideLater(gpointer data) {
+    auto* self = static_cast<TitleStrip*>(data);
+    // Kept while one of its menus is open, and hidden once the pointer is off it after that.
+    if (self->fullScreen_ && self->menuOpen()) return G_SOURCE_CONTINUE;
+    self->hideTimer_ = 0;
+    if (self->fullScreen_ && self->pointerY_ > height) self->slide(false);
+    return G_SOURCE_REMOVE;
+}
+
+} // namespace corvane::gtk

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+
+#include <gtk/gtk.h>
+
+namespace corvane::gtk {
+
+// The 28-px strip at the top of the main window, built on GTK's window handle: the desktop's own drag,
+// double-click and window menu, the menu bar at its start and the window buttons at its end. It is
+// opaque, in the ground colour or the colour the page asks for (<meta name="theme-color">). In full
+// screen it hides and slides in over the page while the pointer is at the top edge.
+class TitleStrip {
+public:
+    static constexpr int height = 28;
+
+    TitleStrip(GtkWindow* window, GtkWidget* web);
+    ~TitleStrip();
+    TitleStrip(const TitleStrip&) = delete;
+    TitleStrip& operator=(const TitleStrip&) = delete;
+
+    // Goes over the page, at the top.
+    GtkWidget* widget() const { return revealer_; }
+    void setMenuBar(GMenuModel* model);
+    void setDark(bool dark);
+    void setFullScreen(bool fullScreen);
+
+private:
+    void paint();
+    void slide(bool in);
+    bool menuOpen() const;
+    static void onPointerMoved(GtkEventControllerMotion*, double x, double y, gpointer data);
+    static gboolean hideLater(gpointer data);
+
+    GtkWindow* window_;
+    GtkWidget* web_;
+    GtkWidget* revealer_;
+    GtkWidget* bar_;
+    GtkEventController* pointer_; // on the window
+    GtkCssProvider* colours_;
+    guint hideTimer_ = 0;
+    double pointerY_ = 0;
+    bool dark_ = false;
+    bool fullScreen_ = false;
+};
+
+// Packed 0xRRGGBB of an opaque colour; a page's translucent theme colour is taken over the ground.
+std::uint32_t packOver(const GdkRGBA& colour, std::uint32_t ground);
+// Whether dark text reads better than light text on the given colour.
+bool wantsDarkInk(std::uint32_t colour);
+
+} // namespace corvane::gtk
