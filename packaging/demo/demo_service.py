@@ -376,6 +376,9 @@ def t_paint(q):
     nxt = q.get("next", [""])[0]
     link = f'<a id="next" href="{esc(nxt)}" style="opacity:0">next</a>' if nxt else ""
     style = f"<style>html, body {{ background: #{bg} !important; min-height: 100%; }}</style>"
+    theme = q.get("theme", [""])[0]
+    if theme:
+        style += f'<meta name="theme-color" content="{esc(theme)}">'
     script = f"window.LOAD_EXTRA = {{ bg: {js(bg)} }};" + LOADED_JS
     return page("paint", link + img, script, head_extra=style, app_nav=False, test=True)
 

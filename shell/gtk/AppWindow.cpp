@@ -170,7 +170,13 @@ void AppWindow::saveFrame() {
 }
 
 void AppWindow::present() { gtk_window_present(window_); }
-bool AppWindow::isVisible() { return gtk_widget_get_visible(GTK_WIDGET(window_)); }
+// A minimised window is out of sight: opening the app again brings it back.
+bool AppWindow::isVisible() {
+    if (!gtk_widget_get_visible(GTK_WIDGET(window_))) return false;
+    GdkSurface* surface = gtk_native_get_surface(GTK_NATIVE(window_));
+    return !(GDK_IS_TOPLEVEL(surface) &&
+             (gdk_toplevel_get_state(GDK_TOPLEVEL(surface)) & GDK_TOPLEVEL_STATE_MINIMIZED));
+}
 
 void AppWindow::toggleFullScreen() {
     if (gtk_window_is_fullscreen(window_)) gtk_window_unfullscreen(window_);

@@ -70,14 +70,17 @@ void requestQuit(App& app) {
 
 // --version is answered here, before anything reaches a running instance or the display.
 gint handleLocalOptions(GApplication*, GVariantDict* options, gpointer) {
-    if (!g_variant_dict_contains(options, "version")) return -1;
-    g_print("Corvane %s\n", corvane::core::build::version.data());
-    return 0;
+    if (g_variant_dict_contains(options, "version")) {
+        g_print("Corvane %s\n", corvane::core::build::version.data());
+        return 0;
+    }
+    // The window's WM_CLASS, which docks match with the desktop entry's StartupWMClass; set after the
+    // command line so that --help still names the command.
+    g_set_prgname("app.corvane.Corvane");
+    return -1;
 }
 
 int main(int argc, char** argv) {
-    // The window's WM_CLASS, which docks match with the desktop entry's StartupWMClass.
-    g_set_prgname("app.corvane.Corvane");
     g_set_application_name("Corvane");
     GtkApplication* application = gtk_application_new("app.corvane.Corvane", G_APPLICATION_HANDLES_OPEN);
     App app;

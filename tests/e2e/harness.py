@@ -427,12 +427,18 @@ def kill_app(s=None):
 
 
 def quit_app(via="action", timeout=10):
-    """Asks the app to quit by "action", "key" (ctrl+q) or "signal" (SIGTERM); returns (status, seconds)."""
+    """Asks the app to quit by "action", "key" (ctrl+q), "menu" (its last row, by keys) or "signal"
+    (SIGTERM); returns (status, seconds)."""
     app, t0 = current_app(), time.monotonic()
     if via == "action":
         activate_action("quit", check=False)
     elif via == "key":
         key("ctrl+q")
+    elif via == "menu":
+        key("alt+c")
+        time.sleep(0.3)
+        t0 = time.monotonic()
+        key("Up", "Return")
     else:
         app.proc.terminate()
     try:

@@ -1,8 +1,11 @@
-"""Menu commands, zoom and links; sign-in returns through the URL scheme; quitting and the next launch."""
+"""Menu commands, zoom and links by the menus and keys a person uses; sign-in returns through the URL
+scheme; quitting and the next launch."""
 import time
 
 import harness as h
-from harness import setUpModule, tearDownModule  # noqa: F401
+from harness import tearDownModule  # noqa: F401
+
+setUpModule = h.setUpModuleWithWindowManager
 
 PROBE = "/t/probe?k=menus"
 
@@ -12,31 +15,44 @@ class Menus(h.E2ETestCase):
         super().setUp()
         h.launch_app(PROBE, loaded=True)
 
-    def test_commands_reach_the_page_by_action_and_accelerator(self):
-        h.activate_action("menu-command", "settings")
-        h.wait_for_report(event="menu", cmd="settings")
-        h.key("ctrl+n")
+    def test_commands_reach_the_page_by_menu_mnemonic_and_accelerator(self):
+        # Alt+F opens File with its first row chosen: New Animal.
+        h.key("alt+f")
+        time.sleep(0.3)
+        h.key("Return")
         h.wait_for_report(event="menu", cmd="new-animal")
+        # The app menu by the pointer: its title, then Settings… (the third row, under About and updates).
+        h.click(40, 19)
+        time.sleep(0.3)
+        h.run("xdotool", "key", "Down", "Return")
+        h.wait_for_report(event="menu", cmd="settings")
         h.key("ctrl+comma")
-        self.assertEqual(len(h.reports(event="menu", cmd="settings")), 2)
+        h.expect(lambda: len(h.reports(event="menu", cmd="settings")) == 2, "second settings command", 5)
+        self.assertEqual(len(h.reports(event="menu")), 3)
 
-    def test_zoom_steps_stop_at_the_limits(self):
-        def width_after(step, times):
+    def test_zoom_keys_step_and_stop_at_the_limits(self):
+        def width_after(*keys):
             since = h.report_count()
-            for _ in range(times):
-                h.activate_action("zoom", step)
+            for key in keys:
+                h.key(key)
             time.sleep(0.6)
             return h.reports(event="resize", since=since)[-1]["width"]
 
-        smallest = width_after(-1, 7)   # 0.9 … 0.6, then held at 0.6
-        actual = width_after(0, 1)
-        largest = width_after(1, 12)    # … 2.0, then held
+        # The menu's own keys and the ones on the keypad and without Shift.
+        smallest = width_after("ctrl+minus", *["ctrl+KP_Subtract"] * 6)  # 0.9 … 0.6, then held at 0.6
+        actual = width_after("ctrl+KP_0")
         self.assertAlmostEqual(smallest / actual, 1 / 0.6, delta=0.02)
+        self.assertAlmostEqual(actual / width_after("ctrl+equal"), 1.1, delta=0.02)
+        self.assertAlmostEqual(actual / width_after("ctrl+0"), 1.0, delta=0.01)
+        largest = width_after("ctrl+plus", *["ctrl+equal", "ctrl+KP_Add"] * 6)  # … 2.0, then held
         self.assertAlmostEqual(actual / largest, 2.0, delta=0.02)
 
     def test_link_item_goes_to_the_default_handler(self):
-        h.activate_action("open-link", f"{h.BASE_URL}/privacy")
+        h.key("alt+h")
+        time.sleep(0.3)
+        h.key("Down", "Return")  # Privacy Policy, under the support e-mail
         h.wait_for_opened_uri(f"{h.BASE_URL}/privacy")
+        self.assertEqual(h.opened_uris(), [f"{h.BASE_URL}/privacy"])
 
     def test_sign_in_return_reaches_a_listening_page_and_others_do_nothing(self):
         app = h.current_app()
@@ -61,7 +77,7 @@ class Launches(h.E2ETestCase):
 
     def test_pagehide_then_exit_and_the_next_launch_returns(self):
         h.launch_app("/records?id=7", loaded=True)
-        code, seconds = h.quit_app()
+        code, seconds = h.quit_app(via="menu")
         self.assertEqual(code, 0)
         self.assertLess(seconds, 1.4)  # 0.3 s after the page answered, not the 1.5 s limit
         saved = h.read_settings()["Corvane"]

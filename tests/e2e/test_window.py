@@ -1,29 +1,113 @@
-"""The one window: closing hides it, a second launch brings it back, full screen is remembered; a crashed
-web process reloads the page."""
+"""The one window under a real window manager, handled as a person does: its buttons, dragging and
+double-clicking the strip, the window menu, F11; closing hides it and a second launch brings it back; full
+screen is remembered; a crashed web process reloads the page."""
 
 import os
 import signal
 import time
 
 import harness as h
-import xwm
-from harness import setUpModule, tearDownModule  # noqa: F401
+import screen
+from harness import tearDownModule  # noqa: F401
+
+setUpModule = h.setUpModuleWithWindowManager
+
+PAGE = "7B2D8E"
+PAINT = f"/t/paint?bg={PAGE}"
+STRIP = 28
+MAXIMIZED = {"MAXIMIZED_VERT", "MAXIMIZED_HORZ"}
+
+
+def shot_dir():
+    """Screenshots of each state, kept for a person to look at when CORVANE_E2E_SHOTS names a folder."""
+    return os.environ.get("CORVANE_E2E_SHOTS")
+
+
+def keep_shot(name):
+    if shot_dir():
+        os.makedirs(shot_dir(), exist_ok=True)
+        h.run("import", "-window", "root", os.path.join(shot_dir(), f"window-{name}.png"))
+
+
+def strip():
+    """(x, y, w) of the strip on screen: the 28 rows right above the page."""
+    geo = h.window_geometry()
+    mx, my = geo["X"] + geo["WIDTH"] // 2, geo["Y"] + geo["HEIGHT"] // 2
+    shot = screen.wait_for(lambda s: s.at(mx, my) == PAGE, 5)
+    top = next(y for y in range(geo["Y"], my) if shot.at(mx, y) == PAGE)
+    left = next(x for x in range(geo["X"], mx) if shot.at(x, my) == PAGE)
+    right = next(x for x in range(geo["X"] + geo["WIDTH"] - 1, mx, -1) if shot.at(x, my) == PAGE)
+    return left, top - STRIP, right - left + 1
+
+
+def buttons():
+    """Screen x of the window buttons' middles, left to right (minimise, maximise, close): the runs of
+    ink-dark columns in the strip's right end."""
+    x, y, w = strip()
+    shot = screen.grab()
+    dark = [c for c in range(x + w - 160, x + w)
+            if any(int(shot.at(c, r)[:2], 16) < 0x60 for r in range(y + 6, y + STRIP - 6))]
+    runs = []
+    for c in dark:
+        if runs and c - runs[-1][-1] <= 3:
+            runs[-1].append(c)
+        else:
+            runs.append([c])
+    assert len(runs) == 3, f"window buttons not found: {runs}"
+    return [(r[0] + r[-1]) // 2 for r in runs], y + STRIP // 2
+
+
+def state_becomes(test, want, without=()):
+    got = h.poll(lambda: (lambda s: want <= s and not s & set(without) and s)(h.wm_state()), 5)
+    test.assertTrue(got, f"window state {h.wm_state()}, wanted {want} without {set(without)}")
+
+
+def size():
+    geo = h.window_geometry()
+    return geo["WIDTH"], geo["HEIGHT"]
 
 
 def stored_full_screen():
     return h.read_settings().get("Corvane", {}).get("wasFullScreen")
 
 
+def page_fills_screen(shot):
+    return shot.off_pixels(PAGE, (0, 0, *h.SCREEN)) == []
+
+
+def strip_shown_at_top(shot):
+    return shot.count(screen.GROUND, (0, 0, 1280, STRIP)) > 1280 * STRIP * 0.8 and shot.row_is(STRIP, PAGE, 0, 1280)
+
+
 class Window(h.E2ETestCase):
-    def test_close_hides_and_a_second_launch_brings_the_same_page_back(self):
-        app = h.launch_app("/t/probe?k=reopen", loaded=True)
+    def test_window_buttons_by_click(self):
+        app = h.launch_app(PAINT, loaded=True)
         wid, mark = app.window_id(), h.report_count()
-        # What a window manager sends for the close button or Alt+F4.
-        xwm.send_close_request(h.session().display, wid)
+        normal = size()
+        (minimise, maximise, close), middle = buttons()
+
+        h.pointer(maximise, middle, "click", 1)
+        state_becomes(self, MAXIMIZED)
+        self.assertTrue(h.poll(lambda: size() == h.SCREEN, 5), size())
+        keep_shot("maximised")
+        (_, restore, _), middle = buttons()
+        h.pointer(restore, middle, "click", 1)
+        state_becomes(self, set(), without=MAXIMIZED)
+        self.assertTrue(h.poll(lambda: size() == normal, 5), size())
+
+        (minimise, _, close), middle = buttons()
+        h.pointer(minimise, middle, "click", 1)
+        state_becomes(self, {"HIDDEN"})
+        self.assertEqual(h.windows(), [])
+        # Opening the app again brings the window back.
+        self.assertEqual(app.run_again([]).returncode, 0)
+        state_becomes(self, set(), without={"HIDDEN"})
+
+        (_, _, close), middle = buttons()
+        h.pointer(close, middle, "click", 1)
         self.assertTrue(h.poll(lambda: not h.windows(), 5), "window still shown")
         time.sleep(0.5)
         self.assertTrue(app.alive(), "closing the window quit the app")
-
         for shown_before in (False, True):
             with self.subTest(shown_before=shown_before):
                 self.assertEqual(app.run_again([]).returncode, 0)
@@ -32,27 +116,91 @@ class Window(h.E2ETestCase):
         self.assertEqual(h.reports(since=mark, event="loaded"), [], "the page was loaded again")
         self.assertEqual(len(h.requests_seen(dest="document")), 1)
 
-    def test_full_screen_is_restored_at_launch_and_recorded_on_changes(self):
-        with xwm.FullScreenManager(h.session().display) as wm:
-            full = {"X": 0, "Y": 0, "WIDTH": wm.screen[0], "HEIGHT": wm.screen[1]}
-            geometry = lambda: {k: v for k, v in h.window_geometry().items() if k in full}
-            app = h.launch_app("/t/probe?k=fs", loaded=True, wasFullScreen=True)
-            self.assertTrue(h.poll(lambda: geometry() == full, 5), f"not full screen: {geometry()}")
+    def test_strip_drags_double_clicks_and_opens_the_window_menu(self):
+        h.launch_app(PAINT, loaded=True)
+        x, y, w = strip()
+        grip = (x + w // 2, y + STRIP // 2)
+        start = h.window_geometry()
 
-            # Left by the desktop (a shortcut, say): recorded, and the next launch is windowed.
-            wm.set_full_screen(app.window_id(), False)
-            self.assertTrue(h.poll(lambda: stored_full_screen() == "false", 5), stored_full_screen())
-            app.kill()
-            app = h.launch_app(home=app.home)
-            h.wait_for_report(event="loaded", page="/t/probe?k=fs", timeout=15)
-            time.sleep(0.5)
-            self.assertEqual(geometry()["HEIGHT"], 820)
+        # A click alone leaves the window where it is; a press and drag moves it with the pointer.
+        h.pointer(*grip, "click", 1)
+        time.sleep(0.5)
+        self.assertEqual(h.window_geometry(), start)
+        h.pointer(*grip, "mousedown", 1, "mousemove_relative", "--", 10, 5, "mousemove_relative", "--", 110, 65,
+                  "sleep", 0.3, "mouseup", 1)
+        moved = h.poll(lambda: (lambda g: g["X"] == start["X"] + 120 and g["Y"] == start["Y"] + 70 and g)(
+            h.window_geometry()), 5)
+        self.assertTrue(moved, f"window at {h.window_geometry()}, from {start}")
+        keep_shot("dragged")
 
-            wm.set_full_screen(app.window_id(), True)
-            self.assertTrue(h.poll(lambda: stored_full_screen() == "true", 5), stored_full_screen())
-            app.kill()
-            h.launch_app(home=app.home)
-            self.assertTrue(h.poll(lambda: geometry() == full), f"not full screen: {geometry()}")
+        # Double-click toggles maximise (the desktop's default), and back to where it was.
+        for want, without in ((MAXIMIZED, ()), (set(), MAXIMIZED)):
+            x, y, w = strip()
+            h.pointer(x + w // 2, y + STRIP // 2, "click", "--repeat", 2, "--delay", 80, 1)
+            state_becomes(self, want, without)
+        # Back to its size and height; the window manager may pull it back on screen sideways.
+        self.assertTrue(h.poll(lambda: (size(), h.window_geometry()["Y"]) == ((1280, 820), moved["Y"]), 5),
+                        h.window_geometry())
+
+        # Right-click: the window manager's window menu, whose first item minimises.
+        before = set(h.run("xwininfo", "-root", "-children").splitlines())
+        x, y, w = strip()
+        h.pointer(x + w // 2, y + STRIP // 2, "click", 3)
+        menu = h.expect(lambda: [line for line in set(h.run("xwininfo", "-root", "-children").splitlines()) - before
+                                 if '"metacity"' in line and "+" in line], "window menu", 5)
+        keep_shot("window-menu")
+        h.run("xdotool", "key", "Down", "Return")
+        state_becomes(self, {"HIDDEN"})
+        self.assertTrue(menu)
+
+    def test_f11_and_the_menu_switch_full_screen_and_the_strip_hides_in_it(self):
+        def leave_by_menu():
+            h.pointer(640, 300)
+            h.pointer(640, 0)
+            screen.wait_for(strip_shown_at_top, 5)
+            keep_shot("full-screen-strip")
+            h.pointer(173, STRIP // 2, "click", 1)
+            h.expect(lambda: screen.grab().count("FFFFFF", (150, STRIP, 170, 140)) > 3000, "View menu", 5)
+            keep_shot("full-screen-view-menu")
+            h.run("xdotool", "key", "Down", "Down", "Down", "Return")
+
+        app = h.launch_app(PAINT, loaded=True, wasFullScreen=True)
+        state_becomes(self, {"FULLSCREEN"})
+        self.assertTrue(h.poll(lambda: size() == h.SCREEN, 5))
+        # The page has the whole screen: no strip, no window buttons.
+        h.pointer(640, 450)
+        screen.wait_for(page_fills_screen, 5)
+        keep_shot("full-screen")
+        # The strip slides in at the top edge and away again below it.
+        h.pointer(640, 0)
+        screen.wait_for(strip_shown_at_top, 5)
+        h.pointer(640, 450)
+        screen.wait_for(page_fills_screen, 5)
+
+        h.key("F11")
+        state_becomes(self, set(), without={"FULLSCREEN"})
+        self.assertTrue(h.poll(lambda: stored_full_screen() == "false", 5), stored_full_screen())
+        app.kill()
+        app = h.launch_app(home=app.home)
+        h.wait_for_report(event="loaded", page=PAINT, timeout=15)
+        time.sleep(0.5)
+        self.assertEqual(size(), (1280, 820))
+        self.assertNotIn("FULLSCREEN", h.wm_state())
+        keep_shot("windowed")
+
+        h.key("F11")
+        state_becomes(self, {"FULLSCREEN"})
+        self.assertTrue(h.poll(lambda: stored_full_screen() == "true", 5), stored_full_screen())
+        leave_by_menu()
+        state_becomes(self, set(), without={"FULLSCREEN"})
+        self.assertTrue(h.poll(lambda: size() == (1280, 820), 5), size())
+        strip()  # back above the page
+
+        h.key("F11")
+        state_becomes(self, {"FULLSCREEN"})
+        app.kill()
+        h.launch_app(home=app.home)
+        state_becomes(self, {"FULLSCREEN"})
 
     def test_killed_web_process_reloads_the_page(self):
         path = "/t/probe?k=crash&badge=3"
