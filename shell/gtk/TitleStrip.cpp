@@ -32,6 +32,16 @@ void installLayout() {
     g_object_unref(provider);
 }
 
+// The theme colour the page's markup gives for the current appearance, as CSS text.
+constexpr const char* kThemeScript = R"JS((() => {
+  for (const meta of document.querySelectorAll('meta[name="theme-color" i]')) {
+    const media = meta.getAttribute("media");
+    if (media && !matchMedia(media).matches) continue;
+    return (meta.getAttribute("content") || "").trim().slice(0, 100);
+  }
+  return "";
+})())JS";
+
 std::string hex(std::uint32_t packed) {
     char buffer[8];
     g_snprintf(buffer, sizeof buffer, "#%06X", packed & 0xFFFFFF);
@@ -94,13 +104,28 @@ TitleStrip::TitleStrip(GtkWindow* window, GtkWidget* web) : window_(window), web
     colours_ = gtk_css_provider_new();
     gtk_style_context_add_provider_for_display(gdk_display_get_default(), GTK_STYLE_PROVIDER(colours_),
                                                GTK_STYLE_PROVIDER_PRIORITY_APPLICATION + 1);
-    if (WEBKIT_IS_WEB_VIEW(web_))
+    reading_ = g_cancellable_new();
+    if (WEBKIT_IS_WEB_VIEW(web_)) {
         g_signal_connect_swapped(web_, "notify::theme-color", G_CALLBACK(+[](TitleStrip* self) { self->paint(); }),
                                  this);
+        // The engine reports the theme colour only when it composites; without a GPU it draws directly
+        // and never does, so the markup is read as well.
+        g_signal_connect_swapped(web_, "load-changed", G_CALLBACK(+[](TitleStrip* self, WebKitLoadEvent event) {
+                                     if (event == WEBKIT_LOAD_COMMITTED) {
+                                         self->pageTheme_.reset();
+                                         self->paint();
+                                     } else if (event == WEBKIT_LOAD_FINISHED) {
+                                         self->readPageTheme();
+                                     }
+                                 }),
+                                 this);
+    }
     paint();
 }
 
 TitleStrip::~TitleStrip() {
+    g_cancellable_cancel(reading_);
+    g_object_unref(reading_);
     if (hideTimer_) g_source_remove(hideTimer_);
     g_signal_handlers_disconnect_by_data(web_, this);
     g_signal_handlers_disconnect_by_data(pointer_, this);
@@ -117,13 +142,43 @@ void TitleStrip::setMenuBar(GMenuModel* model) {
 void TitleStrip::setDark(bool dark) {
     dark_ = dark;
     paint();
+    // The page may give another colour for the other appearance.
+    readPageTheme();
+}
+
+void TitleStrip::readPageTheme() {
+    if (!WEBKIT_IS_WEB_VIEW(web_) || webkit_web_view_is_loading(WEBKIT_WEB_VIEW(web_))) return;
+    webkit_web_view_evaluate_javascript(WEBKIT_WEB_VIEW(web_), kThemeScript, -1, "corvane-strip", nullptr, reading_,
+                                        onPageThemeRead, this);
+}
+
+void TitleStrip::onPageThemeRead(GObject* source, GAsyncResult* result, gpointer data) {
+    GError* error = nullptr;
+    JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
+    if (!value) {
+        // Cancelled: the strip is gone. Otherwise the page is gone or refused; its colour stays as it was.
+        g_error_free(error);
+        return;
+    }
+    auto* self = static_cast<TitleStrip*>(data);
+    std::optional<GdkRGBA> theme;
+    if (jsc_value_is_string(value)) {
+        gchar* text = jsc_value_to_string(value);
+        GdkRGBA parsed;
+        if (text && *text && gdk_rgba_parse(&parsed, text)) theme = parsed;
+        g_free(text);
+    }
+    g_object_unref(value);
+    self->pageTheme_ = theme;
+    self->paint();
 }
 
 void TitleStrip::paint() {
     const std::uint32_t ground = shell::Palette::ground.resolve(dark_);
-    GdkRGBA theme;
-    const bool themed = WEBKIT_IS_WEB_VIEW(web_) && webkit_web_view_get_theme_color(WEBKIT_WEB_VIEW(web_), &theme) &&
-                        theme.alpha > 0;
+    GdkRGBA theme{};
+    if (!(WEBKIT_IS_WEB_VIEW(web_) && webkit_web_view_get_theme_color(WEBKIT_WEB_VIEW(web_), &theme)) && pageTheme_)
+        theme = *pageTheme_;
+    const bool themed = theme.alpha > 0;
     const std::uint32_t colour = themed ? packOver(theme, ground) : ground;
     const std::uint32_t ink = shell::Palette::ink.resolve(!wantsDarkInk(colour));
     const std::string css =

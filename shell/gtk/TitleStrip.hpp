@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include <gtk/gtk.h>
 
@@ -27,6 +28,8 @@ public:
 
 private:
     void paint();
+    void readPageTheme();
+    static void onPageThemeRead(GObject* source, GAsyncResult* result, gpointer data);
     void slide(bool in);
     bool menuOpen() const;
     static void onPointerMoved(GtkEventControllerMotion*, double x, double y, gpointer data);
@@ -38,6 +41,8 @@ private:
     GtkWidget* bar_;
     GtkEventController* pointer_; // on the window
     GtkCssProvider* colours_;
+    GCancellable* reading_;
+    std::optional<GdkRGBA> pageTheme_; // from the page's markup, where the engine does not report it
     guint hideTimer_ = 0;
     double pointerY_ = 0;
     bool dark_ = false;

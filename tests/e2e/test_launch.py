@@ -1,4 +1,4 @@
-"""Start page, the stored last path, and the one-time fade-in of the page."""
+"""Start page, the stored last path, the one-time fade-in of the page, and the strip above it."""
 
 import time
 from urllib.parse import quote
@@ -11,7 +11,8 @@ PAGE, NEXT = "7B2D8E", "2C7A5B"  # colours no part of the app draws
 FIR = bytes.fromhex("2C4A3C")  # the farm page's sign-in button
 STRIP = 28
 MENUS, CONTROLS = 400, 200  # the strip's own menus at its start and window controls at its end
-OVERHANG = 2  # how far the menu bar reaches below the strip today (see test_strip_keeps_to_its_height)
+THEME = "2C4A3C"  # a page's theme-color
+LIGHT_INK = "E7EAE4"
 
 
 class StartPage(h.E2ETestCase):
@@ -40,11 +41,19 @@ class StartPage(h.E2ETestCase):
 
 
 class Reveal(h.E2ETestCase):
-    def assert_window_all(self, shot, colour, what, overhang=OVERHANG):
-        x, y, w, hgt = screen.content_rect(shot, colour, h.window_geometry())
-        strip = [(x, y, MENUS, STRIP + overhang), (x + w - CONTROLS, y, CONTROLS, STRIP)]
-        self.assertEqual(shot.off_pixels(colour, (x, y, w, hgt), skip=strip), [],
+    def assert_window_all(self, shot, colour, what, strip=screen.GROUND):
+        """The strip opaque in its colour, and colour from its lower edge to the window's bottom."""
+        geo = h.window_geometry()
+        mx = geo["X"] + geo["WIDTH"] // 2
+        top = next((y for y in range(geo["Y"], geo["Y"] + 6) if shot.at(mx, y) == strip), None)
+        self.assertIsNotNone(top, f"no strip ({strip}) at the window's top")
+        below = dict(geo, Y=top + STRIP, HEIGHT=geo["Y"] + geo["HEIGHT"] - top - STRIP)
+        x, y, w, hgt = screen.content_rect(shot, colour, below)
+        self.assertEqual(shot.off_pixels(colour, (x, top + STRIP, w, y + hgt - top - STRIP)), [],
                          f"window rows not all {what} ({colour})")
+        controls = [(x, top, MENUS, STRIP), (x + w - CONTROLS, top, CONTROLS, STRIP)]
+        self.assertEqual(shot.off_pixels(strip, (x, top, w, STRIP), skip=controls), [], f"strip not all {strip}")
+        return x, top, w
 
     def page_shown(self, timeout):
         return screen.wait_for(lambda s: s.at(640, 400) == PAGE, timeout=timeout)
@@ -58,7 +67,7 @@ class Reveal(h.E2ETestCase):
         self.assertFalse(h.reports(event="loaded"))
         self.assert_window_all(held, screen.GROUND, "ground before the page finished loading")
         h.wait_for_report(event="loaded", bg=PAGE)
-        self.assert_window_all(self.page_shown(3), PAGE, "page, edge to edge and under the strip")
+        self.assert_window_all(self.page_shown(3), PAGE, "page, edge to edge below the strip")
 
         # The next page commits and paints while its own load is held: it must never be hidden again.
         slow2 = h.wait_for_request(path="/t/slow?ms=3000", timeout=5)
@@ -76,9 +85,12 @@ class Reveal(h.E2ETestCase):
         self.assertLess(time.time(), slow["t"] + 6, "shown only when the load finished")
         self.assertFalse(h.reports(event="loaded"))
         self.assertGreater(shown.t - app.started, 2.0, "shown before the fallback delay")
-        self.assert_window_all(shown, PAGE, "page, edge to edge and under the strip")
+        self.assert_window_all(shown, PAGE, "page, edge to edge below the strip")
 
-    def test_strip_keeps_to_its_height(self):
-        h.launch_app(f"/t/paint?bg={PAGE}")
+    def test_strip_follows_the_pages_theme_colour(self):
+        h.launch_app(f"/t/paint?bg={PAGE}&theme=%23{THEME}")
         h.wait_for_report(event="loaded", bg=PAGE)
-        self.assert_window_all(self.page_shown(3), PAGE, "page below the strip", overhang=0)
+        shot = screen.wait_for(lambda s: s.at(640, 400) == PAGE and s.count(THEME, (0, 0, 1280, 40)) > 20000, 5)
+        x, top, _ = self.assert_window_all(shot, PAGE, "page below the strip", strip=THEME)
+        # Light menu titles on the dark colour.
+        self.assertGreater(shot.count(LIGHT_INK, (x, top, MENUS, STRIP)), 50, "menu titles in light ink")
