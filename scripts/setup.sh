@@ -8,7 +8,7 @@ packages=(
   libgtk-4-dev libwebkitgtk-6.0-dev libadwaita-1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   nodejs python3 python3-gi gir1.2-glib-2.0
-  xvfb xauth xdotool x11-utils dbus-daemon dbus-bin libglib2.0-bin imagemagick openssl iproute2
+  xvfb xauth xdotool x11-utils metacity dbus-daemon dbus-bin libglib2.0-bin imagemagick openssl iproute2
 )
 
 missing=()
