@@ -26,6 +26,14 @@ class StartPage(h.E2ETestCase):
         # The page is drawn (its sign-in button), not just the window ground.
         screen.wait_for(lambda s: s.data.count(FIR) > 300, timeout=5)
 
+    def test_command_line_version_and_help(self):
+        version = h.run(h.APP_PATH, "--version")
+        self.assertRegex(version, r"^Corvane \d+\.\d+\.\d+\n$")
+        usage = h.run(h.APP_PATH, "--help")
+        self.assertRegex(usage, r"corvane \[OPTION.*\] \[URL\]")
+        self.assertIn("corvane-desktop:", usage)
+        self.assertIn("--version", usage)
+
     def test_stored_last_path(self):
         at_limit = "/care?n=" + "a" * (512 - len("/care?n="))
         for stored, expected in [("/records?id=7", "/records?id=7"), (at_limit, at_limit), (at_limit + "a", "/farm"),

@@ -83,6 +83,10 @@ class Window(h.E2ETestCase):
     def test_window_buttons_by_click(self):
         app = h.launch_app(PAINT, loaded=True)
         wid, mark = app.window_id(), h.report_count()
+        # Docks match the window to the desktop entry by its class.
+        with open(os.path.join(h.REPO, "packaging", f"{h.APP_ID}.desktop")) as f:
+            self.assertIn(f"StartupWMClass={h.APP_ID}\n", f.read())
+        self.assertEqual(h.run("xprop", "-id", wid, "WM_CLASS").split("=")[1].strip(), f'"{h.APP_ID}", "{h.APP_ID}"')
         normal = size()
         (minimise, maximise, close), middle = buttons()
 
@@ -135,6 +139,7 @@ class Window(h.E2ETestCase):
 
         # Double-click toggles maximise (the desktop's default), and back to where it was.
         for want, without in ((MAXIMIZED, ()), (set(), MAXIMIZED)):
+            time.sleep(0.6)  # past the double-click time: two double-clicks in a row count as four clicks
             x, y, w = strip()
             h.pointer(x + w // 2, y + STRIP // 2, "click", "--repeat", 2, "--delay", 80, 1)
             state_becomes(self, want, without)
