@@ -1,6 +1,7 @@
 #include "TitleStrip.hpp"
 
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 #include <webkit/webkit.h>
@@ -48,8 +49,7 @@ std::string hex(std::uint32_t packed) {
     return buffer;
 }
 
-} // namespace
-
+// Packed 0xRRGGBB; a translucent colour is taken over the ground.
 std::uint32_t packOver(const GdkRGBA& colour, std::uint32_t ground) {
     const float alpha = colour.alpha < 0 ? 0 : colour.alpha > 1 ? 1 : colour.alpha;
     auto channel = [&](float value, int shift) {
@@ -61,8 +61,8 @@ std::uint32_t packOver(const GdkRGBA& colour, std::uint32_t ground) {
     return channel(colour.red, 16) | channel(colour.green, 8) | channel(colour.blue, 0);
 }
 
+// Relative luminance (sRGB); dark ink from the point where it contrasts better than light ink.
 bool wantsDarkInk(std::uint32_t colour) {
-    // Relative luminance (sRGB); dark ink from the point where it contrasts better than light ink.
     auto linear = [](std::uint32_t c) {
         const double v = c / 255.0;
         return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
@@ -71,6 +71,8 @@ bool wantsDarkInk(std::uint32_t colour) {
                      0.0722 * linear(colour & 0xFF);
     return l > 0.179;
 }
+
+} // namespace
 
 TitleStrip::TitleStrip(GtkWindow* window, GtkWidget* web) : window_(window), web_(web) {
     installLayout();

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <optional>
 
 #include <gtk/gtk.h>
@@ -48,10 +47,5 @@ private:
     bool dark_ = false;
     bool fullScreen_ = false;
 };
-
-// Packed 0xRRGGBB of an opaque colour; a page's translucent theme colour is taken over the ground.
-std::uint32_t packOver(const GdkRGBA& colour, std::uint32_t ground);
-// Whether dark text reads better than light text on the given colour.
-bool wantsDarkInk(std::uint32_t colour);
 
 } // namespace corvane::gtk
