@@ -46,6 +46,9 @@ core::Placement::Places LaunchBundle::places() {
     std::vector<std::string> downloads;
     for (auto dir : {G_USER_DIRECTORY_DOWNLOAD, G_USER_DIRECTORY_DESKTOP})
         if (const char* path = g_get_user_special_dir(dir)) downloads.emplace_back(path);
+    // Without the user's folder list GLib knows only the desktop; browsers still save into ~/Downloads.
+    if (!g_get_user_special_dir(G_USER_DIRECTORY_DOWNLOAD))
+        downloads.push_back(std::string(g_get_home_dir()) + "/Downloads");
     return core::Placement::Places::forLinux(g_get_user_name(), downloads, g_get_home_dir());
 }
 

@@ -55,11 +55,11 @@ class Move(h.E2ETestCase):
         super().setUp()
         self.home = h.Home(h.session().tmp)
         home = self.home.home
-        self.downloaded = f"{home}/Downloads/Corvane"
+        self.downloaded = f"{home}/Fetched/Corvane"  # the user's download folder, by another name
         self.installed = f"{home}/Applications/Corvane"
         os.makedirs(f"{home}/Desktop")
         h._write(f"{home}/.config/user-dirs.dirs",
-                 'XDG_DOWNLOAD_DIR="$HOME/Downloads"\nXDG_DESKTOP_DIR="$HOME/Desktop"\n')
+                 'XDG_DOWNLOAD_DIR="$HOME/Fetched"\nXDG_DESKTOP_DIR="$HOME/Desktop"\n')
         shutil.copytree(bundle_template(), self.downloaded, symlinks=True)
         os.symlink("corvane", f"{self.downloaded}/bin/corvane-current")
         # What a browser leaves on what it downloaded (and an archive tool carries over when unpacking);
