@@ -198,8 +198,8 @@ class Move(h.E2ETestCase):
         self.assertNotEqual(marked(self.downloaded), [])
 
     def test_read_only_volume_is_copied_from_left_alone_and_unmounted(self):
-        if os.getuid() != 0:
-            self.skipTest("mounting needs root")
+        if os.getuid() != 0 or subprocess.run(["unshare", "-m", "true"]).returncode != 0:
+            self.skipTest("mounting needs root and a mount namespace of its own")
         volume = f"/media/{pwd.getpwuid(os.getuid()).pw_name}/CORVANE"
         # A read-only volume where the desktop mounts removable media, seen by the app alone. A file system
         # of its own (not a bind mount, which GIO takes for the system's and will not unmount).
