@@ -117,8 +117,8 @@ void LaunchBundle::activateCopy(const std::string&) {
 }
 
 void LaunchBundle::bundleMoved(const std::string&) {
-    // Desktop integration hook: the launcher entry is to point at the moved bundle. The new copy
-    // registers itself again when it starts; nothing more is done here yet.
+    // The hook for the desktop integration: its launcher entry is rewritten here to start the moved
+    // bundle. Nothing registers a bundle's entry yet, so there is nothing to rewrite.
 }
 
 long LaunchBundle::processId() { return static_cast<long>(getpid()); }
