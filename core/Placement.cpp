@@ -1,6 +1,6 @@
 #include "Placement.hpp"
 
-#include <vector>
+#include <algorithm>
 
 namespace corvane::core::Placement {
 
@@ -31,19 +31,74 @@ std::string standardize(std::string_view path, std::string_view home) {
     return out;
 }
 
-bool shouldOffer(std::string_view bundlePath, std::string_view home) {
-    const std::string b = standardize(bundlePath, home);
-    const std::string h = standardize(home, home);
-    if (b.starts_with("/Applications/") || b.starts_with(h + "/Applications/")) return false;
-    if (b.find("/AppTranslocation/") != std::string::npos || b.starts_with("/Volumes/")) return true;
-    return b.starts_with(h + "/Downloads/") || b.starts_with(h + "/Desktop/");
+namespace {
+
+// "~/x/" is the standardised home followed by "/x/", exactly as the rule concatenates them.
+std::string expand(std::string_view place, std::string_view h) {
+    if (place.starts_with("~/")) return std::string(h) + std::string(place.substr(1));
+    return std::string(place);
 }
 
-std::string destination(std::string_view bundlePath) {
+bool startsWithAny(const std::string& b, const std::vector<std::string>& places, std::string_view h) {
+    return std::any_of(places.begin(), places.end(), [&](const auto& p) { return b.starts_with(expand(p, h)); });
+}
+
+} // namespace
+
+const Places& Places::macOS() {
+    static const Places places{{"/Applications/", "~/Applications/"},
+                               {"/AppTranslocation/"},
+                               {"/Volumes/"},
+                               {"~/Downloads/", "~/Desktop/"},
+                               "/Applications/"};
+    return places;
+}
+
+Places Places::forLinux(std::string_view user, const std::vector<std::string>& downloadDirs, std::string_view home) {
+    Places places{{"/usr/", "/opt/", "~/.local/", "~/Applications/"}, {}, {}, {}, "~/Applications/"};
+    if (!user.empty() && user.find('/') == std::string_view::npos)
+        places.volumes = {"/media/" + std::string(user) + "/", "/run/media/" + std::string(user) + "/"};
+    const std::string h = standardize(home, home);
+    for (const auto& dir : downloadDirs) {
+        const std::string d = standardize(dir, home);
+        if (d.starts_with('/') && d != "/" && d != h) places.downloads.push_back(d + "/");
+    }
+    return places;
+}
+
+bool shouldOffer(std::string_view bundlePath, std::string_view home, const Places& places) {
+    const std::string b = standardize(bundlePath, home);
+    const std::string h = standardize(home, home);
+    if (startsWithAny(b, places.installed, h)) return false;
+    for (const auto& mark : places.quarantine)
+        if (b.find(mark) != std::string::npos) return true;
+    return startsWithAny(b, places.volumes, h) || startsWithAny(b, places.downloads, h);
+}
+
+bool shouldOffer(std::string_view bundlePath, std::string_view home) {
+    return shouldOffer(bundlePath, home, Places::macOS());
+}
+
+std::string destination(std::string_view bundlePath, std::string_view home, const Places& places) {
     std::string_view trimmed = bundlePath;
     while (trimmed.size() > 1 && trimmed.ends_with('/')) trimmed.remove_suffix(1);
     const auto slash = trimmed.rfind('/');
-    return "/Applications/" + std::string(slash == std::string_view::npos ? trimmed : trimmed.substr(slash + 1));
+    return expand(places.destination, standardize(home, home)) +
+           std::string(slash == std::string_view::npos ? trimmed : trimmed.substr(slash + 1));
+}
+
+std::string destination(std::string_view bundlePath) { return destination(bundlePath, "", Places::macOS()); }
+
+std::optional<std::string> volumeOf(std::string_view bundlePath, std::string_view home, const Places& places) {
+    const std::string b = standardize(bundlePath, home);
+    const std::string h = standardize(home, home);
+    for (const auto& place : places.volumes) {
+        const std::string root = expand(place, h);
+        if (!b.starts_with(root)) continue;
+        const auto slash = b.find('/', root.size());
+        if (slash != std::string::npos && slash > root.size() && slash + 1 < b.size()) return b.substr(0, slash);
+    }
+    return std::nullopt;
 }
 
 } // namespace corvane::core::Placement

@@ -22,7 +22,7 @@ AppDelegate::AppDelegate(Ports ports, std::string appVersion)
 AppDelegate::~AppDelegate() = default;
 
 void AppDelegate::applicationDidFinishLaunching() {
-    if (ports_.services.offerMoveToApplications()) return;
+    if (offerMoveToApplications()) return;
     ports_.settings.registerDefaults(core::DeskFeatures::textDefaults());
 
     if (auto stored = ports_.settings.string(keys::lastPath); stored && core::Notice::isAppPath(*stored))

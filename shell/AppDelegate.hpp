@@ -9,8 +9,10 @@
 
 #include "AppOrigins.hpp"
 #include "Url.hpp"
+#include "ports/Bundle.hpp"
 #include "ports/Clock.hpp"
 #include "ports/Desktop.hpp"
+#include "ports/Files.hpp"
 #include "ports/Services.hpp"
 #include "ports/SettingsStore.hpp"
 #include "ports/SystemPorts.hpp"
@@ -27,6 +29,8 @@ struct Ports {
     Services& services;
     NotificationCenter& notifications;
     Panels& panels;
+    Files& files;
+    Bundle& bundle;
 };
 
 // Owns all shell state; platform adapters call its entry points on the main thread and it asks the
@@ -40,6 +44,10 @@ public:
 
     // Application and window.
     void applicationDidFinishLaunching();
+    // True when the app has handed over to a copy in the applications folder and is quitting.
+    bool offerMoveToApplications();
+    // The script that starts the moved copy ($1) once process `pid` is gone, then unmounts $2 if given.
+    static std::string relaunchScript(long pid);
     bool applicationShouldHandleReopen(bool hasVisibleWindows);
     void windowDidEnterFullScreen();
     void windowDidExitFullScreen();

@@ -45,10 +45,15 @@ constexpr const char* kHelp = R"(usage: corvane-rules COMMAND [ARGS]
   follow-up-id URL                              follow-up identifier, or none
   route [--url URL] [--action ID]               in-app path a notice click opens
   no-connection DOMAIN CODE                     true or false
-  should-offer BUNDLE_PATH HOME                 true or false
-  destination BUNDLE_PATH                       where the moved app goes
+  should-offer BUNDLE_PATH HOME [LINUX]         true or false
+  destination BUNDLE_PATH [HOME LINUX]          where the moved app goes
+  volume BUNDLE_PATH HOME [LINUX]               the mounted volume the app lies inside, or none
 
 Without --trust the shipped origin set is used; each --trust adds one entry to a set that replaces it.
+Placement answers for macOS places unless LINUX is given: --linux USER [--download-dir DIR]..., the
+Linux places of USER (installed under /usr, /opt, ~/.local, ~/Applications; volumes below /media/USER
+and /run/media/USER; each DIR, e.g. the XDG download and desktop folders, a download place; the
+destination ~/Applications).
 )";
 
 struct UsageError {
@@ -238,14 +243,21 @@ std::string run(const std::string& command, std::span<char*> rest) {
         const std::string& domain = a.at(0, "DOMAIN");
         return boolText(Offline::isNoConnection(domain, integer(a.at(1, "CODE"))));
     }
-    if (command == "should-offer") {
-        auto a = args(2);
+    if (command == "should-offer" || command == "destination" || command == "volume") {
+        auto a = args(2, {"--linux", "--download-dir"});
         const std::string& bundle = a.at(0, "BUNDLE_PATH");
-        return boolText(Placement::shouldOffer(bundle, a.at(1, "HOME")));
-    }
-    if (command == "destination") {
-        auto a = args(1);
-        return Placement::destination(a.at(0, "BUNDLE_PATH"));
+        const auto user = a.single("--linux");
+        if (!user && a.options.contains("--download-dir")) throw UsageError{"--download-dir needs --linux"};
+        if (command == "destination" && !user) {
+            a.expectAtMost(1);
+            return Placement::destination(bundle);
+        }
+        const std::string& home = a.at(1, "HOME");
+        auto dirs = a.options["--download-dir"];
+        const auto places = user ? Placement::Places::forLinux(*user, dirs, home) : Placement::Places::macOS();
+        if (command == "destination") return Placement::destination(bundle, home, places);
+        if (command == "volume") return orNone(Placement::volumeOf(bundle, home, places));
+        return boolText(Placement::shouldOffer(bundle, home, places));
     }
     throw UsageError{"unknown command " + command};
 }

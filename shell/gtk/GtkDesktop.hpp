@@ -37,7 +37,6 @@ public:
         finishQuit_ = std::move(finish);
     }
 
-    bool offerMoveToApplications() override { return false; }
     void startUpdater() override {}
     void installMenuBar(const std::vector<core::Menu>& menus) override;
     void startNetworkMonitor() override { network_.start(); }

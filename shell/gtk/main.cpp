@@ -7,8 +7,10 @@
 
 #include "AppDelegate.hpp"
 #include "BuildConfig.hpp"
+#include "GioFiles.hpp"
 #include "GlibClock.hpp"
 #include "GtkDesktop.hpp"
+#include "LaunchBundle.hpp"
 #include "SettingsFile.hpp"
 
 namespace {
@@ -18,6 +20,8 @@ struct App {
     corvane::gtk::SettingsFile settings;
     corvane::gtk::GlibClock clock;
     std::unique_ptr<corvane::gtk::GtkDesktop> desktop;
+    corvane::gtk::GioFiles files;
+    std::unique_ptr<corvane::gtk::LaunchBundle> bundle;
     std::unique_ptr<corvane::shell::AppDelegate> delegate;
     bool launched = false;
     bool holding = false;
@@ -96,9 +100,11 @@ int main(int argc, char** argv) {
     g_signal_connect(application, "startup", G_CALLBACK(+[](GApplication* gapp, gpointer data) {
         auto& a = *static_cast<App*>(data);
         a.desktop = std::make_unique<corvane::gtk::GtkDesktop>(GTK_APPLICATION(gapp), a.settings);
+        a.bundle = std::make_unique<corvane::gtk::LaunchBundle>(GTK_APPLICATION(gapp));
+        a.bundle->setQuitHandler([&a] { requestQuit(a); });
         a.delegate = std::make_unique<corvane::shell::AppDelegate>(
             corvane::shell::Ports{*a.desktop, a.settings, a.clock, *a.desktop, a.desktop->notifications(),
-                                  a.desktop->panels()},
+                                  a.desktop->panels(), a.files, *a.bundle},
             std::string(corvane::core::build::version));
         a.desktop->setDelegate(a.delegate.get());
         a.desktop->setQuitHandlers([&a] { requestQuit(a); }, [&a] { finishQuit(a); });

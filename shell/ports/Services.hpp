@@ -11,8 +11,6 @@ namespace corvane::shell {
 class Services {
 public:
     virtual ~Services() = default;
-    // True when the app is handing over to a moved copy and must not go on launching.
-    virtual bool offerMoveToApplications() = 0;
     virtual void startUpdater() = 0;
     virtual void installMenuBar(const std::vector<core::Menu>& menus) = 0;
     virtual void startNetworkMonitor() = 0;

@@ -3,6 +3,7 @@
 // A scripted platform: every port call is recorded in one log, and time moves only when a test says so.
 #include <algorithm>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -179,11 +180,6 @@ public:
 class FakeServices : public Services, Logged {
 public:
     using Logged::Logged;
-    bool moveAnswer = false;
-    bool offerMoveToApplications() override {
-        log_.add("services.offerMove");
-        return moveAnswer;
-    }
     void startUpdater() override { log_.add("services.startUpdater"); }
     void installMenuBar(const std::vector<core::Menu>& menus) override {
         log_.add("services.installMenuBar " + std::to_string(menus.size()));
@@ -238,6 +234,92 @@ public:
     }
 };
 
+// Files as a set of paths; only changes are logged.
+class FakeFiles : public Files, Logged {
+public:
+    using Logged::Logged;
+    std::set<std::string> paths;
+    std::map<std::string, std::set<std::string>> attributes;
+    std::set<std::string> failing; // trash or copy of these fails
+    std::optional<bool> readOnly = false;
+
+    void add(const std::string& root, const std::vector<std::string>& below, const std::string& mark = "") {
+        paths.insert(root);
+        for (const auto& b : below) {
+            paths.insert(root + "/" + b);
+            if (!mark.empty()) attributes[root + "/" + b].insert(mark);
+        }
+    }
+    std::vector<std::string> under(const std::string& root) const {
+        std::vector<std::string> out;
+        for (const auto& p : paths)
+            if (p.starts_with(root + "/")) out.push_back(p.substr(root.size() + 1));
+        return out;
+    }
+    bool exists(const std::string& path) override { return paths.contains(path); }
+    bool trash(const std::string& path) override {
+        log_.add("files.trash " + path);
+        if (failing.contains(path) || !paths.contains(path)) return false;
+        for (const auto& b : under(path)) paths.erase(path + "/" + b);
+        paths.erase(path);
+        return true;
+    }
+    bool copyTree(const std::string& from, const std::string& to) override {
+        log_.add("files.copy " + from + " " + to);
+        if (failing.contains(to) || !paths.contains(from)) return false;
+        paths.insert(to);
+        for (const auto& b : under(from)) {
+            paths.insert(to + "/" + b);
+            if (attributes.contains(from + "/" + b)) attributes[to + "/" + b] = attributes[from + "/" + b];
+        }
+        return true;
+    }
+    std::vector<std::string> listBelow(const std::string& path) override { return under(path); }
+    bool hasAttribute(const std::string& path, const std::string& name) override {
+        return attributes.contains(path) && attributes[path].contains(name);
+    }
+    void removeAttribute(const std::string& path, const std::string& name) override {
+        log_.add("files.removeAttribute " + path + " " + name);
+        attributes[path].erase(name);
+    }
+    std::optional<bool> isReadOnlyMount(const std::string&) override { return readOnly; }
+};
+
+// A bundle in ann's download folder unless told otherwise; alerts answer from a script.
+class FakeBundle : public Bundle, Logged {
+public:
+    using Logged::Logged;
+    std::string path;
+    std::string home = "/home/ann";
+    std::vector<LaunchAlertAnswer> answers; // one per alert, in order; then -1
+    std::vector<LaunchAlert> alerts;
+    std::vector<std::string> copies;
+    std::vector<std::string> spawned;
+
+    std::string bundlePath() override { return path; }
+    std::string homePath() override { return home; }
+    core::Placement::Places places() override {
+        return core::Placement::Places::forLinux("ann", {home + "/Downloads", home + "/Desktop"}, home);
+    }
+    LaunchAlertAnswer runLaunchAlert(const LaunchAlert& alert) override {
+        log_.add("bundle.alert " + alert.message);
+        alerts.push_back(alert);
+        if (answers.empty()) return {};
+        auto answer = answers.front();
+        answers.erase(answers.begin());
+        return answer;
+    }
+    std::vector<std::string> runningCopies() override { return copies; }
+    void activateCopy(const std::string& p) override { log_.add("bundle.activateCopy " + p); }
+    void bundleMoved(const std::string& p) override { log_.add("bundle.moved " + p); }
+    long processId() override { return 4242; }
+    void spawnDetached(const std::vector<std::string>& argv) override {
+        log_.add("bundle.spawn");
+        spawned = argv;
+    }
+    void terminate() override { log_.add("bundle.terminate"); }
+};
+
 // The delegate wired to a fresh fake platform.
 struct Rig {
     Log log;
@@ -247,7 +329,9 @@ struct Rig {
     FakeServices services{log};
     FakeNotifications notifications{log};
     FakePanels panels{log};
-    AppDelegate app{Ports{desktop, settings, clock, services, notifications, panels}, "1.4.2"};
+    FakeFiles files{log};
+    FakeBundle bundle{log};
+    AppDelegate app{Ports{desktop, settings, clock, services, notifications, panels, files, bundle}, "1.4.2"};
 
     void launch() { app.applicationDidFinishLaunching(); }
 };

@@ -12,7 +12,6 @@ TEST(Launch, RunsInOrder) {
     Rig rig;
     rig.launch();
     const std::vector<std::string> expected{
-        "services.offerMove",
         "settings.registerDefaults",
         "services.startUpdater",
         "services.installMenuBar 6",
@@ -30,13 +29,138 @@ TEST(Launch, RunsInOrder) {
     EXPECT_EQ(rig.settings.boolean("WebContinuousSpellCheckingEnabled"), true);
 }
 
-TEST(Launch, MoveToApplicationsEndsTheLaunch) {
-    Rig rig;
-    rig.services.moveAnswer = true;
+namespace {
+
+const std::string downloaded = "/home/ann/Downloads/Corvane";
+const std::string installed = "/home/ann/Applications/Corvane";
+constexpr const char* origin = "user.xdg.origin.url";
+constexpr const char* referrer = "user.xdg.referrer.url";
+const LaunchAlertAnswer moveAnswer{0, false};
+
+// Launched from `path`, a bundle whose files carry the download mark.
+struct Moving : Rig {
+    explicit Moving(const std::string& path = downloaded) {
+        bundle.path = path;
+        files.add(path, {"bin", "bin/corvane", "lib", "lib/libx.so"}, origin);
+        files.attributes[path + "/lib"].insert(referrer);
+    }
+    bool launchedWindow() const { return log.index("desktop.createMainWindow Corvane 1280x820 min 900x600") >= 0; }
+};
+
+} // namespace
+
+TEST(MoveToApplications, MovesInOrderAndEndsTheLaunch) {
+    Moving rig;
+    rig.files.add(installed, {"bin", "bin/corvane"}); // an older copy
+    rig.bundle.answers = {{0, true}};                 // ticking the box while moving stores nothing
     rig.launch();
-    EXPECT_EQ(rig.log.calls, std::vector<std::string>{"services.offerMove"});
+    const std::vector<std::string> expected{
+        "bundle.alert Move Corvane to your Applications folder?",
+        "files.trash " + installed,
+        "files.copy " + downloaded + " " + installed,
+        "files.removeAttribute " + installed + "/bin " + origin,
+        "files.removeAttribute " + installed + "/bin/corvane " + origin,
+        "files.removeAttribute " + installed + "/lib " + origin,
+        "files.removeAttribute " + installed + "/lib " + referrer,
+        "files.removeAttribute " + installed + "/lib/libx.so " + origin,
+        "files.trash " + downloaded,
+        "bundle.moved " + installed,
+        "bundle.spawn",
+        "bundle.terminate",
+    };
+    EXPECT_EQ(rig.log.calls, expected);
+    EXPECT_TRUE(rig.settings.booleans.empty());
+    const auto& offer = rig.bundle.alerts.at(0);
+    EXPECT_EQ(offer.informative, "It needs to be in Applications to keep itself up to date.");
+    EXPECT_EQ(offer.buttons, (std::vector<std::string>{"Move to Applications", "Not Now"}));
+    EXPECT_EQ(offer.checkBox, std::optional<std::string>("Don't ask again"));
+
+    ASSERT_EQ(rig.bundle.spawned.size(), 6u);
+    EXPECT_EQ(rig.bundle.spawned[0], "/bin/sh");
+    EXPECT_EQ(rig.bundle.spawned[1], "-c");
+    EXPECT_TRUE(rig.bundle.spawned[2].starts_with("while /bin/kill -0 4242 2>/dev/null; do")) << rig.bundle.spawned[2];
+    EXPECT_EQ(AppDelegate::relaunchScript(7).find("4242"), std::string::npos);
+    EXPECT_EQ(std::vector<std::string>(rig.bundle.spawned.begin() + 3, rig.bundle.spawned.end()),
+              (std::vector<std::string>{"sh", installed, ""}));
+
     rig.clock.advance(10s);
-    EXPECT_EQ(rig.log.calls.size(), 1u);
+    EXPECT_EQ(rig.log.calls.size(), expected.size());
+}
+
+TEST(MoveToApplications, OldCopyOnAVolumeIsLeftWhenReadOnly) {
+    struct { std::optional<bool> readOnly; bool trashed; std::string volume; } cases[] = {
+        {true, false, "/media/ann/USB"},
+        {false, false, ""},       // writable, but outside the home
+        {std::nullopt, false, ""},
+    };
+    for (const auto& c : cases) {
+        Moving rig("/media/ann/USB/Corvane");
+        rig.files.readOnly = c.readOnly;
+        rig.bundle.answers = {moveAnswer};
+        rig.launch();
+        EXPECT_EQ(rig.log.index("files.trash /media/ann/USB/Corvane") >= 0, c.trashed);
+        ASSERT_EQ(rig.bundle.spawned.size(), 6u);
+        EXPECT_EQ(rig.bundle.spawned[5], c.volume);
+        EXPECT_EQ(rig.bundle.spawned[4], installed);
+    }
+}
+
+TEST(MoveToApplications, NotNowAndNoOfferLaunchNormally) {
+    struct { std::string path; std::vector<LaunchAlertAnswer> answers; std::optional<bool> storedBefore;
+             int alerts; std::optional<bool> storedAfter; } cases[] = {
+        {downloaded, {{1, false}}, std::nullopt, 1, std::nullopt},
+        {downloaded, {{1, true}}, std::nullopt, 1, true},
+        {downloaded, {{-1, true}}, std::nullopt, 1, true}, // closed with the box ticked
+        {downloaded, {}, true, 0, true},
+        {"/home/ann/Desktop/Corvane", {{1, false}}, false, 1, false},
+        {installed, {moveAnswer}, std::nullopt, 0, std::nullopt},
+        {"/opt/Corvane", {moveAnswer}, std::nullopt, 0, std::nullopt},
+        {"", {moveAnswer}, std::nullopt, 0, std::nullopt}, // not a bundle: a build tree or a package
+    };
+    for (const auto& c : cases) {
+        Moving rig(c.path);
+        rig.bundle.answers = c.answers;
+        if (c.storedBefore) rig.settings.booleans["moveToApplicationsDeclined"] = *c.storedBefore;
+        rig.launch();
+        EXPECT_EQ(rig.bundle.alerts.size(), static_cast<std::size_t>(c.alerts)) << c.path;
+        EXPECT_EQ(rig.settings.boolean("moveToApplicationsDeclined"), c.storedAfter) << c.path;
+        EXPECT_TRUE(rig.launchedWindow()) << c.path;
+        EXPECT_TRUE(rig.log.with("files.").empty()) << c.path;
+    }
+}
+
+TEST(MoveToApplications, FailureAlertThenLaunchFromHere) {
+    for (bool trashFails : {true, false}) {
+        Moving rig;
+        if (trashFails) rig.files.add(installed, {"bin"}); // an older copy that cannot be trashed
+        rig.files.failing.insert(installed);
+        rig.bundle.answers = {moveAnswer, {0, false}};
+        rig.launch();
+        ASSERT_EQ(rig.bundle.alerts.size(), 2u);
+        const auto& failure = rig.bundle.alerts[1];
+        EXPECT_EQ(failure.message, "Corvane couldn't move itself");
+        EXPECT_EQ(failure.informative, "Drag Corvane into the Applications folder in your file manager instead. "
+                                       "It keeps working from here in the meantime.");
+        EXPECT_EQ(failure.buttons, std::vector<std::string>{"OK"});
+        EXPECT_EQ(failure.checkBox, std::nullopt);
+        EXPECT_EQ(rig.log.with("files.copy").size(), trashFails ? 0u : 1u);
+        EXPECT_TRUE(rig.files.exists(downloaded + "/bin/corvane"));
+        EXPECT_TRUE(rig.log.with("bundle.spawn").empty());
+        EXPECT_TRUE(rig.log.with("bundle.terminate").empty());
+        EXPECT_TRUE(rig.settings.booleans.empty());
+        EXPECT_TRUE(rig.launchedWindow());
+    }
+}
+
+TEST(MoveToApplications, CopyRunningFromTheDestinationTakesOver) {
+    Moving rig;
+    rig.files.add(installed, {"bin"});
+    rig.bundle.copies = {"/home/ann/Documents/Corvane", "/home/ann/Applications/./Corvane/"};
+    rig.bundle.answers = {moveAnswer};
+    rig.launch();
+    EXPECT_EQ(rig.log.calls, (std::vector<std::string>{"bundle.alert Move Corvane to your Applications folder?",
+                                                       "bundle.activateCopy /home/ann/Applications/./Corvane/",
+                                                       "bundle.terminate"}));
 }
 
 TEST(Launch, StoredPathPassesTheGateOrIsIgnored) {

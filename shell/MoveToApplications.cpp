@@ -1,0 +1,85 @@
+// The offer, at launch, to move a freshly downloaded app into the applications folder.
+#include "AppDelegate.hpp"
+
+#include "Placement.hpp"
+
+namespace corvane::shell {
+
+namespace {
+
+constexpr std::string_view declinedKey = "moveToApplicationsDeclined";
+// What browsers mark a downloaded file with.
+const std::vector<std::string> downloadMarks{"user.xdg.origin.url", "user.xdg.referrer.url"};
+
+LaunchAlert offerAlert() {
+    return {"Move Corvane to your Applications folder?", "It needs to be in Applications to keep itself up to date.",
+            {"Move to Applications", "Not Now"}, "Don't ask again"};
+}
+
+LaunchAlert failureAlert() {
+    return {"Corvane couldn't move itself",
+            "Drag Corvane into the Applications folder in your file manager instead. It keeps working from here "
+            "in the meantime.",
+            {"OK"}, std::nullopt};
+}
+
+} // namespace
+
+std::string AppDelegate::relaunchScript(long pid) {
+    return "while /bin/kill -0 " + std::to_string(pid) +
+           " 2>/dev/null; do /bin/sleep 0.1; done; /bin/sleep 0.4; /usr/bin/setsid -f \"$1/bin/corvane\" "
+           "</dev/null >/dev/null 2>&1; [ -z \"$2\" ] && exit 0; for i in 1 2 3 4 5 6 7 8 9 10; do "
+           "/usr/bin/gio mount -u \"$2\" && exit 0; /bin/sleep 0.5; done";
+}
+
+bool AppDelegate::offerMoveToApplications() {
+    Bundle& bundle = ports_.bundle;
+    Files& files = ports_.files;
+    const std::string source = bundle.bundlePath();
+    if (source.empty()) return false;
+    const std::string home = bundle.homePath();
+    const auto places = bundle.places();
+    if (!core::Placement::shouldOffer(source, home, places)) return false;
+    if (ports_.settings.boolean(declinedKey).value_or(false)) return false;
+
+    const auto answer = bundle.runLaunchAlert(offerAlert());
+    if (answer.button != 0) {
+        if (answer.checked) ports_.settings.setBoolean(declinedKey, true);
+        return false;
+    }
+
+    // Nothing on Linux moves a downloaded app aside, so where it runs is where the user put it.
+    const std::string& real = source;
+    const std::string destination = core::Placement::destination(real, home, places);
+    const std::string standardDestination = core::Placement::standardize(destination, home);
+    for (const auto& copy : bundle.runningCopies())
+        if (core::Placement::standardize(copy, home) == standardDestination) {
+            bundle.activateCopy(copy);
+            bundle.terminate();
+            return true;
+        }
+
+    const bool copied = (!files.exists(destination) || files.trash(destination)) && files.copyTree(source, destination);
+    if (!copied) {
+        bundle.runLaunchAlert(failureAlert());
+        return false;
+    }
+
+    std::vector<std::string> marked{destination};
+    for (const auto& below : files.listBelow(destination)) marked.push_back(destination + "/" + below);
+    for (const auto& path : marked)
+        for (const auto& mark : downloadMarks)
+            if (files.hasAttribute(path, mark)) files.removeAttribute(path, mark);
+
+    std::string volume;
+    const auto mounted = core::Placement::volumeOf(real, home, places);
+    if (mounted && files.isReadOnlyMount(real) == true) volume = *mounted;
+    else if (real.starts_with(core::Placement::standardize(home, home) + "/")) files.trash(real);
+
+    bundle.bundleMoved(destination);
+    bundle.spawnDetached({"/bin/sh", "-c", relaunchScript(bundle.processId()), "sh", destination, volume});
+    bundle.terminate();
+    return true;
+}
+
+} // namespace corvane::shell

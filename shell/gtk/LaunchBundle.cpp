@@ -1,0 +1,140 @@
+#include "LaunchBundle.hpp"
+
+#include <unistd.h>
+
+namespace corvane::gtk {
+
+namespace {
+
+constexpr const char* kAppId = "app.corvane.Corvane";
+
+// The folder holding bin/corvane for the executable of process `pid`, or empty when it is not in a bin folder.
+std::string bundleOf(const std::string& pid) {
+    char* exe = g_file_read_link(("/proc/" + pid + "/exe").c_str(), nullptr);
+    if (!exe) return {};
+    char* bin = g_path_get_dirname(exe);
+    char* binName = g_path_get_basename(bin);
+    char* root = g_path_get_dirname(bin);
+    std::string out = g_str_equal(binName, "bin") && !g_str_equal(root, "/") ? root : "";
+    g_free(root);
+    g_free(binName);
+    g_free(bin);
+    g_free(exe);
+    return out;
+}
+
+GVariant* busCall(GDBusConnection* bus, const char* dest, const char* path, const char* iface, const char* method,
+                  GVariant* args, const char* replyType) {
+    return g_dbus_connection_call_sync(bus, dest, path, iface, method, args,
+                                       replyType ? G_VARIANT_TYPE(replyType) : nullptr, G_DBUS_CALL_FLAGS_NONE, 2000,
+                                       nullptr, nullptr);
+}
+
+// An alert waiting for its answer in a loop of its own.
+struct Waiting {
+    GMainLoop* loop;
+    int response = -1;
+};
+
+} // namespace
+
+std::string LaunchBundle::bundlePath() { return bundleOf("self"); }
+
+std::string LaunchBundle::homePath() { return g_get_home_dir(); }
+
+core::Placement::Places LaunchBundle::places() {
+    std::vector<std::string> downloads;
+    for (auto dir : {G_USER_DIRECTORY_DOWNLOAD, G_USER_DIRECTORY_DESKTOP})
+        if (const char* path = g_get_user_special_dir(dir)) downloads.emplace_back(path);
+    // Without the user's folder list GLib knows only the desktop; browsers still save into ~/Downloads.
+    if (!g_get_user_special_dir(G_USER_DIRECTORY_DOWNLOAD))
+        downloads.push_back(std::string(g_get_home_dir()) + "/Downloads");
+    return core::Placement::Places::forLinux(g_get_user_name(), downloads, g_get_home_dir());
+}
+
+shell::LaunchAlertAnswer LaunchBundle::runLaunchAlert(const shell::LaunchAlert& alert) {
+    // No window exists yet: the alert stands alone, modal, and start-up waits for it as for any modal alert.
+    GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER, GTK_BUTTONS_NONE, "%s",
+                                               alert.message.c_str());
+    gtk_window_set_application(GTK_WINDOW(dialog), app_);
+    gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", alert.informative.c_str());
+    // Last to first, so the first (default) button sits at the trailing end.
+    GtkWidget* first = nullptr;
+    for (std::size_t i = alert.buttons.size(); i-- > 0;)
+        first = gtk_dialog_add_button(GTK_DIALOG(dialog), alert.buttons[i].c_str(), static_cast<int>(i));
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog), 0);
+    GtkWidget* box = nullptr;
+    if (alert.checkBox) {
+        box = gtk_check_button_new_with_label(alert.checkBox->c_str());
+        gtk_box_append(GTK_BOX(gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(dialog))), box);
+    }
+
+    Waiting waiting{g_main_loop_new(nullptr, FALSE)};
+    g_signal_connect(dialog, "response", G_CALLBACK(+[](GtkDialog*, int response, gpointer data) {
+        auto* w = static_cast<Waiting*>(data);
+        w->response = response;
+        g_main_loop_quit(w->loop);
+    }), &waiting);
+    gtk_window_present(GTK_WINDOW(dialog));
+    if (first) gtk_widget_grab_focus(first);
+    g_main_loop_run(waiting.loop);
+    g_main_loop_unref(waiting.loop);
+
+    shell::LaunchAlertAnswer answer;
+    answer.button = waiting.response >= 0 && waiting.response < static_cast<int>(alert.buttons.size())
+                        ? waiting.response : -1;
+    answer.checked = box && gtk_check_button_get_active(GTK_CHECK_BUTTON(box));
+    g_signal_handlers_disconnect_by_data(dialog, &waiting);
+    gtk_window_destroy(GTK_WINDOW(dialog));
+    return answer;
+}
+
+// Only one copy owns the app id on the session bus; any other copy hands over to it before it gets here.
+// So the copy found is the one that owns the id, when that is not this process.
+std::vector<std::string> LaunchBundle::runningCopies() {
+    GDBusConnection* bus = g_application_get_dbus_connection(G_APPLICATION(app_));
+    if (!bus) return {};
+    GVariant* reply = busCall(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                              "GetConnectionUnixProcessID", g_variant_new("(s)", kAppId), "(u)");
+    if (!reply) return {};
+    guint32 pid = 0;
+    g_variant_get(reply, "(u)", &pid);
+    g_variant_unref(reply);
+    if (pid == 0 || static_cast<pid_t>(pid) == getpid()) return {};
+    std::string root = bundleOf(std::to_string(pid));
+    if (root.empty()) return {};
+    return {root};
+}
+
+void LaunchBundle::activateCopy(const std::string&) {
+    GDBusConnection* bus = g_application_get_dbus_connection(G_APPLICATION(app_));
+    if (!bus) return;
+    GVariantBuilder platform;
+    g_variant_builder_init(&platform, G_VARIANT_TYPE("a{sv}"));
+    if (GVariant* reply = busCall(bus, kAppId, "/app/corvane/Corvane", "org.freedesktop.Application", "Activate",
+                                  g_variant_new("(a{sv})", &platform), nullptr))
+        g_variant_unref(reply);
+}
+
+void LaunchBundle::bundleMoved(const std::string&) {
+    // The hook for the desktop integration: its launcher entry is rewritten here to start the moved
+    // bundle. Nothing registers a bundle's entry yet, so there is nothing to rewrite.
+}
+
+long LaunchBundle::processId() { return static_cast<long>(getpid()); }
+
+void LaunchBundle::spawnDetached(const std::vector<std::string>& argv) {
+    std::vector<char*> args;
+    for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    // Without DO_NOT_REAP_CHILD GLib forks twice, so the script is nobody's child to wait for.
+    const auto flags = static_cast<GSpawnFlags>(G_SPAWN_STDIN_FROM_DEV_NULL | G_SPAWN_STDOUT_TO_DEV_NULL |
+                                                G_SPAWN_STDERR_TO_DEV_NULL);
+    g_spawn_async("/", args.data(), nullptr, flags, nullptr, nullptr, nullptr, nullptr);
+}
+
+void LaunchBundle::terminate() {
+    if (quit_) quit_();
+}
+
+} // namespace corvane::gtk

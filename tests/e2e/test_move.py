@@ -1,0 +1,224 @@
+"""The offer at launch to move a downloaded bundle into ~/Applications, and the relaunch of the moved copy."""
+
+import os
+import pwd
+import shutil
+import signal
+import subprocess
+import time
+
+import harness as h
+import xwm
+from harness import setUpModule, tearDownModule  # noqa: F401
+
+BUILD_DIR = os.path.dirname(os.path.dirname(os.path.dirname(h.APP_PATH)))
+MARKS = ("user.xdg.origin.url", "user.xdg.referrer.url")
+DECLINED = "moveToApplicationsDeclined"
+_template = None
+
+
+def bundle_template():
+    """The app installed as a relocatable bundle, once per module."""
+    global _template
+    if _template is None:
+        _template = f"{h.session().tmp}/bundle/Corvane"
+        subprocess.run(["cmake", "--install", BUILD_DIR, "--prefix", _template], check=True, capture_output=True)
+    return _template
+
+
+def every_path(root):
+    yield root
+    for folder, dirs, files in os.walk(root):
+        for name in dirs + files:
+            yield os.path.join(folder, name)
+
+
+def marked(root):
+    return [p for p in every_path(root) for m in MARKS if m in os.listxattr(p, follow_symlinks=False)]
+
+
+def processes_of(exe):
+    """Live processes whose executable is exe."""
+    pids = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/stat") as stat:
+                if os.readlink(f"/proc/{pid}/exe") == exe and stat.read().split()[2] != "Z":
+                    pids.append(int(pid))
+        except OSError:
+            pass
+    return pids
+
+
+class Move(h.E2ETestCase):
+    def setUp(self):
+        super().setUp()
+        self.home = h.Home(h.session().tmp)
+        home = self.home.home
+        self.downloaded = f"{home}/Fetched/Corvane"  # the user's download folder, by another name
+        self.installed = f"{home}/Applications/Corvane"
+        os.makedirs(f"{home}/Desktop")
+        h._write(f"{home}/.config/user-dirs.dirs",
+                 'XDG_DOWNLOAD_DIR="$HOME/Fetched"\nXDG_DESKTOP_DIR="$HOME/Desktop"\n')
+        shutil.copytree(bundle_template(), self.downloaded, symlinks=True)
+        os.symlink("corvane", f"{self.downloaded}/bin/corvane-current")
+        # What a browser leaves on what it downloaded (and an archive tool carries over when unpacking);
+        # Linux keeps user attributes off symbolic links.
+        for path in filter(lambda p: not os.path.islink(p), every_path(self.downloaded)):
+            os.setxattr(path, MARKS[0], b"https://corvane.example/get", follow_symlinks=False)
+        os.setxattr(f"{self.downloaded}/bin/corvane", MARKS[1], b"https://corvane.example/", follow_symlinks=False)
+        self.addCleanup(self.kill_moved)
+
+    def kill_moved(self):
+        for pid in processes_of(f"{self.installed}/bin/corvane"):
+            try:
+                os.killpg(pid, signal.SIGKILL)  # it leads its own session, with its web processes
+            except ProcessLookupError:
+                pass
+
+    def launch(self, exe=None, args=()):
+        saved, h.APP_PATH = h.APP_PATH, exe or f"{self.downloaded}/bin/corvane"
+        try:
+            return h.launch_app(home=self.home, args=args)
+        finally:
+            h.APP_PATH = saved
+
+    def offer(self, app):
+        """The offer's window once it has settled: a small one, with no main window beside it."""
+        wid = h.expect(lambda: (h.windows(app.pid) or [None])[0], "offer", 15)
+        sizes = [None]
+        settled = lambda: sizes.append(h.window_geometry(wid)) or sizes[-1] == sizes[-2]  # noqa: E731
+        h.expect(lambda: time.sleep(0.2) or settled(), "settled offer", 5)
+        self.assertLess(sizes[-1]["WIDTH"], 900, "the main window came instead of the offer")
+        return wid, sizes[-1]
+
+    def click_button(self, wid, geo, which):
+        # The buttons share the dialog's bottom row: "Not Now" on the left half, the default on the right.
+        x, y = geo["WIDTH"] * (3 if which == "move" else 1) // 4, geo["HEIGHT"] - 15
+        h.run("xdotool", "windowfocus", "--sync", wid)
+        at = h._shell("getmouselocation")
+        # --sync waits for the pointer to move: forever when it already sits on the spot.
+        sync = ["--sync"] if (at["X"], at["Y"]) != (geo["X"] + x, geo["Y"] + y) else []
+        h.run("xdotool", "mousemove", "--window", wid, *sync, x, y, "click", 1)
+
+    def not_now(self, wid, dont_ask_again):
+        # Keys from the focused default button: back past "Not Now" to the check box, and forward again.
+        keys = ["shift+Tab", "shift+Tab", "space", "Tab"] if dont_ask_again else ["shift+Tab"]
+        h.key(*keys, "space", window=wid)
+
+    def exited(self, app):
+        try:
+            return app.proc.wait(15)
+        except subprocess.TimeoutExpired:
+            with open(f"{self.home.root}/app.log") as f:
+                print(f.read()[-3000:])
+            raise
+
+    def settings(self):
+        return self.home.read_settings().get("Corvane", {})
+
+    def test_move_replaces_an_older_copy_trashes_the_download_and_relaunches(self):
+        os.makedirs(self.installed)
+        h._write(f"{self.installed}/older", "")
+        app = self.launch()
+        wid, geo = self.offer(app)
+        self.click_button(wid, geo, "move")
+        self.assertEqual(self.exited(app), 0)
+
+        self.assertEqual(os.stat(f"{self.installed}/bin/corvane").st_mode & 0o777, 0o755)
+        self.assertEqual(os.readlink(f"{self.installed}/bin/corvane-current"), "corvane")
+        self.assertFalse(os.path.exists(f"{self.installed}/older"))
+        self.assertEqual(marked(self.installed), [])
+        self.assertFalse(os.path.exists(self.downloaded))
+        trash = f"{self.home.home}/.local/share/Trash/files"
+        trashed = sorted(os.listdir(trash))
+        self.assertEqual(len(trashed), 2, trashed)
+        self.assertEqual(sorted(os.path.exists(f"{trash}/{t}/older") for t in trashed), [False, True])
+        # The new copy shows the app: had it started before this one was gone, it would only have handed
+        # over to it and ended.
+        moved = h.expect(lambda: processes_of(f"{self.installed}/bin/corvane"), "moved copy", 15)
+        h.wait_for_report(event="loaded", page="/farm", top=True, timeout=30)
+        self.assertEqual(len(moved), 1)
+        wid = h.expect(lambda: (h.windows(moved[0]) or [None])[0], "moved copy's window", 15)
+        self.assertEqual(h.window_geometry(wid)["WIDTH"], 1280)
+        self.assertNotIn(DECLINED, self.settings())
+
+    def test_not_now_asks_again_unless_told_not_to(self):
+        app = self.launch()
+        wid, _ = self.offer(app)
+        self.not_now(wid, dont_ask_again=False)
+        h.wait_for_report(event="loaded", page="/farm", top=True, timeout=30)
+        self.assertNotIn(DECLINED, self.settings())
+        h.kill_app()
+
+        app = self.launch()
+        wid, _ = self.offer(app)
+        self.not_now(wid, dont_ask_again=True)
+        h.wait_for_report(event="loaded", page="/farm", top=True, timeout=30)
+        self.assertEqual(self.settings()[DECLINED], "true")
+        h.kill_app()
+
+        app = self.launch()
+        self.assertEqual(h.window_geometry(app.window_id())["WIDTH"], 1280)
+        h.wait_for_report(event="loaded", page="/farm", top=True, timeout=30)
+        self.assertTrue(os.path.exists(self.downloaded))
+        self.assertFalse(os.path.exists(self.installed))
+
+    def test_unwritable_destination_fails_and_keeps_running_from_here(self):
+        h._write(f"{self.home.home}/Applications", "not a folder")
+        app = self.launch()
+        wid, geo = self.offer(app)
+        self.click_button(wid, geo, "move")
+        failure = h.expect(lambda: [w for w in h.windows(app.pid) if w != wid], "failure alert", 15)[0]
+        self.assertLess(h.window_geometry(failure)["WIDTH"], 900)
+        h.key("Return", window=failure)
+        h.wait_for_report(event="loaded", page="/farm", top=True, timeout=30)
+        self.assertTrue(app.alive())
+        self.assertNotEqual(marked(self.downloaded), [])
+        self.assertTrue(os.path.isfile(f"{self.home.home}/Applications"))
+        self.assertNotIn(DECLINED, self.settings())
+
+    def test_copy_running_from_the_destination_comes_forward_and_nothing_is_touched(self):
+        shutil.copytree(bundle_template(), self.installed, symlinks=True)
+        first = self.launch(exe=f"{self.installed}/bin/corvane")
+        first_window = first.window_id()
+        h.wait_for_report(event="loaded", page="/farm", top=True, timeout=30)
+        xwm.send_close_request(h.session().display, first_window)  # closing only hides it
+        h.expect(lambda: not h.windows(first.pid), "hidden window", 5)
+        trees = lambda: [sorted(every_path(self.downloaded)), sorted(every_path(self.installed)),  # noqa: E731
+                         os.path.exists(f"{self.home.home}/.local/share/Trash")]
+        before = trees()
+
+        second = self.launch()
+        self.assertEqual(second.proc.wait(15), 0)
+        h.expect(lambda: first_window in h.windows(first.pid), "running copy's window back", 10)
+        self.assertTrue(first.alive())
+        self.assertEqual(h.windows(second.pid), [])
+        self.assertEqual(trees(), before)
+        self.assertNotEqual(marked(self.downloaded), [])
+
+    def test_read_only_volume_is_copied_from_left_alone_and_unmounted(self):
+        if os.getuid() != 0 or subprocess.run(["unshare", "-m", "true"]).returncode != 0:
+            self.skipTest("mounting needs root and a mount namespace of its own")
+        volume = f"/media/{pwd.getpwuid(os.getuid()).pw_name}/CORVANE"
+        # A read-only volume where the desktop mounts removable media, seen by the app alone. A file system
+        # of its own (not a bind mount, which GIO takes for the system's and will not unmount).
+        mount = (f"mount -t tmpfs none /media && mkdir -p {volume} && mount -t ramfs corvane {volume} && "
+                 f"cp -a {self.downloaded} {volume}/ && mount -o remount,bind,ro {volume} && "
+                 f"exec {volume}/Corvane/bin/corvane")
+        app = self.launch(exe="/usr/bin/unshare", args=["-m", "--propagation", "private", "/bin/sh", "-c", mount])
+        wid, geo = self.offer(app)
+        self.click_button(wid, geo, "move")
+        self.assertEqual(self.exited(app), 0)
+
+        self.assertTrue(os.access(f"{self.installed}/bin/corvane", os.X_OK))
+        self.assertEqual(marked(self.installed), [])
+        self.assertFalse(os.path.exists(f"{self.home.home}/.local/share/Trash"))
+        moved = h.expect(lambda: processes_of(f"{self.installed}/bin/corvane"), "moved copy", 15)[0]
+        h.wait_for_report(event="loaded", page="/farm", top=True, timeout=30)
+
+        def mount_points():  # as the moved copy, in the volume's namespace, sees them
+            with open(f"/proc/{moved}/mountinfo") as f:
+                return [line.split()[4] for line in f]
+        self.assertIn("/media", mount_points())
+        self.assertTrue(h.poll(lambda: volume not in mount_points(), 10), "the volume is still mounted")
