@@ -19,13 +19,8 @@ bool themeHasIcon() {
 } // namespace
 
 std::string appIconDirectory() {
-#ifdef CORVANE_ICON_FILE
-    if (!themeHasIcon()) {
-        gchar* dir = g_path_get_dirname(CORVANE_ICON_FILE);
-        std::string out = dir;
-        g_free(dir);
-        return out;
-    }
+#ifdef CORVANE_ICON_THEME_DIR
+    if (!themeHasIcon()) return CORVANE_ICON_THEME_DIR;
 #endif
     return {};
 }
@@ -33,7 +28,6 @@ std::string appIconDirectory() {
 void installAppIcon() {
     GdkDisplay* display = gdk_display_get_default();
     if (!display) return;
-    // An icon theme also takes loose icons from a plain folder on its search path.
     if (const std::string dir = appIconDirectory(); !dir.empty())
         gtk_icon_theme_add_search_path(gtk_icon_theme_get_for_display(display), dir.c_str());
     gtk_window_set_default_icon_name(kAppIconName);
@@ -50,7 +44,6 @@ void showAbout(GtkWindow* parent) {
     auto* about = ADW_ABOUT_WINDOW(adw_about_window_new());
     adw_about_window_set_application_icon(about, kAppIconName);
     adw_about_window_set_application_name(about, "Corvane");
-    adw_about_window_set_developer_name(about, "Corvane");
     adw_about_window_set_version(about, version.c_str());
     adw_about_window_set_comments(about, "Your farm's records, on the desktop.");
     adw_about_window_set_website(about, website.c_str());

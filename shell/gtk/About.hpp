@@ -12,8 +12,8 @@ inline constexpr const char* kAppIconName = "app.corvane.Corvane";
 // the build was not installed.
 void installAppIcon();
 
-// The folder to look the icon up in, for those outside this process (status area hosts); empty when
-// the icon theme has it.
+// The icon theme folder (holding hicolor/…) to look the icon up in, for those outside this process
+// (status-area hosts) too; empty when the installed icon theme has it.
 std::string appIconDirectory();
 
 // The About window, one at a time, attached to parent.

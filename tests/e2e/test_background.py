@@ -139,9 +139,9 @@ class Closing(h.E2ETestCase):
         wid = app.window_id()
         props = watcher.item()
         self.assertEqual((props["Id"], props["Title"], props["Status"]), (h.APP_ID, "Corvane", "Active"))
-        # A panel finds the icon by name, in the folder the item names when the icon theme lacks it.
-        icon_dir = props["IconThemePath"]
-        self.assertTrue(os.path.exists(os.path.join(icon_dir, props["IconName"] + ".svg")), (icon_dir, props))
+        # A panel finds the icon by name, in the icon theme folder the item names (the build is not installed).
+        icon = os.path.join(props["IconThemePath"], "hicolor", "scalable", "apps", props["IconName"] + ".svg")
+        self.assertTrue(os.path.exists(icon), props)
         menu = watcher.menu(props["Menu"])
         self.assertEqual(list(menu), ["Show Corvane", "Quit Corvane"])
 
