@@ -55,7 +55,8 @@ void installStyle() {
         ".corvane-offline button.retry:active { background: shade(" + hex(fir) + ", 0.85); }\n"
         // Busy: the spinner takes the label's place; the colours stay, so it reads clearly.
         ".corvane-offline button.retry:disabled { background: " + hex(fir) + "; color: " + hex(cream) +
-        "; filter: none; opacity: 1; }\n";
+        "; filter: none; opacity: 1; }\n"
+        ".corvane-offline button.retry:disabled spinner { color: " + hex(cream) + "; filter: none; opacity: 1; }\n";
     GtkCssProvider* provider = gtk_css_provider_new();
     gtk_css_provider_load_from_data(provider, css.c_str(), static_cast<gssize>(css.size()));
     gtk_style_context_add_provider_for_display(gdk_display_get_default(), GTK_STYLE_PROVIDER(provider),
@@ -150,7 +151,6 @@ AppWindow::AppWindow(GtkApplication* app, const shell::WindowSpec& spec, GtkWidg
     // A retry in progress shows on the offline screen, whichever way it was started.
     if (WEBKIT_IS_WEB_VIEW(web_)) {
         g_signal_connect(web_, "load-changed", G_CALLBACK(onLoadChanged), this);
-        g_signal_connect(web_, "load-failed", G_CALLBACK(onLoadFailed), this);
     }
 }
 
@@ -279,28 +279,27 @@ void AppWindow::setRetrying(bool on) {
 
 void AppWindow::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
     auto* self = static_cast<AppWindow*>(data);
-    if (event != WEBKIT_LOAD_STARTED || !self->offline_) return;
-    if (self->retryTimer_) g_source_remove(self->retryTimer_);
-    self->retryTimer_ = 0;
-    self->retryStarted_ = g_get_monotonic_time();
-    self->setRetrying(true);
-}
-
-gboolean AppWindow::onLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError*, gpointer data) {
-    auto* self = static_cast<AppWindow*>(data);
-    if (!self->offline_ || self->retryTimer_) return FALSE;
-    // A refused connection fails within milliseconds: the spinner stays long enough to be seen.
-    constexpr gint64 shortestMs = 800;
-    const gint64 elapsedMs = (g_get_monotonic_time() - self->retryStarted_) / 1000;
-    self->retryTimer_ = g_timeout_add(static_cast<guint>(std::clamp<gint64>(shortestMs - elapsedMs, 0, shortestMs)),
-                                      [](gpointer d) -> gboolean {
-                                          auto* w = static_cast<AppWindow*>(d);
-                                          w->retryTimer_ = 0;
-                                          w->setRetrying(false);
-                                          return G_SOURCE_REMOVE;
-                                      },
-                                      self);
-    return FALSE;
+    if (!self->offline_) return;
+    if (event == WEBKIT_LOAD_STARTED) {
+        if (self->retryTimer_) g_source_remove(self->retryTimer_);
+        self->retryTimer_ = 0;
+        self->retryStarted_ = g_get_monotonic_time();
+        self->setRetrying(true);
+    } else if (event == WEBKIT_LOAD_FINISHED && !self->retryTimer_) {
+        // Finished with the screen still up: the load failed. A refused connection fails within
+        // milliseconds, so the spinner stays long enough to be seen.
+        constexpr gint64 shortestMs = 800;
+        const gint64 elapsedMs = (g_get_monotonic_time() - self->retryStarted_) / 1000;
+        self->retryTimer_ = g_timeout_add(
+            static_cast<guint>(std::clamp<gint64>(shortestMs - elapsedMs, 0, shortestMs)),
+            [](gpointer d) -> gboolean {
+                auto* w = static_cast<AppWindow*>(d);
+                w->retryTimer_ = 0;
+                w->setRetrying(false);
+                return G_SOURCE_REMOVE;
+            },
+            self);
+    }
 }
 
 void AppWindow::onRetryClicked(GtkButton*, gpointer data) {

@@ -38,7 +38,6 @@ private:
     void setRetrying(bool on);
     static void onRetryClicked(GtkButton*, gpointer);
     static void onLoadChanged(WebKitWebView*, WebKitLoadEvent, gpointer);
-    static gboolean onLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError*, gpointer);
     static gboolean onCloseRequest(GtkWindow*, gpointer);
     static void onFullscreened(GObject*, GParamSpec*, gpointer);
     static void onSizeChanged(GObject*, GParamSpec*, gpointer);
