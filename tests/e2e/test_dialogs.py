@@ -215,14 +215,32 @@ class Printing(h.E2ETestCase):
         self.assertEqual(code, 0)
         self.assertLess(seconds, 2.0)
 
-    def test_print_to_file_is_named_after_the_page(self):
+    def test_print_to_file_is_named_after_the_page_and_lands_with_documents(self):
+        # Where the desktop names no documents folder, home; never the folder the app was started in.
+        for documents in ("Papers", None):
+            with self.subTest(documents=documents):
+                try:
+                    self.print_to_file(documents)
+                finally:
+                    h.kill_app()
+
+    def print_to_file(self, documents):
+        home = h.Home(h.session().tmp)
+        started_in = os.path.join(home.root, "elsewhere")
+        os.makedirs(started_in)
+        folder = home.home
+        if documents:
+            folder = os.path.join(home.home, documents)
+            os.makedirs(folder)
+            with open(os.path.join(home.env["XDG_CONFIG_HOME"], "user-dirs.dirs"), "w") as f:
+                f.write(f'XDG_DOCUMENTS_DIR="$HOME/{documents}"\n')
         # The delay lets the page's title reach the app before it prints.
-        app = h.launch_app("/t/probe?k=print-file&print=1&delay=300")
+        app = h.launch_app("/t/probe?k=print-file&print=1&delay=300", home=home, cwd=started_in)
         h.wait_for_report(event="beforeprint")
         # The only printer here is "Print to File": select it, then the dialog's Print button.
         answer("Down", "space", "alt+p")
         h.wait_for_report(event="afterprint", timeout=20)
-        pdf = os.path.join(app.home.home, "probe.pdf")
+        pdf = os.path.join(folder, "probe.pdf")
         self.assertTrue(h.poll(lambda: os.path.exists(pdf), 5), glob.glob(app.home.root + "/**/*.pdf", recursive=True))
         with open(pdf, "rb") as f:
             self.assertEqual(f.read(5), b"%PDF-")
