@@ -19,10 +19,13 @@ bool themeHasIcon() {
 } // namespace
 
 std::string appIconDirectory() {
+    // Decided once, before our own folder joins the theme's search path.
 #ifdef CORVANE_ICON_THEME_DIR
-    if (!themeHasIcon()) return CORVANE_ICON_THEME_DIR;
-#endif
+    static const std::string dir = themeHasIcon() ? "" : CORVANE_ICON_THEME_DIR;
+    return dir;
+#else
     return {};
+#endif
 }
 
 void installAppIcon() {
