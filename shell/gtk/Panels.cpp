@@ -89,6 +89,24 @@ struct Alert {
     }
 };
 
+// A page's message is shown up to a size that fits on a screen; beyond it, "…".
+std::string fitted(const std::string& message) {
+    constexpr glong maxChars = 1000;
+    constexpr int maxLines = 20;
+    const char* text = message.c_str();
+    const char* end = text + message.size();
+    // Invalid UTF-8 is cut where it starts: labels take only valid text.
+    const char* valid = nullptr;
+    g_utf8_validate(text, static_cast<gssize>(message.size()), &valid);
+    if (valid) end = valid;
+    const char* at = text;
+    int lines = 1;
+    for (glong n = 0; at < end; at = g_utf8_next_char(at), ++n)
+        if (n == maxChars || (*at == '\n' && ++lines > maxLines)) break;
+    if (at >= end) return std::string(text, end);
+    return std::string(text, at) + "…";
+}
+
 // Escape, the window manager's close and a quit answer with this; it is no button's.
 constexpr const char* kDismissed = "dismissed";
 
@@ -119,8 +137,9 @@ void GtkPanels::chooseFiles(bool multiple, bool directories,
 
 void GtkPanels::showAlert(const shell::AlertSpec& spec, std::function<void(int, std::string)> done) {
     GtkWindow* parent = window_();
-    auto* dialog = ADW_MESSAGE_DIALOG(adw_message_dialog_new(parent, spec.heading.empty() ? nullptr : spec.heading.c_str(),
-                                                              spec.message.c_str()));
+    const std::string body = fitted(spec.message);
+    auto* dialog = ADW_MESSAGE_DIALOG(
+        adw_message_dialog_new(parent, spec.heading.empty() ? nullptr : spec.heading.c_str(), body.c_str()));
     gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
     gtk_window_set_destroy_with_parent(GTK_WINDOW(dialog), TRUE);
     auto* alert = new Alert{nullptr, static_cast<int>(spec.buttons.size()), std::move(done)};

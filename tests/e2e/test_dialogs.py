@@ -81,6 +81,14 @@ class ScriptDialogs(h.E2ETestCase):
             results(n + 1)
         self.assertEqual(results(len(rows)), [result for _, result in rows])
 
+    def test_a_huge_message_still_fits_on_the_screen(self):
+        h.launch_app("/t/dialog?kind=confirm&auto=1&huge=1")
+        wid = script_dialog(2)
+        geo = h.window_geometry(wid)
+        self.assertLessEqual(geo["HEIGHT"], 600, geo)  # the smallest the main window can be
+        answer("click:OK")
+        self.assertEqual(results(1), [True])
+
     def test_prompt_gives_the_field_text_or_null(self):
         # The field starts with the page's default text, selected: typing replaces it.
         rows = [(("Return",), None, "Bramble"), (("click:OK",), "Clover", "Clover"),
