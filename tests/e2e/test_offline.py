@@ -1,5 +1,6 @@
 """The offline screen: shown when the service cannot be reached, its colours following the desktop's
-light/dark preference, Retry by key, click or a returning network, and quitting while it is up."""
+light/dark preference, Retry by key, click or a returning network (a spinner while it loads), and quitting
+while it is up."""
 
 import time
 
