@@ -90,9 +90,10 @@ public:
                                    std::function<void(std::optional<std::string>)> done);
     void runOpenPanel(bool multiple, bool directories,
                       std::function<void(std::optional<std::vector<std::string>>)> done);
-    void runAlert(const std::string& message, std::function<void()> done);
-    void runConfirm(const std::string& message, std::function<void(bool)> done);
-    void runPrompt(const std::string& prompt, const std::optional<std::string>& defaultText,
+    // `origin`: the origin of the page asking, shown as the dialog's heading.
+    void runAlert(const std::string& origin, const std::string& message, std::function<void()> done);
+    void runConfirm(const std::string& origin, const std::string& message, std::function<void(bool)> done);
+    void runPrompt(const std::string& origin, const std::string& prompt, const std::optional<std::string>& defaultText,
                    std::function<void(std::optional<std::string>)> done);
     bool decideMediaCapture(const std::string& origin, bool mainFrame) const;
     // Only the app's own server may ask for a password in the app's window.

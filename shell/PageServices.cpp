@@ -33,18 +33,20 @@ void AppDelegate::runOpenPanel(bool multiple, bool directories,
     ports_.panels.chooseFiles(multiple, directories, std::move(done));
 }
 
-void AppDelegate::runAlert(const std::string& message, std::function<void()> done) {
-    ports_.panels.showAlert({message, {"OK"}, std::nullopt}, [done = std::move(done)](int, std::string) { done(); });
+void AppDelegate::runAlert(const std::string& origin, const std::string& message, std::function<void()> done) {
+    ports_.panels.showAlert({origin, message, {"OK"}, std::nullopt},
+                            [done = std::move(done)](int, std::string) { done(); });
 }
 
-void AppDelegate::runConfirm(const std::string& message, std::function<void(bool)> done) {
-    ports_.panels.showAlert({message, {"OK", "Cancel"}, std::nullopt},
+void AppDelegate::runConfirm(const std::string& origin, const std::string& message, std::function<void(bool)> done) {
+    ports_.panels.showAlert({origin, message, {"OK", "Cancel"}, std::nullopt},
                             [done = std::move(done)](int button, std::string) { done(button == 0); });
 }
 
-void AppDelegate::runPrompt(const std::string& prompt, const std::optional<std::string>& defaultText,
+void AppDelegate::runPrompt(const std::string& origin, const std::string& prompt,
+                            const std::optional<std::string>& defaultText,
                             std::function<void(std::optional<std::string>)> done) {
-    ports_.panels.showAlert({prompt, {"OK", "Cancel"}, defaultText.value_or("")},
+    ports_.panels.showAlert({origin, prompt, {"OK", "Cancel"}, defaultText.value_or("")},
                             [done = std::move(done)](int button, std::string text) {
                                 done(button == 0 ? std::optional<std::string>(std::move(text)) : std::nullopt);
                             });

@@ -573,7 +573,8 @@ def t_dialog():
 function ask() {
   var k = Q.get("kind") || "alert", r;
   R({ event: "dialog-open", kind: k });
-  if (k === "confirm") r = confirm("Remove Bramble?");
+  var huge = Q.get("huge") ? "\\n" + Array(4001).join("Bramble, ") + Array(201).join("\\nline") : "";
+  if (k === "confirm") r = confirm("Remove Bramble?" + huge);
   else if (k === "prompt") r = prompt("Name", "Bramble");
   else r = alert("Saved");
   R({ event: "dialog", kind: k, result: r === undefined ? null : r });

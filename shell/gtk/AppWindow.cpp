@@ -1,5 +1,7 @@
 #include "AppWindow.hpp"
 
+#include <algorithm>
+
 #include <webkit/webkit.h>
 
 #include "Offline.hpp"
@@ -46,7 +48,11 @@ void installStyle() {
         " min-width: 0; font-size: 14px; font-weight: 600; outline-offset: 3px; }\n"
         ".corvane-offline button.retry:focus-visible { outline: 2px solid " + hex(fir) + "; }\n"
         ".corvane-dark .corvane-offline button.retry:focus-visible { outline-color: " + hex(ink2.dark) + "; }\n"
-        ".corvane-offline button.retry:active { background: shade(" + hex(fir) + ", 0.85); }\n";
+        ".corvane-offline button.retry:active { background: shade(" + hex(fir) + ", 0.85); }\n"
+        // Busy: the spinner takes the label's place; the colours stay, so it reads clearly.
+        ".corvane-offline button.retry:disabled { background: " + hex(fir) + "; color: " + hex(cream) +
+        "; filter: none; opacity: 1; }\n"
+        ".corvane-offline button.retry:disabled spinner { color: " + hex(cream) + "; filter: none; opacity: 1; }\n";
     GtkCssProvider* provider = gtk_css_provider_new();
     gtk_css_provider_load_from_data(provider, css.c_str(), static_cast<gssize>(css.size()));
     gtk_style_context_add_provider_for_display(gdk_display_get_default(), GTK_STYLE_PROVIDER(provider),
@@ -135,12 +141,18 @@ AppWindow::AppWindow(GtkApplication* app, const shell::WindowSpec& spec, GtkWidg
     g_signal_connect(window_, "notify::maximized", G_CALLBACK(onSizeChanged), this);
 
     appearance_ = std::make_unique<Appearance>([this](bool dark) { applyAppearance(dark); });
+    // A retry in progress shows on the offline screen, whichever way it was started.
+    if (WEBKIT_IS_WEB_VIEW(web_)) {
+        g_signal_connect(web_, "load-changed", G_CALLBACK(onLoadChanged), this);
+    }
 }
 
 AppWindow::~AppWindow() {
     appearance_.reset();
     title_.reset();
     if (saveTimer_) g_source_remove(saveTimer_);
+    if (retryTimer_) g_source_remove(retryTimer_);
+    g_signal_handlers_disconnect_by_data(web_, this);
     g_signal_handlers_disconnect_by_data(window_, this);
     g_object_unref(window_);
 }
@@ -204,7 +216,16 @@ void AppWindow::showOffline() {
     GtkWidget* heading = wrappingLabel(headingText(), "heading", 460);
     GtkWidget* body = wrappingLabel(std::string(core::Offline::body), "body", 400);
     gtk_widget_set_margin_bottom(body, 30 - 12);
-    retry_ = gtk_button_new_with_label(std::string(core::Offline::retry).c_str());
+    retry_ = gtk_button_new();
+    GtkWidget* face = gtk_stack_new();
+    gtk_stack_add_named(GTK_STACK(face), gtk_label_new(std::string(core::Offline::retry).c_str()), "label");
+    GtkWidget* spinner = gtk_spinner_new();
+    gtk_widget_set_size_request(spinner, 20, 20);
+    gtk_widget_set_halign(spinner, GTK_ALIGN_CENTER);
+    gtk_widget_set_valign(spinner, GTK_ALIGN_CENTER);
+    gtk_stack_add_named(GTK_STACK(face), spinner, "spinner");
+    gtk_stack_set_visible_child_name(GTK_STACK(face), "label");
+    gtk_button_set_child(GTK_BUTTON(retry_), face);
     gtk_widget_add_css_class(retry_, "retry");
     gtk_widget_set_size_request(retry_, 168, 44);
     gtk_widget_set_halign(retry_, GTK_ALIGN_CENTER);
@@ -235,11 +256,51 @@ void AppWindow::showOffline() {
 
 void AppWindow::removeOffline() {
     if (!offline_) return;
+    if (retryTimer_) g_source_remove(retryTimer_);
+    retryTimer_ = 0;
     if (gtk_window_get_default_widget(window_) == retry_) gtk_window_set_default_widget(window_, nullptr);
     gtk_overlay_remove_overlay(GTK_OVERLAY(overlay_), offline_);
     offline_ = nullptr;
     retry_ = nullptr;
     gtk_widget_set_can_focus(web_, TRUE);
+}
+
+void AppWindow::setRetrying(bool on) {
+    if (!retry_) return;
+    GtkWidget* face = gtk_button_get_child(GTK_BUTTON(retry_));
+    GtkWidget* spinner = gtk_stack_get_child_by_name(GTK_STACK(face), "spinner");
+    const bool hadFocus = !on && (retryHadFocus_ || !gtk_window_get_focus(window_));
+    if (on) retryHadFocus_ = gtk_widget_has_focus(retry_);
+    gtk_stack_set_visible_child_name(GTK_STACK(face), on ? "spinner" : "label");
+    gtk_spinner_set_spinning(GTK_SPINNER(spinner), on);
+    gtk_widget_set_sensitive(retry_, !on);
+    // Return presses Retry again once it can be pressed.
+    if (hadFocus) gtk_widget_grab_focus(retry_);
+}
+
+void AppWindow::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
+    auto* self = static_cast<AppWindow*>(data);
+    if (!self->offline_) return;
+    if (event == WEBKIT_LOAD_STARTED) {
+        if (self->retryTimer_) g_source_remove(self->retryTimer_);
+        self->retryTimer_ = 0;
+        self->retryStarted_ = g_get_monotonic_time();
+        self->setRetrying(true);
+    } else if (event == WEBKIT_LOAD_FINISHED && !self->retryTimer_) {
+        // Finished with the screen still up: the load failed. A refused connection fails within
+        // milliseconds, so the spinner stays long enough to be seen.
+        constexpr gint64 shortestMs = 800;
+        const gint64 elapsedMs = (g_get_monotonic_time() - self->retryStarted_) / 1000;
+        self->retryTimer_ = g_timeout_add(
+            static_cast<guint>(std::clamp<gint64>(shortestMs - elapsedMs, 0, shortestMs)),
+            [](gpointer d) -> gboolean {
+                auto* w = static_cast<AppWindow*>(d);
+                w->retryTimer_ = 0;
+                w->setRetrying(false);
+                return G_SOURCE_REMOVE;
+            },
+            self);
+    }
 }
 
 void AppWindow::onRetryClicked(GtkButton*, gpointer data) {

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include <gtk/gtk.h>
+#include <webkit/webkit.h>
 
 #include "AppDelegate.hpp"
 #include "Appearance.hpp"
@@ -34,7 +35,9 @@ public:
 private:
     void saveFrame();
     void applyAppearance(bool dark);
+    void setRetrying(bool on);
     static void onRetryClicked(GtkButton*, gpointer);
+    static void onLoadChanged(WebKitWebView*, WebKitLoadEvent, gpointer);
     static gboolean onCloseRequest(GtkWindow*, gpointer);
     static void onFullscreened(GObject*, GParamSpec*, gpointer);
     static void onSizeChanged(GObject*, GParamSpec*, gpointer);
@@ -51,6 +54,9 @@ private:
     shell::AppDelegate*& delegate_;
     std::string frameName_;
     guint saveTimer_ = 0;
+    guint retryTimer_ = 0;
+    gint64 retryStarted_ = 0;
+    bool retryHadFocus_ = false;
     bool wasFullScreen_ = false;
 };
 

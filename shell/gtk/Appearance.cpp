@@ -1,6 +1,6 @@
 #include "Appearance.hpp"
 
-#include <gtk/gtk.h>
+#include <adwaita.h>
 
 namespace corvane::gtk {
 
@@ -85,8 +85,10 @@ Appearance::~Appearance() {
 
 void Appearance::apply(bool dark) {
     dark_ = dark;
-    if (GtkSettings* settings = gtk_settings_get_default())
-        g_object_set(settings, "gtk-application-prefer-dark-theme", dark, nullptr);
+    // The style manager passes the choice on to GTK's settings, which the page's engine follows.
+    if (gdk_display_get_default())
+        adw_style_manager_set_color_scheme(adw_style_manager_get_default(),
+                                           dark ? ADW_COLOR_SCHEME_FORCE_DARK : ADW_COLOR_SCHEME_FORCE_LIGHT);
     if (changed_) changed_(dark);
 }
 

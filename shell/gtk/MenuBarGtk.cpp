@@ -1,5 +1,6 @@
 // The menu bar on GTK: app actions with accelerators, and a menu bar at the start of the drag strip.
 #include "GtkDesktop.hpp"
+#include "About.hpp"
 #include "BuildConfig.hpp"
 #include "MenuBar.hpp"
 
@@ -119,8 +120,7 @@ void GtkDesktop::standardAction(const std::string& name) {
     if (name == "quit") {
         if (requestQuit_) requestQuit_();
     } else if (name == "about") {
-        gtk_show_about_dialog(window, "program-name", "Corvane", "version", core::build::version.data(),
-                              "comments", "Your farm's records, on the desktop.", nullptr);
+        showAbout(window);
     } else if (name == "hide" || name == "close-window") {
         if (window) gtk_window_close(window);
     } else if (name == "undo") edit(WEBKIT_EDITING_COMMAND_UNDO);

@@ -103,17 +103,18 @@ gboolean onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer dat
 
     const char* raw = webkit_script_dialog_get_message(dialog);
     const std::string message = raw ? raw : "";
+    const std::string& origin = self->committedOrigin;
     webkit_script_dialog_ref(dialog);
     switch (type) {
     case WEBKIT_SCRIPT_DIALOG_CONFIRM:
-        self->delegate->runConfirm(message, [dialog](bool confirmed) {
+        self->delegate->runConfirm(origin, message, [dialog](bool confirmed) {
             webkit_script_dialog_confirm_set_confirmed(dialog, confirmed);
             closeDialog(dialog);
         });
         break;
     case WEBKIT_SCRIPT_DIALOG_PROMPT: {
         const char* initial = webkit_script_dialog_prompt_get_default_text(dialog);
-        self->delegate->runPrompt(message, initial ? std::optional<std::string>(initial) : std::nullopt,
+        self->delegate->runPrompt(origin, message, initial ? std::optional<std::string>(initial) : std::nullopt,
                                   [dialog](std::optional<std::string> text) {
                                       // Left unset, the page's prompt() returns null.
                                       if (text) webkit_script_dialog_prompt_set_text(dialog, text->c_str());
@@ -122,7 +123,7 @@ gboolean onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer dat
         break;
     }
     default:
-        self->delegate->runAlert(message, [dialog] { closeDialog(dialog); });
+        self->delegate->runAlert(origin, message, [dialog] { closeDialog(dialog); });
         break;
     }
     return TRUE;

@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include <adwaita.h>
+
 namespace corvane::gtk {
 
 namespace {
@@ -87,6 +89,27 @@ struct Alert {
     }
 };
 
+// A page's message is shown up to a size that fits on a screen; beyond it, "…".
+std::string fitted(const std::string& message) {
+    constexpr glong maxChars = 1000;
+    constexpr int maxLines = 20;
+    const char* text = message.c_str();
+    const char* end = text + message.size();
+    // Invalid UTF-8 is cut where it starts: labels take only valid text.
+    const char* valid = nullptr;
+    g_utf8_validate(text, static_cast<gssize>(message.size()), &valid);
+    if (valid) end = valid;
+    const char* at = text;
+    int lines = 1;
+    for (glong n = 0; at < end; at = g_utf8_next_char(at), ++n)
+        if (n == maxChars || (*at == '\n' && ++lines > maxLines)) break;
+    if (at >= end) return std::string(text, end);
+    return std::string(text, at) + "…";
+}
+
+// Escape, the window manager's close and a quit answer with this; it is no button's.
+constexpr const char* kDismissed = "dismissed";
+
 } // namespace
 
 GtkPanels::~GtkPanels() {
@@ -114,41 +137,49 @@ void GtkPanels::chooseFiles(bool multiple, bool directories,
 
 void GtkPanels::showAlert(const shell::AlertSpec& spec, std::function<void(int, std::string)> done) {
     GtkWindow* parent = window_();
-    GtkWidget* dialog = gtk_message_dialog_new(
-        parent, static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT), GTK_MESSAGE_OTHER,
-        GTK_BUTTONS_NONE, "%s", spec.message.c_str());
+    const std::string body = fitted(spec.message);
+    auto* dialog = ADW_MESSAGE_DIALOG(
+        adw_message_dialog_new(parent, spec.heading.empty() ? nullptr : spec.heading.c_str(), body.c_str()));
+    gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
+    gtk_window_set_destroy_with_parent(GTK_WINDOW(dialog), TRUE);
     auto* alert = new Alert{nullptr, static_cast<int>(spec.buttons.size()), std::move(done)};
     g_object_set_data_full(G_OBJECT(dialog), "corvane-alert", alert,
                            [](gpointer data) { delete static_cast<Alert*>(data); });
 
-    // Added last to first, so the first (default) button sits at the trailing end, as desktops expect.
-    GtkWidget* first = nullptr;
-    for (std::size_t i = spec.buttons.size(); i-- > 0;)
-        first = gtk_dialog_add_button(GTK_DIALOG(dialog), spec.buttons[i].c_str(), static_cast<int>(i));
-    if (first) gtk_dialog_set_default_response(GTK_DIALOG(dialog), 0);
+    // Responses are laid out in the order added: the first (default) button goes last, at the trailing
+    // end, as GNOME orders them.
+    for (std::size_t i = spec.buttons.size(); i-- > 0;) {
+        const std::string id = std::to_string(i);
+        adw_message_dialog_add_response(dialog, id.c_str(), spec.buttons[i].c_str());
+    }
+    if (!spec.buttons.empty()) {
+        adw_message_dialog_set_default_response(dialog, "0");
+        if (spec.buttons.size() > 1) adw_message_dialog_set_response_appearance(dialog, "0", ADW_RESPONSE_SUGGESTED);
+    }
+    adw_message_dialog_set_close_response(dialog, kDismissed);
 
     if (spec.defaultText) {
         alert->entry = gtk_entry_new();
         gtk_editable_set_text(GTK_EDITABLE(alert->entry), spec.defaultText->c_str());
         gtk_entry_set_activates_default(GTK_ENTRY(alert->entry), TRUE);
-        gtk_widget_set_size_request(alert->entry, 260, -1);
-        gtk_widget_set_halign(alert->entry, GTK_ALIGN_CENTER);
-        gtk_box_append(GTK_BOX(gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(dialog))), alert->entry);
+        adw_message_dialog_set_extra_child(dialog, alert->entry);
     }
 
-    g_signal_connect(dialog, "response", G_CALLBACK(+[](GtkDialog* d, int response, gpointer data) {
+    // The dialog closes itself after its response.
+    g_signal_connect(dialog, "response", G_CALLBACK(+[](AdwMessageDialog*, const char* response, gpointer data) {
         auto* a = static_cast<Alert*>(data);
-        a->finish(response >= 0 && response < a->buttons ? response : -1);
-        gtk_window_destroy(GTK_WINDOW(d));
+        char* end = nullptr;
+        const long index = g_ascii_strtoll(response, &end, 10);
+        const bool button = end && end != response && *end == '\0' && index >= 0 && index < a->buttons;
+        a->finish(button ? static_cast<int>(index) : -1);
     }), alert);
     g_signal_connect(dialog, "destroy", G_CALLBACK(+[](GtkWidget*, gpointer data) {
         static_cast<Alert*>(data)->abandon();
     }), alert);
 
     gtk_window_present(GTK_WINDOW(dialog));
-    // Return must reach the default button, whichever widget GTK would have focused.
+    // Return must reach the default button: from the field, or with nothing else focused.
     if (alert->entry) gtk_widget_grab_focus(alert->entry);
-    else if (first) gtk_widget_grab_focus(first);
 }
 
 } // namespace corvane::gtk

@@ -42,6 +42,22 @@ void GtkPanels::runPrint(const std::string& jobTitle, std::function<void()> done
     if (!view) return done();
 
     GtkPrintSettings* settings = lastSettings_ ? gtk_print_settings_copy(lastSettings_) : gtk_print_settings_new();
+    // A print to file goes to the folder of the last one, else where documents go (or home), never
+    // wherever the app was started.
+    std::string folder;
+    if (const char* last = gtk_print_settings_get(settings, GTK_PRINT_SETTINGS_OUTPUT_URI)) {
+        if (gchar* path = g_filename_from_uri(last, nullptr, nullptr)) {
+            gchar* dir = g_path_get_dirname(path);
+            folder = dir;
+            g_free(dir);
+            g_free(path);
+        }
+    }
+    if (folder.empty()) {
+        const char* documents = g_get_user_special_dir(G_USER_DIRECTORY_DOCUMENTS);
+        folder = documents ? documents : g_get_home_dir();
+    }
+    gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_DIR, folder.c_str());
     // The job title reaches the user as the suggested name of a print to file; a name left from the last
     // print would override it.
     gtk_print_settings_unset(settings, GTK_PRINT_SETTINGS_OUTPUT_URI);

@@ -2,16 +2,20 @@
 #include <memory>
 #include <vector>
 
+#include <adwaita.h>
 #include <glib-unix.h>
 #include <gtk/gtk.h>
 
+#include "About.hpp"
 #include "AppDelegate.hpp"
+#include "BackgroundPortal.hpp"
 #include "BuildConfig.hpp"
 #include "GioFiles.hpp"
 #include "GlibClock.hpp"
 #include "GtkDesktop.hpp"
 #include "LaunchBundle.hpp"
 #include "SettingsFile.hpp"
+#include "StatusIcon.hpp"
 
 namespace {
 
@@ -23,6 +27,8 @@ struct App {
     corvane::gtk::GioFiles files;
     std::unique_ptr<corvane::gtk::LaunchBundle> bundle;
     std::unique_ptr<corvane::shell::AppDelegate> delegate;
+    std::unique_ptr<corvane::gtk::BackgroundPortal> background;
+    std::unique_ptr<corvane::gtk::StatusIcon> statusIcon;
     bool launched = false;
     bool holding = false;
     bool finished = false;
@@ -32,6 +38,12 @@ void launchOnce(App& app) {
     if (app.launched) return;
     app.launched = true;
     app.delegate->applicationDidFinishLaunching();
+    // A closed window leaves the app running: the desktop is asked whether it may.
+    if (auto* window = app.desktop->window())
+        g_signal_connect(window->window(), "notify::visible", G_CALLBACK(+[](GObject* w, GParamSpec*, gpointer data) {
+            auto& a = *static_cast<App*>(data);
+            if (!gtk_widget_get_visible(GTK_WIDGET(w)) && !a.finished && a.background) a.background->request();
+        }), &app);
 }
 
 // Dialogs still open (the engine's print dialog runs a loop of its own) are cancelled, so nothing
@@ -41,11 +53,13 @@ void cancelDialogs() {
     std::vector<GtkWidget*> dialogs;
     for (guint i = 0; i < g_list_model_get_n_items(toplevels); ++i) {
         auto* window = static_cast<GtkWidget*>(g_list_model_get_item(toplevels, i));
-        if (GTK_IS_DIALOG(window)) dialogs.push_back(window);
+        if (GTK_IS_DIALOG(window) || ADW_IS_MESSAGE_DIALOG(window)) dialogs.push_back(window);
         else g_object_unref(window);
     }
     for (GtkWidget* dialog : dialogs) {
-        gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
+        // A message dialog closed answers with its close response.
+        if (GTK_IS_DIALOG(dialog)) gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
+        else gtk_window_close(GTK_WINDOW(dialog));
         g_object_unref(dialog);
     }
 }
@@ -99,6 +113,8 @@ int main(int argc, char** argv) {
 
     g_signal_connect(application, "startup", G_CALLBACK(+[](GApplication* gapp, gpointer data) {
         auto& a = *static_cast<App*>(data);
+        adw_init();
+        corvane::gtk::installAppIcon();
         a.desktop = std::make_unique<corvane::gtk::GtkDesktop>(GTK_APPLICATION(gapp), a.settings);
         a.bundle = std::make_unique<corvane::gtk::LaunchBundle>(GTK_APPLICATION(gapp));
         a.bundle->setQuitHandler([&a] { requestQuit(a); });
@@ -108,6 +124,11 @@ int main(int argc, char** argv) {
             std::string(corvane::core::build::version));
         a.desktop->setDelegate(a.delegate.get());
         a.desktop->setQuitHandlers([&a] { requestQuit(a); }, [&a] { finishQuit(a); });
+        GDBusConnection* bus = g_application_get_dbus_connection(gapp);
+        a.background = std::make_unique<corvane::gtk::BackgroundPortal>(bus, [&a] { requestQuit(a); });
+        a.statusIcon = std::make_unique<corvane::gtk::StatusIcon>(
+            bus, corvane::gtk::appIconDirectory(), [&a] { if (a.launched && !a.finished) a.desktop->activate(); },
+            [&a] { requestQuit(a); });
         for (int signal : {SIGTERM, SIGINT, SIGHUP})
             g_unix_signal_add(signal, +[](gpointer d) -> gboolean {
                 requestQuit(*static_cast<App*>(d));
@@ -136,6 +157,8 @@ int main(int argc, char** argv) {
     g_signal_connect(application, "shutdown", G_CALLBACK(+[](GApplication*, gpointer data) {
         auto& a = *static_cast<App*>(data);
         if (a.desktop) a.desktop->setDelegate(nullptr);
+        a.statusIcon.reset();
+        a.background.reset();
     }), &app);
     const int status = g_application_run(G_APPLICATION(application), argc, argv);
     app.delegate.reset();

@@ -30,6 +30,7 @@ public:
 };
 
 struct AlertSpec {
+    std::string heading;                    // who is asking (the page's origin); empty when unknown
     std::string message;
     std::vector<std::string> buttons;       // the first is the default
     std::optional<std::string> defaultText; // present: a text field holding it

@@ -225,12 +225,12 @@ def _write(path, text):
 class App:
     """One launch of the app, in its own process group."""
 
-    def __init__(self, args, home, env):
+    def __init__(self, args, home, env, cwd=None):
         self.home, self.env = home, env
         self.report_mark, self.request_mark, self.badge_mark = len(_S.reports()), len(_S.requests()), len(_S.badges)
         self.started = time.monotonic()
         with open(f"{home.root}/app.log", "ab") as log:
-            self.proc = _spawn([APP_PATH, *args], env=env, cwd=home.home, stdout=log, stderr=subprocess.STDOUT,
+            self.proc = _spawn([APP_PATH, *args], env=env, cwd=cwd or home.home, stdout=log, stderr=subprocess.STDOUT,
                                start_new_session=True)
         self.pid = self.proc.pid
         self._wid = None
@@ -405,13 +405,13 @@ def current_app():
     return _S.apps[-1]
 
 
-def launch_app(path=None, loaded=False, args=(), env=None, home=None, **settings):
-    """Starts the app in a fresh home (or the given one), first storing path as its last path and any
-    other settings; with loaded, waits for the page to load."""
+def launch_app(path=None, loaded=False, args=(), env=None, home=None, cwd=None, **settings):
+    """Starts the app in a fresh home (or the given one; started in cwd, else the home), first storing
+    path as its last path and any other settings; with loaded, waits for the page to load."""
     home = home or Home(_S.tmp)
     if path is not None:
         home.write_settings({"Corvane": {"lastPath": path, **settings}})
-    app = App(args, home, dict(home.env, **(env or {})))
+    app = App(args, home, dict(home.env, **(env or {})), cwd)
     _S.apps.append(app)
     if loaded:
         wait_for_report(event="loaded", page=path, top=True, timeout=20)

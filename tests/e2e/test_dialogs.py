@@ -1,5 +1,5 @@
 """The page's script dialogs, file inputs, downloads, printing and camera requests, answered through the
-real GTK dialogs driven with key presses."""
+real dialogs with clicks and key presses; the About window."""
 
 import glob
 import os
@@ -7,7 +7,11 @@ import re
 import time
 
 import harness as h
+import screen
 from harness import setUpModule, tearDownModule  # noqa: F401
+
+
+ICON = "325243"  # the app icon's ground
 
 
 def dialog(skip=()):
@@ -20,12 +24,41 @@ def dialog(skip=()):
     return wid
 
 
+def click_in(wid, x, y):
+    """A real click at x,y in window wid (negative: from the right or bottom edge)."""
+    geo = h.window_geometry(wid)
+    x, y = x % geo["WIDTH"], y % geo["HEIGHT"]
+    h.run("xdotool", "windowfocus", "--sync", wid)
+    h.run("xdotool", "mousemove", "--window", wid, x, y, "click", 1)
+
+
 def answer(*keys, text=None, skip=()):
-    """Types text into the dialog and presses keys there; returns the dialog's id."""
+    """Types text into the dialog and presses keys there, or clicks the button a key names ("click:OK");
+    returns the dialog's id."""
     wid = dialog(skip)
     if text is not None:
         h.type_text(text, window=wid)
-    h.key(*keys, window=wid)
+    for key in keys:
+        if key.startswith("click:"):
+            # The buttons share the dialog's bottom row, Cancel then OK; a lone OK spans it.
+            geo = h.window_geometry(wid)
+            col = {"click:Cancel": 1, "click:OK": 3}[key] if SCRIPT_BUTTONS[wid] == 2 else 2
+            click_in(wid, geo["WIDTH"] * col // 4, -20)
+        else:
+            h.key(key, window=wid)
+    return wid
+
+
+# How many buttons each script dialog has, by window id; set by script_dialog().
+SCRIPT_BUTTONS = {}
+
+
+def script_dialog(buttons, skip=()):
+    """The page's dialog: the window's, readable (not squeezed) and titled by the page's origin."""
+    wid = dialog(skip)
+    geo = h.window_geometry(wid)
+    assert geo["WIDTH"] >= 300 and geo["HEIGHT"] >= 120, f"cramped dialog: {geo}"
+    SCRIPT_BUTTONS[wid] = buttons
     return wid
 
 
@@ -39,29 +72,70 @@ def results(n):
 
 class ScriptDialogs(h.E2ETestCase):
     def test_confirm_is_true_only_for_ok(self):
-        h.launch_app("/t/dialog?kind=confirm&auto=1&repeat=2")
-        first = answer("Return")
+        rows = [("Return", True), ("Escape", False), ("click:OK", True), ("click:Cancel", False)]
+        h.launch_app(f"/t/dialog?kind=confirm&auto=1&repeat={len(rows)}")
+        seen = []
+        for n, (key, _) in enumerate(rows):
+            script_dialog(2, skip=seen)
+            seen.append(answer(key, skip=seen))
+            results(n + 1)
+        self.assertEqual(results(len(rows)), [result for _, result in rows])
+
+    def test_a_huge_message_still_fits_on_the_screen(self):
+        h.launch_app("/t/dialog?kind=confirm&auto=1&huge=1")
+        wid = script_dialog(2)
+        geo = h.window_geometry(wid)
+        self.assertLessEqual(geo["HEIGHT"], 600, geo)  # the smallest the main window can be
+        answer("click:OK")
         self.assertEqual(results(1), [True])
-        answer("Escape", skip=(first,))
-        self.assertEqual(results(2), [True, False])
 
     def test_prompt_gives_the_field_text_or_null(self):
-        h.launch_app("/t/dialog?kind=prompt&auto=1&repeat=4")
-        seen = []
         # The field starts with the page's default text, selected: typing replaces it.
-        for n, (keys, text) in enumerate([(("Return",), None), (("Return",), "Clover"),
-                                          (("ctrl+a", "BackSpace", "Return"), None), (("Escape",), "Pip")]):
+        rows = [(("Return",), None, "Bramble"), (("click:OK",), "Clover", "Clover"),
+                (("ctrl+a", "BackSpace", "Return"), None, ""), (("ctrl+a", "BackSpace", "click:OK"), None, ""),
+                (("Escape",), "Pip", None), (("click:Cancel",), "Pip", None)]
+        h.launch_app(f"/t/dialog?kind=prompt&auto=1&repeat={len(rows)}")
+        seen = []
+        for n, (keys, text, _) in enumerate(rows):
+            script_dialog(2, skip=seen)
             seen.append(answer(*keys, text=text, skip=seen))
             results(n + 1)
-        self.assertEqual(results(4), ["Bramble", "Clover", "", None])
+        self.assertEqual(results(len(rows)), [result for _, _, result in rows])
 
     def test_alert_returns_only_after_the_dialog_closes(self):
-        h.launch_app("/t/dialog?kind=alert&auto=1")
+        h.launch_app("/t/dialog?kind=alert&auto=1&repeat=2")
         h.wait_for_report(event="dialog-open")
-        wid = dialog()
+        first = script_dialog(1)
         h.assert_no_report(event="dialog", within=1.0)
-        h.key("Return", window=wid)
+        answer("click:OK")
         self.assertEqual(results(1), [None])
+        self.assertTrue(h.poll(lambda: first not in h.windows(), 5))
+        answer("Escape", skip=(first,))
+        self.assertEqual(results(2), [None, None])
+
+    def test_quitting_answers_an_open_dialog(self):
+        h.launch_app("/t/dialog?kind=confirm&auto=1")
+        script_dialog(2)
+        # The page cannot say goodbye while its confirm() waits: the quit goes ahead after its limit.
+        code, seconds = h.quit_app()
+        self.assertEqual(code, 0)
+        self.assertLess(seconds, 3.0)
+
+
+class About(h.E2ETestCase):
+    def test_about_from_the_app_menu_shows_the_app(self):
+        app = h.launch_app("/t/probe?k=about", loaded=True)
+        # The window carries the app's icon for X11 panels and switchers.
+        self.assertNotIn("not found", h.run("xprop", "-id", app.window_id(), "-notype", "_NET_WM_ICON")[:200])
+        h.click(30, 14)  # the app menu's title, first on the strip
+        h.click(70, 52)  # its first row, About Corvane
+        wid = dialog()
+        geo = h.window_geometry(wid)
+        # Its logo (the icon's own green) is drawn, above the name.
+        icon = (geo["X"], geo["Y"], geo["WIDTH"], geo["HEIGHT"] // 3)
+        shot = screen.wait_for(lambda s: s.count(ICON, icon) > 2000, timeout=5)
+        self.assertGreater(shot.count(ICON, icon), 2000)
+        h.key("Escape", window=wid)
         self.assertTrue(h.poll(lambda: wid not in h.windows(), 5))
 
 
@@ -149,14 +223,32 @@ class Printing(h.E2ETestCase):
         self.assertEqual(code, 0)
         self.assertLess(seconds, 2.0)
 
-    def test_print_to_file_is_named_after_the_page(self):
+    def test_print_to_file_is_named_after_the_page_and_lands_with_documents(self):
+        # Where the desktop names no documents folder, home; never the folder the app was started in.
+        for documents in ("Papers", None):
+            with self.subTest(documents=documents):
+                try:
+                    self.print_to_file(documents)
+                finally:
+                    h.kill_app()
+
+    def print_to_file(self, documents):
+        home = h.Home(h.session().tmp)
+        started_in = os.path.join(home.root, "elsewhere")
+        os.makedirs(started_in)
+        folder = home.home
+        if documents:
+            folder = os.path.join(home.home, documents)
+            os.makedirs(folder)
+            with open(os.path.join(home.env["XDG_CONFIG_HOME"], "user-dirs.dirs"), "w") as f:
+                f.write(f'XDG_DOCUMENTS_DIR="$HOME/{documents}"\n')
         # The delay lets the page's title reach the app before it prints.
-        app = h.launch_app("/t/probe?k=print-file&print=1&delay=300")
+        app = h.launch_app("/t/probe?k=print-file&print=1&delay=300", home=home, cwd=started_in)
         h.wait_for_report(event="beforeprint")
         # The only printer here is "Print to File": select it, then the dialog's Print button.
         answer("Down", "space", "alt+p")
         h.wait_for_report(event="afterprint", timeout=20)
-        pdf = os.path.join(app.home.home, "probe.pdf")
+        pdf = os.path.join(folder, "probe.pdf")
         self.assertTrue(h.poll(lambda: os.path.exists(pdf), 5), glob.glob(app.home.root + "/**/*.pdf", recursive=True))
         with open(pdf, "rb") as f:
             self.assertEqual(f.read(5), b"%PDF-")

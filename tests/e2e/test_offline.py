@@ -1,5 +1,6 @@
 """The offline screen: shown when the service cannot be reached, its colours following the desktop's
-light/dark preference, Retry by key, click or a returning network, and quitting while it is up."""
+light/dark preference, Retry by key, click or a returning network (a spinner while it loads), and quitting
+while it is up."""
 
 import time
 
@@ -37,6 +38,20 @@ def find_button(shot, geo):
             xs += [x0 + hits[0], x0 + hits[-1]]
             ys.append(y)
     return (min(xs), min(ys), max(xs) - min(xs) + 1, max(ys) - min(ys) + 1) if ys else None
+
+
+def button_face(shot, button):
+    """(width, height) of what is drawn on the Retry button inside its round ends: its label or spinner."""
+    bx, by, bw, bh = button
+    fir = bytes.fromhex(FIR)
+    xs, ys = [], []
+    for y in range(by + 3, by + bh - 3):
+        for x in range(bx + bh // 2, bx + bw - bh // 2):
+            i = (y * shot.width + x) * 3
+            if shot.data[i:i + 3] != fir:
+                xs.append(x)
+                ys.append(y)
+    return (max(xs) - min(xs) + 1, max(ys) - min(ys) + 1) if xs else (0, 0)
 
 
 def offline_screen(scheme, timeout=20):
@@ -152,6 +167,29 @@ class Offline(h.E2ETestCase):
         h.key("x")
         h.wait_for_report(event="key", key="x")
         self.assertEqual(len(h.requests_seen(dest="document")), 1)
+
+    def test_retry_while_still_offline_shows_a_spinner_until_the_load_fails(self):
+        h.launch_app(PROBE)
+        idle, geo, button = offline_screen("light")
+        label = button_face(idle, button)
+        self.assertGreater(label[0], 28, "the word Retry on the button")
+        bx, by, bw, bh = button
+        # Return again after a retry: the button has its keyboard focus back.
+        for press in ("Return", "Return", "click"):
+            with self.subTest(press=press):
+                t0 = time.monotonic()
+                if press == "click":
+                    h.click(bx - geo["X"] + bw // 2, by - geo["Y"] + bh // 2)
+                else:
+                    h.key(press)
+                # The label gives way to a spinner, small and square, on the same button.
+                busy = screen.wait_for(lambda s: find_button(s, geo) == button and
+                                       0 < button_face(s, button)[0] <= 22 and button_face(s, button)[1] >= 12,
+                                       timeout=3)
+                self.assertLess(busy.t - t0, 1.0)
+                back = screen.wait_for(lambda s: button_face(s, button) == label and find_button(s, geo) == button,
+                                       timeout=5)
+                self.assertGreater(back.t - t0, 0.6, "the spinner was too short to see")
 
     def test_dark_desktop_live_switches_and_a_dark_page_after_retry(self):
         portal = FakePortal(1)

@@ -94,21 +94,24 @@ TEST(Printing, TitleAndOneAfterprintPerPrint) {
 
 TEST(PageDialogs, ResultsAndPanels) {
     Launched rig;
+    const std::string origin = "https://app.corvane.example";
     std::vector<std::string> results;
-    rig.app.runConfirm("Delete?", [&](bool ok) { results.push_back(ok ? "true" : "false"); });
+    rig.app.runConfirm(origin, "Delete?", [&](bool ok) { results.push_back(ok ? "true" : "false"); });
     EXPECT_EQ(rig.panels.lastAlert.buttons, (std::vector<std::string>{"OK", "Cancel"}));
+    EXPECT_EQ(rig.panels.lastAlert.heading, origin);
     rig.panels.alert(0, "");
-    rig.app.runConfirm("Delete?", [&](bool ok) { results.push_back(ok ? "true" : "false"); });
+    rig.app.runConfirm(origin, "Delete?", [&](bool ok) { results.push_back(ok ? "true" : "false"); });
     rig.panels.alert(-1, ""); // Escape
-    rig.app.runPrompt("Name?", "abc", [&](std::optional<std::string> t) { results.push_back(t ? "'" + *t + "'" : "null"); });
+    rig.app.runPrompt(origin, "Name?", "abc", [&](std::optional<std::string> t) { results.push_back(t ? "'" + *t + "'" : "null"); });
     EXPECT_EQ(rig.panels.lastAlert.defaultText, std::optional<std::string>("abc"));
     rig.panels.alert(0, "");
-    rig.app.runPrompt("Name?", std::nullopt, [&](std::optional<std::string> t) { results.push_back(t ? *t : "null"); });
+    rig.app.runPrompt(origin, "Name?", std::nullopt, [&](std::optional<std::string> t) { results.push_back(t ? *t : "null"); });
     EXPECT_EQ(rig.panels.lastAlert.defaultText, std::optional<std::string>(""));
     rig.panels.alert(1, "typed");
     bool alerted = false;
-    rig.app.runAlert("Saved", [&] { alerted = true; });
+    rig.app.runAlert("", "Saved", [&] { alerted = true; });
     EXPECT_FALSE(alerted); // returns only once the dialog is closed
+    EXPECT_EQ(rig.panels.lastAlert.heading, "");
     rig.panels.alert(0, "");
     EXPECT_TRUE(alerted);
     EXPECT_EQ(results, (std::vector<std::string>{"true", "false", "''", "null"}));
