@@ -6,9 +6,9 @@ import os
 import time
 
 import harness as h
-import xwm
 from gi.repository import GLib
-from harness import setUpModule, tearDownModule  # noqa: F401
+from harness import tearDownModule  # noqa: F401
+from harness import setUpModuleWithWindowManager as setUpModule  # noqa: F401
 
 PROBE = "/t/probe?k=background"
 
@@ -83,11 +83,8 @@ class FakeWatcher(h.FakeService):
 
 
 def close_window(via="key"):
-    """Closes the window as a person does: Ctrl+W, or the window manager's close (its button, Alt+F4)."""
-    if via == "key":
-        h.key("ctrl+w")
-    else:
-        xwm.send_close_request(h.session().display, h.current_app().window_id())
+    """Closes the window as a person does: Ctrl+W, or the window manager's Alt+F4."""
+    h.key("ctrl+w" if via == "key" else "alt+F4")
     if not h.poll(lambda: not h.windows(), 5):
         raise AssertionError(f"window still shown: {h.windows()}")
 

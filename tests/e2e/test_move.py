@@ -8,7 +8,6 @@ import subprocess
 import time
 
 import harness as h
-import xwm
 from harness import setUpModule, tearDownModule  # noqa: F401
 
 BUILD_DIR = os.path.dirname(os.path.dirname(os.path.dirname(h.APP_PATH)))
@@ -183,7 +182,7 @@ class Move(h.E2ETestCase):
         first = self.launch(exe=f"{self.installed}/bin/corvane")
         first_window = first.window_id()
         h.wait_for_report(event="loaded", page="/farm", top=True, timeout=30)
-        xwm.send_close_request(h.session().display, first_window)  # closing only hides it
+        h.key("ctrl+w", window=first_window)  # closing only hides it
         h.expect(lambda: not h.windows(first.pid), "hidden window", 5)
         trees = lambda: [sorted(every_path(self.downloaded)), sorted(every_path(self.installed)),  # noqa: E731
                          os.path.exists(f"{self.home.home}/.local/share/Trash")]
