@@ -57,12 +57,14 @@ std::string schemeOf(std::string_view text) {
     return text::lower(text.substr(0, i));
 }
 
-// Copies `part`, escaping the characters in `raw` and every "%" not followed by two hex digits.
-void escapeInto(std::string& out, std::string_view part, std::string_view raw) {
+// Copies `part`, escaping the characters in `raw` and, with `percentSigns`, every "%" not followed by two
+// hex digits.
+void escapeInto(std::string& out, std::string_view part, std::string_view raw, bool percentSigns = true) {
     static constexpr char hex[] = "0123456789ABCDEF";
     for (std::size_t i = 0; i < part.size(); ++i) {
         const char c = part[i];
-        const bool barePercentSign = c == '%' && !(i + 2 < part.size() && isHex(part[i + 1]) && isHex(part[i + 2]));
+        const bool barePercentSign =
+            percentSigns && c == '%' && !(i + 2 < part.size() && isHex(part[i + 1]) && isHex(part[i + 2]));
         if (barePercentSign || raw.find(c) != std::string_view::npos) {
             out += '%';
             out += hex[static_cast<unsigned char>(c) >> 4];
@@ -74,9 +76,10 @@ void escapeInto(std::string& out, std::string_view part, std::string_view raw) {
 }
 
 // WHATWG URLs keep "[ ] | ^ { } `", "\" outside special paths, "#" inside the fragment and a bare "%" raw
-// where RFC 3986 wants them escaped; written escaped they mean the same. The authority is left alone, and
-// so is "\" in the path of a special or relative reference, where the engine reads it as "/": such a text
-// stays refused rather than read another way. Valid RFC 3986 references come out unchanged.
+// where RFC 3986 wants them escaped, and a host may hold "` { } \"". Written escaped they mean the same.
+// A "\" in the authority, or in the path of a special or relative reference, where the engine reads it as
+// "/", is left raw: such a text stays refused rather than read another way. Valid RFC 3986 references
+// come out unchanged.
 std::string toRfc3986(std::string_view text) {
     std::string out;
     out.reserve(text.size() + 16);
@@ -85,7 +88,7 @@ std::string toRfc3986(std::string_view text) {
     out.append(text.substr(0, at));
     if (text.substr(at).starts_with("//")) {
         const std::size_t end = std::min(text.find_first_of("/?#", at + 2), text.size());
-        out.append(text.substr(at, end - at));
+        escapeInto(out, text.substr(at, end - at), "`{}\"", false);
         at = end;
     }
     const std::size_t queryAt = std::min(text.find_first_of("?#", at), text.size());

@@ -60,6 +60,8 @@ TEST(Url, HostsReadAsTheEngineReadsThem) {
         {"file://localhost/etc", ""},
         {"corvane-desktop://AUTH", "AUTH"},
         {"corvane-desktop://a%75th", "a%75th"},
+        {"https://%60a{b}.example/", "`a{b}.example"}, // the engine allows these in a host
+        {"https://`a{b}.example/", "`a{b}.example"},
     };
     for (auto c : read) {
         auto url = Url::parse(c.text);
