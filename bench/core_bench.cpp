@@ -25,6 +25,16 @@ void decideMainFrame(benchmark::State& state) {
 }
 BENCHMARK(decideMainFrame);
 
+// Every navigation's URL is read once: escapes, host mapping (IDNA) and all.
+void parseURL(benchmark::State& state) {
+    const std::string texts[] = {"https://app.example/farm/animals/12?tab=notes",
+                                 "https://app.example/animals?filter[species]=cow&ids=1|2",
+                                 "https://xn--bcher-kva.example/x", "mailto:someone@example.com"};
+    std::size_t i = 0;
+    for (auto _ : state) benchmark::DoNotOptimize(Url::parse(texts[i++ % 4]));
+}
+BENCHMARK(parseURL);
+
 void parseMessage(benchmark::State& state) {
     const nlohmann::json messages[] = {
         {{"type", "setBadge"}, {"n", 7.0}},

@@ -12,7 +12,7 @@ namespace corvane::core {
 
 namespace {
 
-// The bridge script, cut where the handler name, the command list and the version go.
+// The bridge script, cut where the handler name, the command list, the platform and the version go.
 constexpr std::string_view kOpening = R"JS((() => {
   if (window.cvDesktop) return;
   const post = (m) => { try { window.webkit.messageHandlers.)JS";
@@ -22,7 +22,8 @@ constexpr std::string_view kAfterHandler = R"JS(.postMessage(m); } catch (e) {} 
 constexpr std::string_view kAfterCommands = R"JS(];
   const str = (x) => (x == null ? null : String(x));
   const api = Object.freeze({
-    platform: "darwin",
+    platform: ")JS";
+constexpr std::string_view kAfterPlatform = R"JS(",
     version: ")JS";
 constexpr std::string_view kClosing = R"JS(",
     onMenuCommand(cb) {
@@ -97,10 +98,12 @@ const nlohmann::json* member(const nlohmann::json& object, const char* key) {
     return it == object.end() ? nullptr : &*it;
 }
 
+// Only the members a message type reads are checked: the others never decide whether it counts. A read
+// member that is not well-formed text (a lone surrogate arrives as such bytes) is not text the shell can use.
 std::optional<std::string> requiredText(const nlohmann::json* value, std::size_t max) {
     if (!value || !value->is_string()) return std::nullopt;
     const auto& s = value->get_ref<const std::string&>();
-    if (!text::graphemesAtMost(s, max)) return std::nullopt;
+    if (!text::graphemesAtMost(s, max) || !text::isUtf8(s)) return std::nullopt;
     return s;
 }
 
@@ -190,7 +193,7 @@ bool isAuthCallback(const Url& url) {
     return path.empty() || path == "/";
 }
 
-std::string preloadScript(std::string_view version) {
+std::string preloadScript(std::string_view version, Platform platform) {
     std::string commands;
     for (MenuCommand command : allMenuCommands) {
         if (!commands.empty()) commands += ',';
@@ -199,9 +202,10 @@ std::string preloadScript(std::string_view version) {
         commands += '"';
     }
     std::string script;
-    script.reserve(kOpening.size() + kAfterHandler.size() + kAfterCommands.size() + kClosing.size() + 128);
+    script.reserve(kOpening.size() + kAfterHandler.size() + kAfterCommands.size() + kAfterPlatform.size() + kClosing.size() + 128);
     script.append(kOpening).append(handlerName).append(kAfterHandler).append(commands);
-    script.append(kAfterCommands).append(sanitisedVersion(version)).append(kClosing);
+    script.append(kAfterCommands).append(pagePlatform(platform)).append(kAfterPlatform);
+    script.append(sanitisedVersion(version)).append(kClosing);
     return script;
 }
 

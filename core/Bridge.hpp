@@ -9,6 +9,7 @@
 #include <nlohmann/json_fwd.hpp>
 
 #include "AppOrigins.hpp"
+#include "Platform.hpp"
 #include "Url.hpp"
 
 namespace corvane::core {
@@ -65,7 +66,7 @@ std::optional<BridgeMessage> parse(const nlohmann::json& posted);
 bool isSignInStart(const Url& url, const AppOrigins& origins);
 bool isAuthCallback(const Url& url);
 
-std::string preloadScript(std::string_view version);
+std::string preloadScript(std::string_view version, Platform platform);
 std::string dispatchScript(MenuCommand command);
 std::optional<std::string> navigateScript(std::string_view path);
 std::optional<std::string> authScript(const Url& url);

@@ -2,11 +2,12 @@
 
 #include <string_view>
 
+#include "Platform.hpp"
+
 namespace corvane::core::Offline {
 
 inline constexpr std::string_view title = "Connect to the internet once to set up Corvane";
-inline constexpr std::string_view body =
-    "Corvane needs signal the first time it opens on this Mac. After that, your farm opens here with or without signal.";
+std::string_view body(Platform platform);
 inline constexpr std::string_view retry = "Retry";
 // Fires the page's "pagehide" before the app quits.
 inline constexpr std::string_view quitScript =

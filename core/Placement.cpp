@@ -4,6 +4,13 @@
 
 namespace corvane::core::Placement {
 
+std::string_view moveFailedText(Platform platform) {
+    if (platform == Platform::macOS)
+        return "Drag Corvane into the Applications folder in Finder instead. It keeps working from here in the meantime.";
+    return "Drag Corvane into the Applications folder in your file manager instead. It keeps working from here in the "
+           "meantime.";
+}
+
 std::string standardize(std::string_view path, std::string_view home) {
     std::string expanded;
     if (path == "~" || path.starts_with("~/")) expanded = std::string(home) + std::string(path.substr(1));

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "Platform.hpp"
+
 namespace corvane::core::Placement {
 
 // Where an app counts as installed or freshly downloaded. A leading "~" stands for the standardised
@@ -31,5 +33,7 @@ std::string destination(std::string_view bundlePath, std::string_view home, cons
 std::optional<std::string> volumeOf(std::string_view bundlePath, std::string_view home, const Places& places);
 // Tilde expanded against `home`, "//" and "." dropped, ".." resolved lexically, no trailing "/".
 std::string standardize(std::string_view path, std::string_view home);
+// The informative text of the alert shown when the app could not move itself.
+std::string_view moveFailedText(Platform platform);
 
 } // namespace corvane::core::Placement

@@ -1,5 +1,6 @@
 #include "Text.hpp"
 
+#include <algorithm>
 #include <memory>
 
 #include <unicode/brkiter.h>
@@ -95,6 +96,25 @@ bool hasWhiteSpaceOrBreak(std::string_view utf8) {
             return true;
     }
     return false;
+}
+
+bool isUtf8(std::string_view bytes) {
+    const auto* s = reinterpret_cast<const uint8_t*>(bytes.data());
+    const auto length = static_cast<int64_t>(bytes.size());
+    for (int64_t i = 0; i < length;) {
+        if (s[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        // U8_NEXT takes an int32_t index: step through long texts in windows.
+        const int32_t window = static_cast<int32_t>(std::min<int64_t>(length - i, 1 << 30));
+        int32_t j = 0;
+        UChar32 c;
+        U8_NEXT(s + i, j, window, c);
+        if (c < 0) return false;
+        i += j;
+    }
+    return true;
 }
 
 std::string lower(std::string_view utf8) { return mapCase(utf8, false); }

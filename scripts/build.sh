@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# build.sh demo|asan: configures and builds one of the two trees.
+# build.sh demo|asan|fuzz: configures and builds one of the trees.
 #   demo: the app pointed at the bundled demo service, with tests and benchmarks.
 #   asan: the core and shell tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+#   fuzz: the libFuzzer targets (tests/fuzz), built with clang under ASan and UBSan; run by scripts/fuzz.sh.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-kind=${1:?usage: build.sh demo|asan}
+kind=${1:?usage: build.sh demo|asan|fuzz}
 jobs=${JOBS:-$(nproc)}
 
 case "$kind" in
@@ -20,6 +21,12 @@ case "$kind" in
     cmake -S "$root" -B "$root/build/asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=ON \
       -DCORVANE_BUILD_APP=OFF -DCORVANE_BUILD_BENCH=OFF >/dev/null
     ;;
-  *) echo "usage: build.sh demo|asan" >&2; exit 2 ;;
+  fuzz)
+    cmake -S "$root" -B "$root/build/fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DCMAKE_CXX_COMPILER="${CORVANE_FUZZ_CXX:-clang++-14}" -DCORVANE_FUZZ=ON \
+      -DCORVANE_BUILD_APP=OFF -DCORVANE_BUILD_TESTS=OFF -DCORVANE_BUILD_BENCH=OFF >/dev/null
+    exec cmake --build "$root/build/fuzz" -j "$jobs" --target corvane_fuzzers
+    ;;
+  *) echo "usage: build.sh demo|asan|fuzz" >&2; exit 2 ;;
 esac
 cmake --build "$root/build/$kind" -j "$jobs"

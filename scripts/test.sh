@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: core and shell under ASan + UBSan, then core, shell and end-to-end
-# tests of the real app.
+# Sets up, builds and runs every test: core and shell under ASan + UBSan, a few seconds of each fuzz
+# target, then core, shell and end-to-end tests of the real app.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
@@ -8,6 +8,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh" demo
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ctest --test-dir "$root/build/asan" --output-on-failure -j "$(nproc)"
+# Each fuzz target for a few seconds over its seeds: a smoke test (scripts/fuzz.sh runs them for longer).
+"$root/scripts/fuzz.sh" 3
 
 # The demo service listens on fixed loopback ports; as root, a private network namespace keeps them
 # clear of anything else on the machine.

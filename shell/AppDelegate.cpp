@@ -37,7 +37,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     ports_.services.installMenuBar(menus);
 
     web_ = &ports_.desktop.createWebView(
-        {core::Bridge::preloadScript(appVersion_), std::string(core::Bridge::handlerName)});
+        {core::Bridge::preloadScript(appVersion_, core::Platform::linuxDesktop), std::string(core::Bridge::handlerName)});
     window_ = &ports_.desktop.createMainWindow({"Corvane", 1280, 820, 900, 600}, *web_);
     window_->restoreFrame("CorvaneMain");
     window_->present();

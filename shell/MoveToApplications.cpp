@@ -17,9 +17,7 @@ LaunchAlert offerAlert() {
 }
 
 LaunchAlert failureAlert() {
-    return {"Corvane couldn't move itself",
-            "Drag Corvane into the Applications folder in your file manager instead. It keeps working from here "
-            "in the meantime.",
+    return {"Corvane couldn't move itself", std::string(core::Placement::moveFailedText(core::Platform::linuxDesktop)),
             {"OK"}, std::nullopt};
 }
 

@@ -1,4 +1,5 @@
 // corvane-rules: the core's rules from the command line, for the web app's developers and scripts.
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <iostream>
@@ -17,6 +18,7 @@
 #include "Notice.hpp"
 #include "Offline.hpp"
 #include "Placement.hpp"
+#include "Platform.hpp"
 #include "UserAgent.hpp"
 
 using namespace corvane::core;
@@ -35,6 +37,7 @@ constexpr const char* kHelp = R"(usage: corvane-rules COMMAND [ARGS]
   user-agent MAJOR MINOR                        application-name part of the user agent
   parse-message JSON                            the validated message as JSON, or none
   preload-script [VERSION]                      the bridge script (default version 0.0.0)
+  text offline-body|move-failed                 a text shown to the user
   dispatch-script RAW                           menu command script, or none for an unknown command
   navigate-script PATH                          navigate script, or none
   auth-script URL                               sign-in return script, or none
@@ -50,6 +53,7 @@ constexpr const char* kHelp = R"(usage: corvane-rules COMMAND [ARGS]
   volume BUNDLE_PATH HOME [LINUX]               the mounted volume the app lies inside, or none
 
 Without --trust the shipped origin set is used; each --trust adds one entry to a set that replaces it.
+Answers are for Linux; --platform macos (anywhere on the line) gives the macOS ones.
 Placement answers for macOS places unless LINUX is given: --linux USER [--download-dir DIR]..., the
 Linux places of USER (installed under /usr, /opt, ~/.local, ~/Applications; volumes below /media/USER
 and /run/media/USER; each DIR, e.g. the XDG download and desktop folders, a download place; the
@@ -148,7 +152,7 @@ std::string messageJson(const BridgeMessage& message) {
     return out.dump();
 }
 
-std::string run(const std::string& command, std::span<char*> rest) {
+std::string run(const std::string& command, std::span<char*> rest, Platform platform) {
     // The command's arguments: at most `positional` plain values, and the options it knows.
     auto args = [&](std::size_t positional, std::vector<std::string> known = {}) {
         Args a = Args::read(rest, known);
@@ -198,7 +202,14 @@ std::string run(const std::string& command, std::span<char*> rest) {
     }
     if (command == "preload-script") {
         auto a = args(1);
-        return Bridge::preloadScript(a.positional.empty() ? "0.0.0" : a.positional[0]);
+        return Bridge::preloadScript(a.positional.empty() ? "0.0.0" : a.positional[0], platform);
+    }
+    if (command == "text") {
+        auto a = args(1);
+        const std::string& name = a.at(0, "NAME");
+        if (name == "offline-body") return std::string(Offline::body(platform));
+        if (name == "move-failed") return std::string(Placement::moveFailedText(platform));
+        throw UsageError{"text takes offline-body or move-failed"};
     }
     if (command == "dispatch-script") {
         auto a = args(1);
@@ -262,21 +273,39 @@ std::string run(const std::string& command, std::span<char*> rest) {
     throw UsageError{"unknown command " + command};
 }
 
+// Takes "--platform NAME" out of the words, wherever it stands.
+Platform takePlatform(std::vector<char*>& words) {
+    std::optional<Platform> platform;
+    for (std::size_t i = 0; i < words.size();) {
+        if (std::string_view(words[i]) != "--platform") {
+            ++i;
+            continue;
+        }
+        if (platform) throw UsageError{"--platform given twice"};
+        if (i + 1 >= words.size()) throw UsageError{"--platform needs a value"};
+        platform = platformNamed(words[i + 1]);
+        if (!platform) throw UsageError{"--platform takes linux or macos"};
+        words.erase(words.begin() + static_cast<std::ptrdiff_t>(i), words.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+    }
+    return platform.value_or(Platform::linuxDesktop);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    std::span<char*> all(argv, static_cast<std::size_t>(argc));
-    if (all.size() < 2) {
-        std::cerr << kHelp;
-        return 2;
-    }
-    const std::string command = all[1];
-    if (command == "--help" || command == "-h" || command == "help") {
-        std::cout << kHelp;
-        return 0;
-    }
+    std::vector<char*> words(argv + std::min(argc, 1), argv + argc);
     try {
-        const std::string answer = run(command, all.subspan(2));
+        const Platform platform = takePlatform(words);
+        if (words.empty()) {
+            std::cerr << kHelp;
+            return 2;
+        }
+        const std::string command = words[0];
+        if (command == "--help" || command == "-h" || command == "help") {
+            std::cout << kHelp;
+            return 0;
+        }
+        const std::string answer = run(command, std::span<char*>(words).subspan(1), platform);
         std::fwrite(answer.data(), 1, answer.size(), stdout);
         std::fputc('\n', stdout);
         return 0;

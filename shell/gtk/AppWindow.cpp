@@ -214,7 +214,7 @@ void AppWindow::showOffline() {
     gtk_widget_set_halign(icon, GTK_ALIGN_CENTER);
     gtk_widget_set_margin_bottom(icon, 26 - 12);
     GtkWidget* heading = wrappingLabel(headingText(), "heading", 460);
-    GtkWidget* body = wrappingLabel(std::string(core::Offline::body), "body", 400);
+    GtkWidget* body = wrappingLabel(std::string(core::Offline::body(core::Platform::linuxDesktop)), "body", 400);
     gtk_widget_set_margin_bottom(body, 30 - 12);
     retry_ = gtk_button_new();
     GtkWidget* face = gtk_stack_new();

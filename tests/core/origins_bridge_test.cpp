@@ -11,6 +11,7 @@
 #include "BuildConfig.hpp"
 #include "Notice.hpp"
 #include "Offline.hpp"
+#include "Placement.hpp"
 
 using namespace corvane::core;
 using json = nlohmann::json;
@@ -91,6 +92,13 @@ TEST(BridgeParse, TextLimitsCountCharactersNotBytes) {
     EXPECT_TRUE(notify({{"url", std::string(512, 'u')}}));
     EXPECT_FALSE(notify({{"url", std::string(513, 'u')}}));
     EXPECT_FALSE(notify({{"body", json::object()}}));
+    // Limits and checks apply to the members a type reads; a lone surrogate arrives as its UTF-8 form.
+    const std::string loneSurrogate = "a\xed\xa0\x80";
+    for (const char* read : {"title", "body", "tag", "url"}) EXPECT_FALSE(notify({{read, loneSurrogate}})) << read;
+    EXPECT_TRUE(notify({{"extra", loneSurrogate}, {"n", std::string(100000, 'x')}, {"Title", std::string(300, 't')}}));
+    EXPECT_TRUE(Bridge::parse(json{{"type", "print"}, {"url", loneSurrogate}}));
+    EXPECT_TRUE(Bridge::parse(json{{"type", "setBadge"}, {"n", 2}, {"title", std::string(5000, 't')}}));
+    EXPECT_TRUE(Bridge::parse(json{{"type", "openExternal"}, {"url", "https://x.example/"}, {"body", loneSurrogate}}));
 
     const std::string path = "https://x.example/";
     auto open = [](std::string url) { return Bridge::parse(json{{"type", "openExternal"}, {"url", url}}); };
@@ -106,12 +114,15 @@ TEST(BridgeScripts, PreloadScriptMatchesTheReferenceListing) {
     std::stringstream listing;
     listing << file.rdbuf();
     ASSERT_FALSE(listing.str().empty());
-    EXPECT_EQ(Bridge::preloadScript("1.4.2"), listing.str());
+    EXPECT_EQ(Bridge::preloadScript("1.4.2", Platform::macOS), listing.str());
 
-    // Only the version span varies with the version.
+    // Only the version span varies with the version, and only the platform's name with the platform.
     std::string expected = listing.str();
     expected.replace(expected.find("\"1.4.2\""), 7, "\"0\"");
-    EXPECT_EQ(Bridge::preloadScript("beta"), expected);
+    EXPECT_EQ(Bridge::preloadScript("beta", Platform::macOS), expected);
+    std::string onLinux = listing.str();
+    onLinux.replace(onLinux.find("platform: \"darwin\""), 18, "platform: \"linux\"");
+    EXPECT_EQ(Bridge::preloadScript("1.4.2", Platform::linuxDesktop), onLinux);
 }
 
 TEST(BridgeScripts, VersionIsReducedToDigitsAndDots) {
@@ -120,7 +131,7 @@ TEST(BridgeScripts, VersionIsReducedToDigitsAndDots) {
         {"1..2", "1"}, {"3.", "3"}, {"", "0"}, {"beta", "0"}, {" 1.0", "0"}, {"1.0\";alert(1);\"", "1.0"},
     };
     for (auto c : cases)
-        EXPECT_NE(Bridge::preloadScript(c.in).find(std::string("version: \"") + c.out + "\",\n"), std::string::npos)
+        EXPECT_NE(Bridge::preloadScript(c.in, Platform::linuxDesktop).find(std::string("version: \"") + c.out + "\",\n"), std::string::npos)
             << c.in;
 }
 
@@ -149,4 +160,19 @@ TEST(Offline, FixedTexts) {
     EXPECT_EQ(Offline::quitScript.substr(0, 15), "(() => { let e;");
     EXPECT_NE(Offline::quitScript.find("}\n  window.dispatchEvent(e); return \"ok\"; })()"), std::string_view::npos);
     EXPECT_NE(Offline::title.find("Corvane"), std::string_view::npos);
+}
+
+TEST(Platform, TextsNameTheSystemTheAppRunsOn) {
+    EXPECT_EQ(Offline::body(Platform::macOS), "Corvane needs signal the first time it opens on this Mac. After that, "
+                                              "your farm opens here with or without signal.");
+    EXPECT_EQ(Offline::body(Platform::linuxDesktop), "Corvane needs signal the first time it opens on this computer. "
+                                                     "After that, your farm opens here with or without signal.");
+    EXPECT_EQ(Placement::moveFailedText(Platform::macOS),
+              "Drag Corvane into the Applications folder in Finder instead. It keeps working from here in the meantime.");
+    EXPECT_EQ(Placement::moveFailedText(Platform::linuxDesktop),
+              "Drag Corvane into the Applications folder in your file manager instead. It keeps working from here in "
+              "the meantime.");
+    EXPECT_EQ(platformNamed("linux"), Platform::linuxDesktop);
+    EXPECT_EQ(platformNamed("macos"), Platform::macOS);
+    EXPECT_FALSE(platformNamed("darwin"));
 }

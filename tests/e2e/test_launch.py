@@ -18,7 +18,8 @@ LIGHT_INK = "E7EAE4"
 class StartPage(h.E2ETestCase):
     def test_first_launch_shows_the_farm_in_one_window(self):
         h.launch_app()
-        h.wait_for_report(event="loaded", page="/farm", top=True)
+        loaded = h.wait_for_report(event="loaded", page="/farm", top=True)
+        self.assertEqual(loaded["bridge"], {"present": True, "platform": "linux", "version": "1.0.0"})
         self.assertEqual(h.requests_seen(port=h.APP_PORT, dest="document")[0]["path"], "/farm")
         geo = h.window_geometry()
         self.assertEqual((geo["WIDTH"], geo["HEIGHT"]), (1280, 820))

@@ -43,6 +43,17 @@ class Navigation(h.E2ETestCase):
                     self.assertEqual(h.requests_seen(port=h.OUTSIDE_PORT), [])
                 h.kill_app()
 
+    def test_links_the_engine_writes_with_raw_brackets_and_bars_stay_in_the_app(self):
+        # The engine keeps these characters raw (location.href); the app reads them as their escapes.
+        for to, stored in [("/t/landed?filter[species]=cow", "/t/landed?filter%5Bspecies%5D=cow"),
+                           ("/t/landed?ids=1|2&q={a}^", "/t/landed?ids=1%7C2&q=%7Ba%7D%5E")]:
+            with self.subTest(to=to):
+                h.launch_app("/t/nav?how=link&to=" + quote(to, safe=""), loaded=True)
+                h.wait_for_report(event="loaded", page=to, top=True)
+                self.assertEqual(h.opened_uris(), [])
+                self.assertEqual(h.quit_app()[0], 0)
+                self.assertEqual(h.read_settings()["Corvane"]["lastPath"], stored)
+
     def test_new_window_requests_stay_in_the_one_window(self):
         for path, lands, opens in [("/t/links?fill=blank-in", "/t/landed?from=blank", None),
                                    ("/t/links?fill=blank-out", None, f"{h.OUTSIDE_URL}/outside?from=blank"),

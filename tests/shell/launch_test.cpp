@@ -25,7 +25,8 @@ TEST(Launch, RunsInOrder) {
         "services.startNetworkMonitor",
     };
     EXPECT_EQ(rig.log.calls, expected);
-    EXPECT_EQ(rig.desktop.spec.userScript, core::Bridge::preloadScript("1.4.2"));
+    EXPECT_EQ(rig.desktop.spec.userScript, core::Bridge::preloadScript("1.4.2", core::Platform::linuxDesktop));
+    EXPECT_NE(rig.desktop.spec.userScript.find("platform: \"linux\","), std::string::npos); // the page runs on Linux
     EXPECT_EQ(rig.settings.boolean("WebContinuousSpellCheckingEnabled"), true);
 }
 

@@ -11,6 +11,13 @@ using namespace corvane::shell;
 using namespace corvane::shell::testing;
 using namespace std::chrono_literals;
 
+namespace {
+std::string repeat(const std::string& unit, int n) {
+    std::string s;
+    while (n-- > 0) s += unit;
+    return s;
+}
+} // namespace
 
 TEST(Menus, ZoomStepsArePlainDoubleSumsClamped) {
     Launched rig;
@@ -165,6 +172,10 @@ TEST(Termination, SavesWhereTheUserWas) {
         {base + "/signin?next=x", "old"},
         {base + "/a%20b", "old"},                        // whitespace once decoded
         {base + "/" + std::string(600, 'x'), "old"},     // too long
+        {base + "/" + repeat("%C3%A9", 85), "/" + repeat("%C3%A9", 85)},
+        {base + "/" + repeat("%C3%A9", 100), "old"},     // 101 characters decoded, 601 as stored
+        {base + "/animals?filter[species]=cow|sheep", "/animals?filter%5Bspecies%5D=cow%7Csheep"},
+        {base + "/x?q=100%", "/x?q=100%25"},
         {"https://outside.example/records", "old"},
     };
     for (const auto& c : cases) {

@@ -44,7 +44,7 @@ test("window definitions are locked down, the api is frozen, and a second inject
   const attrs = (name) => { const d = Object.getOwnPropertyDescriptor(win, name); return [d.writable, d.configurable, d.enumerable]; };
   for (const name of ["cvDesktop", ...KINDS.map((k) => k.entry)]) assert.deepEqual(attrs(name), [false, false, false], name);
   assert.deepEqual(attrs("print").slice(0, 2), [false, false]);
-  assert.deepEqual([Object.isFrozen(api), api.platform, api.version], [true, "darwin", "1.4.2"]);
+  assert.deepEqual([Object.isFrozen(api), api.platform, api.version], [true, "linux", "1.4.2"]);
   api.onMenuCommand(() => {});
   run(PRELOAD);
   assert.deepEqual([win.cvDesktop === api, win.__cvDesktopDispatch === dispatch, win.__cvDesktopDispatch("print"), log.length],
