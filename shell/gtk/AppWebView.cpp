@@ -114,7 +114,7 @@ AppWebView::AppWebView(WebKitWebContext* context, WebKitNetworkSession* session,
     // at the first load.
     webkit_web_view_evaluate_javascript(view_, "0", -1, nullptr, nullptr, nullptr, nullptr, nullptr);
 
-    connectStoppedRequests(view_, [this](const std::string& uri) {
+    stoppedHandler_ = connectStoppedRequests(webkit_web_view_get_context(view_), [this](const std::string& uri) {
         if (delegate_) delegate_->mainFrameRequestStopped(uri);
     });
     connectBridge(view_, [this](const BridgePost& post) {
@@ -124,6 +124,7 @@ AppWebView::AppWebView(WebKitWebContext* context, WebKitNetworkSession* session,
 
 AppWebView::~AppWebView() {
     if (fadeTick_) gtk_widget_remove_tick_callback(GTK_WIDGET(view_), fadeTick_);
+    g_signal_handler_disconnect(webkit_web_view_get_context(view_), stoppedHandler_);
     g_signal_handlers_disconnect_by_data(view_, this);
     // The bridge's handler captures this object too.
     g_signal_handlers_disconnect_matched(view_, G_SIGNAL_MATCH_ID,

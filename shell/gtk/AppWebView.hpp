@@ -42,6 +42,7 @@ private:
     WebKitWebView* view_;
     shell::AppDelegate*& delegate_;
     guint fadeTick_ = 0;
+    gulong stoppedHandler_ = 0; // on the web context, which outlives this view
 };
 
 } // namespace corvane::gtk

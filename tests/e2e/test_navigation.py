@@ -60,6 +60,8 @@ class Navigation(h.E2ETestCase):
                 h.click(640, 400)  # a real click: WebKit refuses new windows without a user gesture
                 self.assert_goes(lands, opens, GRACE / 2)
                 self.assertEqual(h.windows(), window)
+                if opens:
+                    self.assertEqual(h.requests_seen(port=h.OUTSIDE_PORT), [])
                 h.kill_app()
 
     def test_outside_links_to_any_destination_are_handed_on_once_and_the_page_stays(self):
