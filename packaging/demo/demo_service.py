@@ -413,7 +413,7 @@ window.addEventListener("load", function () {{ if (Q.get("auto")) openIt(Q.get("
 
 
 def t_nav(q):
-    body = '<p>Navigating the main frame to <code id="to"></code></p><input id="note" autocomplete="off">'
+    body = '<p>Navigating the main frame to <code id="to"></code></p><input id="note">'
     script = LOADED_JS + """
 var to = Q.get("to") || "about:blank", how = Q.get("how") || "assign";
 // ?once=1: a page brought back to this URL in the same tab does not navigate again.
@@ -655,14 +655,15 @@ class Handler(BaseHTTPRequestHandler):
         self.send_header("Access-Control-Allow-Headers", "Content-Type")
         self.send_header("Access-Control-Max-Age", "600")
 
-    def _send(self, code, body=b"", ctype="text/html; charset=utf-8", headers=(), cors=False):
+    def _send(self, code, body=b"", ctype="text/html; charset=utf-8", headers=(), cors=False, store=False):
         if isinstance(body, str):
             body = body.encode("utf-8")
         self.send_response(code)
         if body or ctype:
             self.send_header("Content-Type", ctype)
         self.send_header("Content-Length", str(len(body)))
-        self.send_header("Cache-Control", "no-store")
+        # no-store also keeps an https page out of the engine's back-forward cache.
+        self.send_header("Cache-Control", "no-cache" if store else "no-store")
         for k, v in headers:
             self.send_header(k, v)
         if cors:
@@ -737,13 +738,15 @@ class Handler(BaseHTTPRequestHandler):
             "/t/dialog": t_dialog,
         }
         with_q = {
-            "/records": record_page, "/t/links": t_links, "/t/open": t_open, "/t/nav": t_nav,
+            "/records": record_page, "/t/links": t_links, "/t/open": t_open,
             "/t/frames": t_frames, "/t/frame": t_frame, "/t/post": t_post, "/t/post-frame": t_post_frame,
             "/t/external": t_external, "/t/media": t_media, "/t/probe": t_probe, "/t/counter": t_probe, "/t/block": t_block,
             "/t/paint": t_paint,
         }
         if p in simple:
             self._send(200, simple[p]())
+        elif p == "/t/nav":
+            self._send(200, t_nav(q), store=q.get("keep") == ["1"])
         elif p in with_q:
             self._send(200, with_q[p](q))
         elif p == "/care":

@@ -149,6 +149,11 @@ bool AppWebView::goBack() {
     return true;
 }
 
+std::optional<std::string> AppWebView::backURL() {
+    WebKitBackForwardListItem* item = webkit_back_forward_list_get_back_item(webkit_web_view_get_back_forward_list(view_));
+    return item ? orNone(webkit_back_forward_list_item_get_uri(item)) : std::nullopt;
+}
+
 std::optional<std::string> AppWebView::currentURL() { return orNone(webkit_web_view_get_uri(view_)); }
 
 void AppWebView::evaluate(const std::string& script, std::function<void()> done) {

@@ -19,6 +19,7 @@ public:
     void load(const core::Url& url) override;
     void reload() override;
     bool goBack() override;
+    std::optional<std::string> backURL() override;
     std::optional<std::string> currentURL() override;
     std::optional<std::string> title() override;
     void evaluate(const std::string& script, std::function<void()> done) override;

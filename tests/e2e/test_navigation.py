@@ -120,12 +120,27 @@ class Navigation(h.E2ETestCase):
                 h.kill_app()
 
     def test_a_page_sent_to_about_blank_comes_back_as_it_was(self):
-        path = "/t/nav?once=1&focus=note&delay=2500&wait=5000"
-        h.launch_app(path, loaded=True)
-        h.type_text("Bramble lame")
-        here = h.wait_for_report(event="still-here", timeout=12)
-        self.assertEqual((here["href"], here["note"], here["again"]), (h.BASE_URL + path, "Bramble lame", False))
-        self.assertEqual(len(h.reports(event="loaded", top=True)), 1, "loaded again")
+        # The engine keeps an https page in its back-forward cache unless it was served no-store; it then
+        # comes back as it was. A no-store page is fetched again, with the engine refilling its fields.
+        for keep, restored in (("1", True), ("", False)):
+            with self.subTest(keep=keep):
+                h.kill_app()
+                path = f"/t/nav?once=1&focus=note&delay=2500&wait=5000&keep={keep}"
+                h.launch_app(path, loaded=True)
+                h.type_text("Bramble lame")
+                here = h.wait_for_report(event="still-here", timeout=12)
+                self.assertEqual((here["href"], here["note"], here["again"]),
+                                 (h.BASE_URL + path, "Bramble lame", not restored))
+                self.assertEqual(len(h.reports(event="restored")), int(restored))
+                self.assertEqual(len(h.reports(event="loaded", top=True)), 1 if restored else 2)
+
+    def test_a_page_that_replaced_itself_with_about_blank_comes_back_not_the_page_before_it(self):
+        nav, links = "/t/nav?once=1&how=replace", "/t/links?fill=to&to=" + quote("/t/nav?once=1&how=replace", safe="")
+        h.launch_app(links, loaded=True)
+        h.click(640, 400)
+        self.assertEqual(h.wait_for_report(event="still-here", page=nav, timeout=12)["href"], h.BASE_URL + nav)
+        self.assertEqual(len(h.reports(event="loaded", page=links)), 1)
+        self.assertEqual(h.reports(event="restored"), [])
 
     def test_https_and_data_frames_load_and_http_does_not(self):
         h.launch_app("/t/frames", loaded=True)
