@@ -41,7 +41,7 @@ class Navigation(h.E2ETestCase):
                 self.assert_goes(lands, opens, GRACE / 2 if lands else GRACE)
                 if opens:
                     self.assertEqual(len(h.reports(event="loaded")), 1, "the page did not stay")
-                if opens:  # stopped before it left: the outside server never hears of it
+                    # Stopped before it left: the outside server never hears of it.
                     self.assertEqual(h.requests_seen(port=h.OUTSIDE_PORT) + h.requests_seen(port=h.HTTP_PORT), [])
                 h.kill_app()
 
@@ -135,7 +135,8 @@ class Navigation(h.E2ETestCase):
                 self.assertEqual(len(h.reports(event="loaded", top=True)), 1 if restored else 2)
 
     def test_a_page_that_replaced_itself_with_about_blank_comes_back_not_the_page_before_it(self):
-        nav, links = "/t/nav?once=1&how=replace", "/t/links?fill=to&to=" + quote("/t/nav?once=1&how=replace", safe="")
+        nav = "/t/nav?once=1&how=replace"
+        links = "/t/links?fill=to&to=" + quote(nav, safe="")
         h.launch_app(links, loaded=True)
         h.click(640, 400)
         self.assertEqual(h.wait_for_report(event="still-here", page=nav, timeout=12)["href"], h.BASE_URL + nav)
