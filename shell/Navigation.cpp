@@ -161,12 +161,17 @@ void AppDelegate::didCommitNavigation(const std::optional<std::string>& committe
         if (web_) web_->focus();
     }
     // A main frame that got past the action stage onto a refused URL (about:blank has no response to
-    // stop it at) goes back to the app page it came from, kept as it was where the engine can.
+    // stop it at) goes back to the app page it came from. Going back lets the engine show that page
+    // as it was, from its back-forward cache, or at least with its form fields refilled; but only when
+    // the entry behind is that page: a location.replace() took its place, leaving an older page there.
     std::optional<core::Url> url = committedURL ? core::Url::parse(*committedURL) : std::nullopt;
     if (url && core::NavigationPolicy::decide(*url, true, origins_) == NavigationDecision::allow) {
         lastTrustedURL_ = url;
-    } else if (url && web_ && !web_->goBack()) {
-        web_->load(lastTrustedURL_.value_or(startURL_));
+    } else if (url && web_) {
+        const auto back = web_->backURL();
+        const auto backURL = back ? core::Url::parse(*back) : std::nullopt;
+        const bool leftPageIsBehind = backURL && lastTrustedURL_ && backURL->text() == lastTrustedURL_->text();
+        if (!leftPageIsBehind || !web_->goBack()) web_->load(lastTrustedURL_.value_or(startURL_));
     }
 }
 

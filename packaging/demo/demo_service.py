@@ -27,6 +27,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 class Config:
     app_port = 47443
     outside_port = 47444
+    untrusted_port = 47445
     http_port = 47080
     report_file = None
     request_log = None
@@ -38,6 +39,15 @@ class Config:
     @property
     def outside(self):
         return f"https://localhost:{self.outside_port}"
+
+    @property
+    def other_site(self):
+        # The outside server again, under another site name: real outside links are other sites.
+        return f"https://127.0.0.1:{self.outside_port}"
+
+    @property
+    def untrusted(self):
+        return f"https://localhost:{self.untrusted_port}"
 
     @property
     def plain(self):
@@ -352,12 +362,14 @@ def t_links(q):
     body = f"""
 <a id="in" href="/t/landed?from=link">in-app</a>
 <a id="out" href="{CFG.outside}/outside?from=link">outside</a>
+<a id="other" href="{CFG.other_site}/outside?from=link">outside, another site</a>
 <a id="http" href="{CFG.plain}/outside?from=link">outside http</a>
 <a id="blank-in" target="_blank" href="/t/landed?from=blank">in-app, new window</a>
 <a id="blank-out" target="_blank" href="{CFG.outside}/outside?from=blank">outside, new window</a>
 <a id="mailto" href="mailto:vet@example.org?subject=Bramble">mail</a>
 <a id="to" href="{esc(to)}">to</a>
-<form id="form" method="post" action="{CFG.outside}/outside?from=form"><input name="animal" value="7"><button id="submit">post outside</button></form>"""
+<form id="form" method="post" action="{CFG.outside}/outside?from=form"><input name="animal" value="7"><button id="submit">post outside</button></form>
+<form id="form-other" method="post" action="{CFG.other_site}/outside?from=form"><input name="animal" value="7"><button>post to another site</button></form>"""
     return page("links", body, LOADED_JS, app_nav=False, test=True)
 
 
@@ -404,7 +416,7 @@ window.addEventListener("load", function () {{ if (Q.get("auto")) openIt(Q.get("
 
 
 def t_nav(q):
-    body = '<p>Navigating the main frame to <code id="to"></code></p>'
+    body = '<p>Navigating the main frame to <code id="to"></code></p><input id="note">'
     script = LOADED_JS + """
 var to = Q.get("to") || "about:blank", how = Q.get("how") || "assign";
 // ?once=1: a page brought back to this URL in the same tab does not navigate again.
@@ -420,8 +432,11 @@ window.addEventListener("load", function () {
       else location.href = to;
     } catch (e) { R({ event: "nav-error", error: String(e) }); }
   }, +(Q.get("delay") || 300));
-  setTimeout(function () { R({ event: "still-here", href: location.href, again: !!again }); }, +(Q.get("wait") || 2000));
+  setTimeout(function () {
+    R({ event: "still-here", href: location.href, again: !!again, note: document.getElementById("note").value });
+  }, +(Q.get("wait") || 2000));
 });
+window.addEventListener("pageshow", function (e) { if (e.persisted) R({ event: "restored" }); });
 """
     return page("nav", body, script, app_nav=False, test=True)
 
@@ -644,14 +659,15 @@ class Handler(BaseHTTPRequestHandler):
         self.send_header("Access-Control-Allow-Headers", "Content-Type")
         self.send_header("Access-Control-Max-Age", "600")
 
-    def _send(self, code, body=b"", ctype="text/html; charset=utf-8", headers=(), cors=False):
+    def _send(self, code, body=b"", ctype="text/html; charset=utf-8", headers=(), cors=False, store=False):
         if isinstance(body, str):
             body = body.encode("utf-8")
         self.send_response(code)
         if body or ctype:
             self.send_header("Content-Type", ctype)
         self.send_header("Content-Length", str(len(body)))
-        self.send_header("Cache-Control", "no-store")
+        # no-store also keeps an https page out of the engine's back-forward cache.
+        self.send_header("Cache-Control", "no-cache" if store else "no-store")
         for k, v in headers:
             self.send_header(k, v)
         if cors:
@@ -726,13 +742,15 @@ class Handler(BaseHTTPRequestHandler):
             "/t/dialog": t_dialog,
         }
         with_q = {
-            "/records": record_page, "/t/links": t_links, "/t/open": t_open, "/t/nav": t_nav,
+            "/records": record_page, "/t/links": t_links, "/t/open": t_open,
             "/t/frames": t_frames, "/t/frame": t_frame, "/t/post": t_post, "/t/post-frame": t_post_frame,
             "/t/external": t_external, "/t/media": t_media, "/t/probe": t_probe, "/t/counter": t_probe, "/t/block": t_block,
             "/t/paint": t_paint,
         }
         if p in simple:
             self._send(200, simple[p]())
+        elif p == "/t/nav":
+            self._send(200, t_nav(q), store=q.get("keep") == ["1"])
         elif p in with_q:
             self._send(200, with_q[p](q))
         elif p == "/care":
@@ -811,11 +829,13 @@ def main(argv=None):
     ap.add_argument("--cert-dir", required=True, help="holds cert.pem and key.pem (made with make-cert.sh if absent)")
     ap.add_argument("--app-port", type=int, default=CFG.app_port)
     ap.add_argument("--outside-port", type=int, default=CFG.outside_port)
+    ap.add_argument("--untrusted-port", type=int, default=CFG.untrusted_port)
     ap.add_argument("--http-port", type=int, default=CFG.http_port)
     ap.add_argument("--report-file", help="one JSON line per page report")
     ap.add_argument("--request-log", help="one JSON line per request")
     a = ap.parse_args(argv)
     CFG.app_port, CFG.outside_port, CFG.http_port = a.app_port, a.outside_port, a.http_port
+    CFG.untrusted_port = a.untrusted_port
     CFG.report_file, CFG.request_log = a.report_file, a.request_log
 
     cert, key = os.path.join(a.cert_dir, "cert.pem"), os.path.join(a.cert_dir, "key.pem")
@@ -823,13 +843,19 @@ def main(argv=None):
         subprocess.run(["sh", os.path.join(HERE, "make-cert.sh"), a.cert_dir], check=True)
     ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     ctx.load_cert_chain(cert, key)
+    # A certificate of its own that nothing trusts.
+    untrusted_dir = os.path.join(a.cert_dir, "untrusted")
+    subprocess.run(["sh", os.path.join(HERE, "make-cert.sh"), untrusted_dir], check=True)
+    untrusted_ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    untrusted_ctx.load_cert_chain(os.path.join(untrusted_dir, "cert.pem"), os.path.join(untrusted_dir, "key.pem"))
 
     hosts = [("127.0.0.1", socket.AF_INET)]
     if ipv6_loopback_available():
         hosts.append(("::1", socket.AF_INET6))
     servers = []
     try:
-        for port, tls in ((a.app_port, ctx), (a.outside_port, ctx), (a.http_port, None)):
+        for port, tls in ((a.app_port, ctx), (a.outside_port, ctx), (a.untrusted_port, untrusted_ctx),
+                          (a.http_port, None)):
             for host, family in hosts:
                 try:
                     servers.append(Server(host, port, family, tls))
@@ -848,7 +874,8 @@ def main(argv=None):
     stop = threading.Event()
     signal.signal(signal.SIGTERM, lambda *_: stop.set())
     signal.signal(signal.SIGINT, lambda *_: stop.set())
-    print(json.dumps({"ready": True, "app": CFG.app, "outside": CFG.outside, "http": CFG.plain,
+    print(json.dumps({"ready": True, "app": CFG.app, "outside": CFG.outside, "other_site": CFG.other_site,
+                      "untrusted": CFG.untrusted, "http": CFG.plain,
                       "listening": sorted({f"{s.server_address[0]}:{s.port}" for s in servers})}), flush=True)
     while not stop.wait(0.5):
         pass

@@ -114,7 +114,7 @@ AppWebView::AppWebView(WebKitWebContext* context, WebKitNetworkSession* session,
     // at the first load.
     webkit_web_view_evaluate_javascript(view_, "0", -1, nullptr, nullptr, nullptr, nullptr, nullptr);
 
-    connectStoppedRequests(view_, [this](const std::string& uri) {
+    stoppedHandler_ = connectStoppedRequests(webkit_web_view_get_context(view_), [this](const std::string& uri) {
         if (delegate_) delegate_->mainFrameRequestStopped(uri);
     });
     connectBridge(view_, [this](const BridgePost& post) {
@@ -124,6 +124,7 @@ AppWebView::AppWebView(WebKitWebContext* context, WebKitNetworkSession* session,
 
 AppWebView::~AppWebView() {
     if (fadeTick_) gtk_widget_remove_tick_callback(GTK_WIDGET(view_), fadeTick_);
+    g_signal_handler_disconnect(webkit_web_view_get_context(view_), stoppedHandler_);
     g_signal_handlers_disconnect_by_data(view_, this);
     // The bridge's handler captures this object too.
     g_signal_handlers_disconnect_matched(view_, G_SIGNAL_MATCH_ID,
@@ -146,6 +147,11 @@ bool AppWebView::goBack() {
     if (!webkit_web_view_can_go_back(view_)) return false;
     webkit_web_view_go_back(view_);
     return true;
+}
+
+std::optional<std::string> AppWebView::backURL() {
+    WebKitBackForwardListItem* item = webkit_back_forward_list_get_back_item(webkit_web_view_get_back_forward_list(view_));
+    return item ? orNone(webkit_back_forward_list_item_get_uri(item)) : std::nullopt;
 }
 
 std::optional<std::string> AppWebView::currentURL() { return orNone(webkit_web_view_get_uri(view_)); }

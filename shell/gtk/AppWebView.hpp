@@ -19,6 +19,7 @@ public:
     void load(const core::Url& url) override;
     void reload() override;
     bool goBack() override;
+    std::optional<std::string> backURL() override;
     std::optional<std::string> currentURL() override;
     std::optional<std::string> title() override;
     void evaluate(const std::string& script, std::function<void()> done) override;
@@ -42,6 +43,7 @@ private:
     WebKitWebView* view_;
     shell::AppDelegate*& delegate_;
     guint fadeTick_ = 0;
+    gulong stoppedHandler_ = 0; // on the web context, which outlives this view
 };
 
 } // namespace corvane::gtk

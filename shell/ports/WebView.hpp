@@ -22,6 +22,8 @@ public:
     virtual void reload() = 0;
     // False when there is no earlier page.
     virtual bool goBack() = 0;
+    // The page goBack() would return to.
+    virtual std::optional<std::string> backURL() = 0;
     virtual std::optional<std::string> currentURL() = 0;
     virtual std::optional<std::string> title() = 0;
     // Runs in the page's own world; `done` is called exactly once, when the script ends or fails.

@@ -25,9 +25,11 @@ CERT_DIR = os.environ.get("CORVANE_CERT_DIR") or os.path.join(REPO, "build", "de
 APP_ID = "app.corvane.Corvane"
 
 # The app's base URL is fixed at build time, so these ports cannot be chosen at random.
-APP_PORT, OUTSIDE_PORT, HTTP_PORT = 47443, 47444, 47080
+APP_PORT, OUTSIDE_PORT, UNTRUSTED_PORT, HTTP_PORT = 47443, 47444, 47445, 47080
 BASE_URL = f"https://localhost:{APP_PORT}"
 OUTSIDE_URL = f"https://localhost:{OUTSIDE_PORT}"
+OTHER_SITE_URL = f"https://127.0.0.1:{OUTSIDE_PORT}"  # the outside server under another site name
+UNTRUSTED_URL = f"https://localhost:{UNTRUSTED_PORT}"  # a certificate nothing trusts
 PLAIN_URL = f"http://localhost:{HTTP_PORT}"
 SIGNIN_START = f"{BASE_URL}/api/auth/google-start"
 SCREEN = (1280, 900)

@@ -28,10 +28,12 @@ class Navigation(h.E2ETestCase):
     def test_links(self):
         for link, lands, opens in [("in", "/t/landed?from=link", None),
                                    ("out", None, f"{h.OUTSIDE_URL}/outside?from=link"),
+                                   ("other", None, f"{h.OTHER_SITE_URL}/outside?from=link"),
                                    ("http", None, f"{h.PLAIN_URL}/outside?from=link"),
                                    ("mailto", None, "mailto:vet@example.org?subject=Bramble")]:
             with self.subTest(link=link):
-                if link == "mailto":  # handed on only for a person's click, not a script's
+                # A person's click; for mailto: the only kind that hands it on.
+                if link in ("mailto", "other"):
                     h.launch_app(f"/t/links?fill={link}", loaded=True)
                     h.click(640, 400)
                 else:
@@ -39,8 +41,8 @@ class Navigation(h.E2ETestCase):
                 self.assert_goes(lands, opens, GRACE / 2 if lands else GRACE)
                 if opens:
                     self.assertEqual(len(h.reports(event="loaded")), 1, "the page did not stay")
-                if link == "out":  # stopped before it left: the outside server never hears of it
-                    self.assertEqual(h.requests_seen(port=h.OUTSIDE_PORT), [])
+                    # Stopped before it left: the outside server never hears of it.
+                    self.assertEqual(h.requests_seen(port=h.OUTSIDE_PORT) + h.requests_seen(port=h.HTTP_PORT), [])
                 h.kill_app()
 
     def test_links_the_engine_writes_with_raw_brackets_and_bars_stay_in_the_app(self):
@@ -55,7 +57,10 @@ class Navigation(h.E2ETestCase):
                 self.assertEqual(h.read_settings()["Corvane"]["lastPath"], stored)
 
     def test_new_window_requests_stay_in_the_one_window(self):
-        for path, lands, opens in [("/t/links?fill=blank-in", "/t/landed?from=blank", None),
+        away = f"{h.OTHER_SITE_URL}/outside?from=redirect"
+        redirect = "/t/open?fill=open-to&to=" + quote("/t/redirect?to=" + quote(away, safe=""), safe="")
+        for path, lands, opens in [(redirect, None, away),
+                                   ("/t/links?fill=blank-in", "/t/landed?from=blank", None),
                                    ("/t/links?fill=blank-out", None, f"{h.OUTSIDE_URL}/outside?from=blank"),
                                    ("/t/open?fill=open-in", "/t/landed?from=open", None),
                                    ("/t/open?fill=open-out", None, f"{h.OUTSIDE_URL}/outside?from=open")]:
@@ -66,7 +71,32 @@ class Navigation(h.E2ETestCase):
                 h.click(640, 400)  # a real click: WebKit refuses new windows without a user gesture
                 self.assert_goes(lands, opens, GRACE / 2)
                 self.assertEqual(h.windows(), window)
+                if opens:
+                    self.assertEqual(h.requests_seen(port=h.OUTSIDE_PORT), [])
                 h.kill_app()
+
+    def test_outside_links_to_any_destination_are_handed_on_once_and_the_page_stays(self):
+        # Real outside links are other sites, and some of them are down, unknown or badly certified.
+        other = f"{h.OTHER_SITE_URL}/outside?from=nav"
+        for how, to in [("link", other),
+                        ("assign", other),
+                        ("link", f"{h.OTHER_SITE_URL}/outside?from=nav#section-2"),
+                        ("link", f"https://[::1]:{h.OUTSIDE_PORT}/outside?from=nav"),
+                        ("link", "https://outside.example/x"),
+                        ("link", "https://127.0.0.1:47998/refused"),
+                        ("link", f"{h.UNTRUSTED_URL}/outside?from=nav"),
+                        ("assign", f"{h.OUTSIDE_URL}/outside?from=nav")]:
+            with self.subTest(how=how, to=to):
+                h.kill_app()  # also after a failed case: a second launch would only hand its URL to the first
+                path = f"/t/nav?once=1&how={how}&to={quote(to, safe='')}"
+                h.launch_app(path, loaded=True)
+                h.wait_for_opened_uri(to)
+                self.assertEqual(h.wait_for_report(event="still-here")["href"], h.BASE_URL + path)
+                time.sleep(GRACE / 2)
+                self.assertEqual(h.opened_uris(), [to])
+                self.assertEqual(len(h.reports(event="loaded", top=True)), 1, "the page did not stay")
+                for port in (h.OUTSIDE_PORT, h.UNTRUSTED_PORT):
+                    self.assertEqual(h.requests_seen(port=port), [])
 
     def test_unreachable_outside_link_is_handed_on_not_taken_for_offline(self):
         h.launch_app("/t/nav?once=1&how=link&to=https://localhost:47999/x", loaded=True)
@@ -81,10 +111,13 @@ class Navigation(h.E2ETestCase):
         self.assert_nothing_left()
 
     def test_form_post_to_outside_site_is_neither_shown_nor_handed_on(self):
-        h.launch_app("/t/links?click=form", loaded=True)
-        time.sleep(GRACE + 1)
-        self.assert_nothing_left()
-        self.assertEqual(h.requests_seen(port=h.OUTSIDE_PORT, method="POST"), [])  # the form data never left
+        for form in ("form", "form-other"):
+            with self.subTest(form=form):
+                h.kill_app()
+                h.launch_app(f"/t/links?click={form}", loaded=True)
+                time.sleep(GRACE + 1)
+                self.assert_nothing_left()
+                self.assertEqual(h.requests_seen(port=h.OUTSIDE_PORT, method="POST"), [])  # the form data never left
 
     def test_main_frame_never_stays_on_a_refused_url(self):
         for path in ["/t/nav?once=1", "/t/nav?once=1&how=link", "/t/nav?once=1&how=replace",
@@ -96,6 +129,30 @@ class Navigation(h.E2ETestCase):
                 self.assertEqual(h.wait_for_report(event="still-here", timeout=8)["href"], h.BASE_URL + path)
                 self.assertEqual(h.opened_uris(), [])
                 h.kill_app()
+
+    def test_a_page_sent_to_about_blank_comes_back_as_it_was(self):
+        # The engine keeps an https page in its back-forward cache unless it was served no-store; it then
+        # comes back as it was. A no-store page is fetched again, with the engine refilling its fields.
+        for keep, restored in (("1", True), ("", False)):
+            with self.subTest(keep=keep):
+                h.kill_app()
+                path = f"/t/nav?once=1&focus=note&delay=2500&wait=5000&keep={keep}"
+                h.launch_app(path, loaded=True)
+                h.type_text("Bramble lame")
+                here = h.wait_for_report(event="still-here", timeout=12)
+                self.assertEqual((here["href"], here["note"], here["again"]),
+                                 (h.BASE_URL + path, "Bramble lame", not restored))
+                self.assertEqual(len(h.reports(event="restored")), int(restored))
+                self.assertEqual(len(h.reports(event="loaded", top=True)), 1 if restored else 2)
+
+    def test_a_page_that_replaced_itself_with_about_blank_comes_back_not_the_page_before_it(self):
+        nav = "/t/nav?once=1&how=replace"
+        links = "/t/links?fill=to&to=" + quote(nav, safe="")
+        h.launch_app(links, loaded=True)
+        h.click(640, 400)
+        self.assertEqual(h.wait_for_report(event="still-here", page=nav, timeout=12)["href"], h.BASE_URL + nav)
+        self.assertEqual(len(h.reports(event="loaded", page=links)), 1)
+        self.assertEqual(h.reports(event="restored"), [])
 
     def test_https_and_data_frames_load_and_http_does_not(self):
         h.launch_app("/t/frames", loaded=True)

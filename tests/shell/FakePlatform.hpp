@@ -105,11 +105,12 @@ public:
 
     void load(const core::Url& u) override { log_.add("web.load " + std::string(u.text())); }
     void reload() override { log_.add("web.reload"); }
-    bool canGoBack = false;
+    std::optional<std::string> back; // the page one step back
     bool goBack() override {
         log_.add("web.goBack");
-        return canGoBack;
+        return back.has_value();
     }
+    std::optional<std::string> backURL() override { return back; }
     std::optional<std::string> currentURL() override { return url; }
     std::optional<std::string> pageTitle;
     std::optional<std::string> title() override { return pageTitle; }

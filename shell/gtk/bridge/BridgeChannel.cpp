@@ -48,7 +48,7 @@ void onInitializeExtensions(WebKitWebContext* context, gpointer userData)
     webkit_web_context_set_web_process_extensions_initialization_user_data(context, g_variant_builder_end(&builder));
 }
 
-gboolean onStoppedMessage(WebKitWebView*, WebKitUserMessage* message, gpointer userData)
+gboolean onStoppedMessage(WebKitWebContext*, WebKitUserMessage* message, gpointer userData)
 {
     if (g_strcmp0(webkit_user_message_get_name(message), wire::kStoppedMessageName) != 0)
         return FALSE;
@@ -95,10 +95,10 @@ void connectBridge(WebKitWebView* view, std::function<void(const BridgePost&)> o
         GConnectFlags(0));
 }
 
-void connectStoppedRequests(WebKitWebView* view, std::function<void(const std::string& uri)> onStopped)
+gulong connectStoppedRequests(WebKitWebContext* context, std::function<void(const std::string& uri)> onStopped)
 {
     auto* handler = new std::function<void(const std::string&)>(std::move(onStopped));
-    g_signal_connect_data(view, "user-message-received", G_CALLBACK(onStoppedMessage), handler,
+    return g_signal_connect_data(context, "user-message-received", G_CALLBACK(onStoppedMessage), handler,
         [](gpointer data, GClosure*) { delete static_cast<std::function<void(const std::string&)>*>(data); },
         GConnectFlags(0));
 }

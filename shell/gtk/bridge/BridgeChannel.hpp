@@ -25,7 +25,8 @@ void prepareBridgeExtension(WebKitWebContext* context, const std::string& handle
 // Deliver each post of the view's pages on the main thread.
 void connectBridge(WebKitWebView* view, std::function<void(const BridgePost&)> onPost);
 
-// Each main-frame request to another origin that was stopped before it left, with its address.
-void connectStoppedRequests(WebKitWebView* view, std::function<void(const std::string& uri)> onStopped);
+// Each main-frame request to another origin that was stopped before it left, with its address. The
+// notices come through the context; the returned handler is the caller's to disconnect.
+gulong connectStoppedRequests(WebKitWebContext* context, std::function<void(const std::string& uri)> onStopped);
 
 } // namespace corvane::gtk

@@ -357,7 +357,7 @@ bool isTrusted(const char* uri, const std::vector<std::string>& trusted)
 // The UI process learns which frame a navigation is for only once its response arrives, after the request
 // has reached the other server. Here, before it is sent, the request says (Sec-Fetch-Dest): a main-frame
 // document from outside the app's origins is stopped, and the UI process told, so it can hand it on.
-gboolean onSendRequest(WebKitWebPage* page, WebKitURIRequest* request, WebKitURIResponse*, gpointer userData)
+gboolean onSendRequest(WebKitWebPage*, WebKitURIRequest* request, WebKitURIResponse*, gpointer userData)
 {
     const auto* owner = static_cast<const Extension*>(userData);
     SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(request);
@@ -367,7 +367,9 @@ gboolean onSendRequest(WebKitWebPage* page, WebKitURIRequest* request, WebKitURI
         return FALSE;
     if (isTrusted(uri, owner->trustedOrigins))
         return FALSE;
-    webkit_web_page_send_message_to_view(page,
+    // To the context, not the view: a load to another site runs in a fresh web process, and until it
+    // commits the UI process drops what that process's page sends to the view.
+    webkit_web_process_extension_send_message_to_context(owner->extension,
         webkit_user_message_new(wire::kStoppedMessageName, g_variant_new_string(uri)), nullptr, nullptr, nullptr);
     // An empty address fails the load without sending anything; the page that was shown stays.
     webkit_uri_request_set_uri(request, "");
