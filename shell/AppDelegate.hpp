@@ -56,7 +56,9 @@ public:
     // The engine stopped a main-frame request to a page outside the app before it was sent.
     void mainFrameRequestStopped(const std::string& url);
 
-    // Page messages.
+    // Page messages. Only the current document of a trusted main frame may speak; adapters ask before
+    // they decode a post's body, so nobody else's posts cost anything.
+    bool acceptsScriptMessageFrom(bool mainFrame, const std::string& origin, bool currentWindow) const;
     void didReceiveScriptMessage(const ScriptMessage& message);
 
     // Menu items aimed at the delegate.

@@ -5,9 +5,12 @@
 
 namespace corvane::shell {
 
+bool AppDelegate::acceptsScriptMessageFrom(bool mainFrame, const std::string& origin, bool currentWindow) const {
+    return mainFrame && currentWindow && origins_.containsOrigin(origin);
+}
+
 void AppDelegate::didReceiveScriptMessage(const ScriptMessage& message) {
-    // Only the current document of a trusted main frame may speak.
-    if (!message.mainFrame || !message.currentWindow || !origins_.containsOrigin(message.origin)) return;
+    if (!acceptsScriptMessageFrom(message.mainFrame, message.origin, message.currentWindow)) return;
     auto parsed = core::Bridge::parse(message.body);
     if (!parsed) return;
     std::visit(

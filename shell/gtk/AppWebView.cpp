@@ -117,9 +117,15 @@ AppWebView::AppWebView(WebKitWebContext* context, WebKitNetworkSession* session,
     connectStoppedRequests(view_, [this](const std::string& uri) {
         if (delegate_) delegate_->mainFrameRequestStopped(uri);
     });
-    connectBridge(view_, [this](const BridgePost& post) {
-        if (delegate_) delegate_->didReceiveScriptMessage({post.body, post.mainFrame, post.origin, post.currentWindow});
-    });
+    connectBridge(
+        view_,
+        [this](bool mainFrame, const std::string& origin, bool current) {
+            return delegate_ && delegate_->acceptsScriptMessageFrom(mainFrame, origin, current);
+        },
+        [this](const BridgePost& post) {
+            if (delegate_)
+                delegate_->didReceiveScriptMessage({post.body, post.mainFrame, post.origin, post.currentWindow});
+        });
 }
 
 AppWebView::~AppWebView() {
