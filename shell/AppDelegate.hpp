@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "AppOrigins.hpp"
+#include "NoticeQuota.hpp"
 #include "Url.hpp"
 #include "ports/Clock.hpp"
 #include "ports/Desktop.hpp"
@@ -113,6 +114,7 @@ private:
     void rememberUncertain(const core::Url& url, NavigationType type);
     void deliverAuth(const core::Url& url);
     void deliverPendingAuth();
+    void setBadgeSoon(std::optional<std::string> label);
 
     struct PendingAuth {
         core::Url url;
@@ -138,6 +140,10 @@ private:
     std::optional<core::Url> lastTrustedURL_;
     // The only addresses the link items may open: their action is reachable from outside the app.
     std::vector<std::string> menuLinks_;
+    // The badge a page set during this main-loop turn, sent once at its end.
+    std::optional<std::string> badge_;
+    TimerId badgeTimer_ = 0;
+    NoticeQuota noticeQuota_;
     // Timers hold this weakly.
     std::shared_ptr<AppDelegate*> self_;
 };

@@ -5,6 +5,7 @@
 using namespace corvane;
 using namespace corvane::shell;
 using namespace corvane::shell::testing;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -201,10 +202,22 @@ TEST(BridgeDispatch, SenderCheckThenEffects) {
     rig.post({{"type", "setBadge"}, {"n", -1}});              // malformed
     EXPECT_TRUE(rig.log.calls.empty());
 
-    for (int n : {7, 0, 999, 1000, 9999}) rig.post({{"type", "setBadge"}, {"n", n}});
+    for (int n : {7, 0, 999, 1000, 9999}) {
+        rig.post({{"type", "setBadge"}, {"n", n}});
+        rig.clock.advance(0ms);
+    }
     EXPECT_EQ(rig.log.calls, (std::vector<std::string>{"desktop.setBadge 7", "desktop.setBadge (none)",
                                                        "desktop.setBadge 999", "desktop.setBadge 999+",
                                                        "desktop.setBadge 999+"}));
+    rig.log.calls.clear();
+    // Many in one turn of the main loop: the launcher hears the last, once.
+    for (int n = 1; n <= 1000; ++n) rig.post({{"type", "setBadge"}, {"n", n}});
+    rig.post({{"type", "setBadge"}, {"n", 0}});
+    rig.post({{"type", "setBadge"}, {"n", 12}});
+    EXPECT_TRUE(rig.log.calls.empty());
+    rig.clock.advance(0ms);
+    rig.clock.advance(1s);
+    EXPECT_EQ(rig.log.calls, std::vector<std::string>{"desktop.setBadge 12"});
     rig.log.calls.clear();
     rig.post({{"type", "openExternal"}, {"url", base + "/api/auth/google-start?next=%2Ffarm"}});
     rig.post({{"type", "openExternal"}, {"url", base + "/farm"}});
