@@ -50,6 +50,8 @@ public:
     void decidePolicyForNavigationAction(const NavigationAction& action, PolicyHandler answer);
     void decidePolicyForNavigationResponse(const NavigationResponse& response, PolicyHandler answer);
     void createWebViewFor(const NavigationAction& action);
+    // A main-frame load began; it has until the time-out to commit.
+    void didStartProvisionalNavigation(const std::optional<std::string>& url);
     void didCommitNavigation(const std::optional<std::string>& committedURL);
     void didFinishNavigation();
     void didFailProvisionalNavigation(const LoadError& error);
@@ -93,6 +95,9 @@ public:
     // Only the app's own server may ask for a password in the app's window.
     bool mayAskForCredentials(const std::string& origin) const { return origins_.containsOrigin(origin); }
 
+    // Development builds let tests shorten the 60-second load time-out.
+    void setLoadTimeout(std::chrono::milliseconds timeout) { loadTimeout_ = timeout; }
+
     // Quitting: `later` means the desktop waits for replyToTerminate(), which comes exactly once.
     TerminateReply applicationShouldTerminate();
     void applicationWillTerminate();
@@ -115,6 +120,8 @@ private:
     void deliverAuth(const core::Url& url);
     void deliverPendingAuth();
     void setBadgeSoon(std::optional<std::string> label);
+    void cancelLoadTimer();
+    void loadTimedOut(const std::optional<std::string>& url);
 
     struct PendingAuth {
         core::Url url;
@@ -144,6 +151,8 @@ private:
     std::optional<std::string> badge_;
     TimerId badgeTimer_ = 0;
     NoticeQuota noticeQuota_;
+    std::chrono::milliseconds loadTimeout_{60000};
+    TimerId loadTimer_ = 0;
     // Timers hold this weakly.
     std::shared_ptr<AppDelegate*> self_;
 };

@@ -13,6 +13,7 @@ import os
 import signal
 import socket
 import ssl
+import struct
 import subprocess
 import sys
 import threading
@@ -761,6 +762,19 @@ class Handler(BaseHTTPRequestHandler):
         elif p == "/t/slow":
             time.sleep(min(float(q.get("ms", ["3000"])[0]), 60000) / 1000)
             self._send(200, t_landed())
+        elif p == "/t/drop":
+            # Closes without a word; ?how=reset closes with a reset.
+            if q.get("how", [""])[0] == "reset":
+                self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            self.close_connection = True
+        elif p == "/t/hang":
+            # Accepts the request and never answers, until the client gives up.
+            self.connection.settimeout(None)
+            try:
+                self.connection.recv(1)
+            except (OSError, ssl.SSLError):
+                pass
+            self.close_connection = True
         elif p == "/t/file.zip":
             self._send(200, zip_bytes(), "application/zip")
         elif p == "/t/file.txt":

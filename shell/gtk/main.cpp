@@ -7,6 +7,7 @@
 
 #include "AppDelegate.hpp"
 #include "BuildConfig.hpp"
+#include "DevCert.hpp"
 #include "GlibClock.hpp"
 #include "GtkDesktop.hpp"
 #include "SettingsFile.hpp"
@@ -82,6 +83,9 @@ int main(int argc, char** argv) {
                                   a.desktop->panels()},
             std::string(corvane::core::build::version));
         a.desktop->setDelegate(a.delegate.get());
+        // Development builds only: the end-to-end tests shorten the load time-out.
+        if (const char* timeout = g_getenv("CORVANE_LOAD_TIMEOUT_MS"); timeout && kDevCertificatePem[0])
+            a.delegate->setLoadTimeout(std::chrono::milliseconds(g_ascii_strtoull(timeout, nullptr, 10)));
         a.desktop->setQuitHandlers([&a] { requestQuit(a); }, [&a] { finishQuit(a); });
         for (int signal : {SIGTERM, SIGINT, SIGHUP})
             g_unix_signal_add(signal, +[](gpointer d) -> gboolean {

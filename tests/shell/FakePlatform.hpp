@@ -104,6 +104,7 @@ public:
 
     void load(const core::Url& u) override { log_.add("web.load " + std::string(u.text())); }
     void reload() override { log_.add("web.reload"); }
+    void stopLoading() override { log_.add("web.stop"); }
     bool canGoBack = false;
     bool goBack() override {
         log_.add("web.goBack");

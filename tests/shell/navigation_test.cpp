@@ -192,6 +192,31 @@ TEST(NavigationHost, CommitCrashAndOffline) {
                                                        "web.goBack"}));
 }
 
+TEST(NavigationHost, AMainFrameLoadThatNeverCommitsTimesOutAsOffline) {
+    Launched rig;
+    // Committed in time, failed, or followed by another load: no time-out from that load.
+    rig.app.didStartProvisionalNavigation(base + "/farm");
+    rig.clock.advance(59s);
+    rig.app.didCommitNavigation(base + "/farm");
+    rig.app.didStartProvisionalNavigation(base + "/care");
+    rig.app.didFailProvisionalNavigation({"NSURLErrorDomain", -999, base + "/care"});
+    rig.app.didStartProvisionalNavigation(base + "/privacy");
+    rig.clock.advance(30s);
+    const std::string hung = base + "/records?id=7";
+    rig.app.didStartProvisionalNavigation(hung);
+    rig.clock.advance(59999ms);
+    EXPECT_TRUE(rig.log.calls.empty());
+
+    rig.clock.advance(1ms);
+    EXPECT_EQ(rig.log.calls, (std::vector<std::string>{"web.stop", "window.showOffline"}));
+    ASSERT_TRUE(rig.app.failedURL());
+    EXPECT_EQ(rig.app.failedURL()->text(), hung);
+    rig.log.calls.clear();
+    rig.app.retry();
+    rig.clock.advance(10min);
+    EXPECT_EQ(rig.log.calls, std::vector<std::string>{"web.load " + hung});
+}
+
 TEST(BridgeDispatch, SenderCheckThenEffects) {
     Launched rig;
     const nlohmann::json badge{{"type", "setBadge"}, {"n", 7}};
