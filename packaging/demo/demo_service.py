@@ -477,7 +477,10 @@ function postNow() {
   R({ event: "posted", via: via, ok: ok, error: err, msg: ex.length === 2 ? Q.get("expand") : msg,
       top: window === window.top, realm: location.origin, ms: Date.now() - t0 });
   if (window !== window.top) window.parent.postMessage("posted", "*");
-  if (Q.get("badge") !== null && window.cvDesktop) { window.cvDesktop.setBadge(+Q.get("badge")); R({ event: "setBadge" }); }
+  if (Q.get("badge") !== null && window.cvDesktop) {
+    window.cvDesktop.setBadge(+Q.get("badge"));
+    R({ event: "setBadge", at: Date.now() });
+  }
 }
 window.addEventListener("load", function () { setTimeout(postNow, +(Q.get("delay") || 0)); });
 """
@@ -496,7 +499,7 @@ def t_post_frame(q):
 window.addEventListener("message", function (e) {
   if (e.data !== "posted" || Q.get("badge") === null || !window.cvDesktop) return;
   window.cvDesktop.setBadge(+Q.get("badge"));
-  R({ event: "setBadge" });
+  R({ event: "setBadge", at: Date.now() });
 });
 """
     return page("post-frame", body, script, app_nav=False, test=True)
