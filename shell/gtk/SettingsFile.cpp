@@ -1,6 +1,7 @@
 #include "SettingsFile.hpp"
 
 #include <glib/gstdio.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <sstream>
@@ -48,6 +49,11 @@ SettingsFile::SettingsFile(std::string path) : path_(std::move(path)), file_(g_k
 void SettingsFile::load() {
     GStatBuf info;
     if (g_stat(path_.c_str(), &info) != 0) return; // none yet
+    // Reading a pipe or a device could block the launch for good.
+    if (!S_ISREG(info.st_mode)) {
+        setAside("it is not a regular file");
+        return;
+    }
     if (info.st_size > kMaxBytes) {
         setAside("it is larger than 1 MiB");
         return;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <glib/gstdio.h>
+#include <sys/stat.h>
 
 #include <string>
 
@@ -77,6 +78,16 @@ TEST(SettingsFile, BrokenFilesAreSetAsideAndGoodSettingsSurvive) {
         EXPECT_EQ(again.string("lastPath").value_or(""), c.lastPath);
         EXPECT_EQ(again.boolean("wasFullScreen"), std::optional<bool>(true));
         EXPECT_LT(read(folder.file()).size(), 200u);
+    }
+
+    {
+        // A pipe in its place would block the launch for good.
+        Folder folder;
+        ASSERT_EQ(mkfifo(folder.file().c_str(), 0600), 0);
+        SettingsFile settings(folder.file());
+        settings.setString("lastPath", "/farm");
+        EXPECT_TRUE(g_file_test((folder.file() + ".broken").c_str(), G_FILE_TEST_EXISTS));
+        EXPECT_EQ(SettingsFile(folder.file()).string("lastPath"), std::optional<std::string>("/farm"));
     }
 
     // A good file is used as it is and nothing is set aside.
