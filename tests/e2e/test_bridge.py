@@ -29,21 +29,23 @@ class Senders(h.E2ETestCase):
                                  (f"/t/post-frame?frame=cross&{flood}", None, 3), (f"/t/post?{flood}", None, 3)]:
             with self.subTest(path=path):
                 h.launch_app(path)
-                posted = h.wait_for_report(event="posted", timeout=15)
-                self.assertTrue(posted["ok"])
-                if own is not None:
-                    # Neither the web process (the posting call) nor the UI process (the badge after it) stalls.
-                    set_at = h.wait_for_report(event="setBadge", timeout=15)["at"] / 1000  # the page's clock
-                    shown = h.wait_for_badge(count=own, visible=True, timeout=30)
-                    self.assertLess(posted["ms"], MAX_STALL * 1000)
-                    self.assertLess(shown["t"] - set_at, MAX_STALL)
-                    self.assertEqual(len(h.badge_updates()), 1)
-                elif badge is None:
-                    time.sleep(GRACE)
-                    self.assertEqual(h.badge_updates(), [])
-                else:
-                    h.wait_for_badge(count=badge, visible=True)
-                h.kill_app()
+                try:  # killed whatever happens: the next launch would hand its page to this one
+                    posted = h.wait_for_report(event="posted", timeout=15)
+                    self.assertTrue(posted["ok"])
+                    if own is not None:
+                        # Neither the web process (the posting call) nor the UI process (the badge after it) stalls.
+                        set_at = h.wait_for_report(event="setBadge", timeout=15)["at"] / 1000  # the page's clock
+                        shown = h.wait_for_badge(count=own, visible=True, timeout=30)
+                        self.assertLess(posted["ms"], MAX_STALL * 1000)
+                        self.assertLess(shown["t"] - set_at, MAX_STALL)
+                        self.assertEqual(len(h.badge_updates()), 1)
+                    elif badge is None:
+                        time.sleep(GRACE)
+                        self.assertEqual(h.badge_updates(), [])
+                    else:
+                        h.wait_for_badge(count=badge, visible=True)
+                finally:
+                    h.kill_app()
 
     def test_untrusted_page_never_gets_to_the_top_level(self):
         # A link to an app page that redirects to an outside page that posts: the one route left once
