@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "AppOrigins.hpp"
+#include "NoticeQuota.hpp"
 #include "Url.hpp"
 #include "ports/Bundle.hpp"
 #include "ports/Clock.hpp"
@@ -57,6 +58,8 @@ public:
     void decidePolicyForNavigationAction(const NavigationAction& action, PolicyHandler answer);
     void decidePolicyForNavigationResponse(const NavigationResponse& response, PolicyHandler answer);
     void createWebViewFor(const NavigationAction& action);
+    // A main-frame load began; it has until the time-out to commit.
+    void didStartProvisionalNavigation(const std::optional<std::string>& url);
     void didCommitNavigation(const std::optional<std::string>& committedURL);
     void didFinishNavigation();
     void didFailProvisionalNavigation(const LoadError& error);
@@ -64,7 +67,9 @@ public:
     // The engine stopped a main-frame request to a page outside the app before it was sent.
     void mainFrameRequestStopped(const std::string& url);
 
-    // Page messages.
+    // Page messages. Only the current document of a trusted main frame may speak; adapters ask before
+    // they decode a post's body, so nobody else's posts cost anything.
+    bool acceptsScriptMessageFrom(bool mainFrame, const std::string& origin, bool currentWindow) const;
     void didReceiveScriptMessage(const ScriptMessage& message);
 
     // Menu items aimed at the delegate.
@@ -99,6 +104,9 @@ public:
     // Only the app's own server may ask for a password in the app's window.
     bool mayAskForCredentials(const std::string& origin) const { return origins_.containsOrigin(origin); }
 
+    // Development builds let tests shorten the 60-second load time-out.
+    void setLoadTimeout(std::chrono::milliseconds timeout) { loadTimeout_ = timeout; }
+
     // Quitting: `later` means the desktop waits for replyToTerminate(), which comes exactly once.
     TerminateReply applicationShouldTerminate();
     void applicationWillTerminate();
@@ -120,6 +128,9 @@ private:
     void rememberUncertain(const core::Url& url, NavigationType type);
     void deliverAuth(const core::Url& url);
     void deliverPendingAuth();
+    void setBadgeSoon(std::optional<std::string> label);
+    void cancelLoadTimer();
+    void loadTimedOut(const std::optional<std::string>& url);
 
     struct PendingAuth {
         core::Url url;
@@ -145,6 +156,12 @@ private:
     std::optional<core::Url> lastTrustedURL_;
     // The only addresses the link items may open: their action is reachable from outside the app.
     std::vector<std::string> menuLinks_;
+    // The badge a page set during this main-loop turn, sent once at its end.
+    std::optional<std::string> badge_;
+    TimerId badgeTimer_ = 0;
+    NoticeQuota noticeQuota_;
+    std::chrono::milliseconds loadTimeout_{60000};
+    TimerId loadTimer_ = 0;
     // Timers hold this weakly.
     std::shared_ptr<AppDelegate*> self_;
 };

@@ -126,6 +126,7 @@ void AppDelegate::mainFrameRequestStopped(const std::string& text) {
 }
 
 void AppDelegate::didFailProvisionalNavigation(const LoadError& error) {
+    cancelLoadTimer();
     std::optional<core::Url> url = error.failingURL ? core::Url::parse(*error.failingURL) : std::nullopt;
     if (url) {
         // A main-frame load of a page outside the app failed before its response could settle it: do
@@ -153,6 +154,7 @@ void AppDelegate::showOffline(const std::optional<core::Url>& url) {
 }
 
 void AppDelegate::didCommitNavigation(const std::optional<std::string>& committedURL) {
+    cancelLoadTimer();
     authListening_ = false;
     navListening_ = false;
     if (offlineShown_ && window_) {

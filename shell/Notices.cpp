@@ -7,6 +7,7 @@ namespace corvane::shell {
 
 void AppDelegate::postNotice(const std::string& title, const std::optional<std::string>& body,
                              const std::optional<std::string>& tag, const std::optional<std::string>& url) {
+    if (!noticeQuota_.take(tag, ports_.clock.now())) return;
     NoticeRequest request{tag ? *tag : ports_.notifications.newIdentifier(),
                           title,
                           body.value_or(""),

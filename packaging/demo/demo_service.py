@@ -13,6 +13,7 @@ import os
 import signal
 import socket
 import ssl
+import struct
 import subprocess
 import sys
 import threading
@@ -478,16 +479,26 @@ window.addEventListener("load", function () {{
 
 def t_post(q):
     script = LOADED_JS + """
+// ?expand=10,100000: the message is new Array(10).fill(new Array(100000)), one hole-filled array referenced
+// ten times; ?times=N posts it N times.
 function postNow() {
-  var msg;
+  var msg, ex = (Q.get("expand") || "").split(",");
   try { msg = Q.get("msg") ? JSON.parse(Q.get("msg")) : { type: Q.get("type") || "setBadge", n: +(Q.get("n") || 5) }; }
   catch (e) { msg = Q.get("msg"); }
-  var via = Q.get("via") || "self", ok = false, err = null;
+  if (ex.length === 2) msg = new Array(+ex[0]).fill(new Array(+ex[1]));
+  var via = Q.get("via") || "self", ok = false, err = null, t0 = Date.now();
   try {
     var w = via === "parent" ? window.parent : window;
-    w.webkit.messageHandlers.cvDesktop.postMessage(msg); ok = true;
+    for (var i = +(Q.get("times") || 1); i > 0; i--) w.webkit.messageHandlers.cvDesktop.postMessage(msg);
+    ok = true;
   } catch (e) { err = String(e); }
-  R({ event: "posted", via: via, ok: ok, error: err, msg: msg, top: window === window.top, realm: location.origin });
+  R({ event: "posted", via: via, ok: ok, error: err, msg: ex.length === 2 ? Q.get("expand") : msg,
+      top: window === window.top, realm: location.origin, ms: Date.now() - t0 });
+  if (window !== window.top) window.parent.postMessage("posted", "*");
+  if (Q.get("badge") !== null && window.cvDesktop) {
+    window.cvDesktop.setBadge(+Q.get("badge"));
+    R({ event: "setBadge", at: Date.now() });
+  }
 }
 window.addEventListener("load", function () { setTimeout(postNow, +(Q.get("delay") || 0)); });
 """
@@ -498,11 +509,18 @@ window.addEventListener("load", function () { setTimeout(postNow, +(Q.get("delay
 def t_post_frame(q):
     where = q.get("frame", ["same"])[0]
     origin = CFG.outside if where == "cross" else CFG.app
-    inner = {k: v[0] for k, v in q.items() if k != "frame"}
+    inner = {k: v[0] for k, v in q.items() if k not in ("frame", "badge")}
     src = f"{origin}/t/post" + ("?" + urlencode(inner) if inner else "")
     body = f'<p>frame posts from {esc(where)} origin</p><iframe id="f" src="{esc(src)}"></iframe>'
-    return page("post-frame", body, f"window.LOAD_EXTRA = {{ frame: {js(where)} }};" + LOADED_JS,
-                app_nav=False, test=True)
+    # ?badge=N: once the frame has posted, the page sets its own badge.
+    script = f"window.LOAD_EXTRA = {{ frame: {js(where)} }};" + LOADED_JS + """
+window.addEventListener("message", function (e) {
+  if (e.data !== "posted" || Q.get("badge") === null || !window.cvDesktop) return;
+  window.cvDesktop.setBadge(+Q.get("badge"));
+  R({ event: "setBadge", at: Date.now() });
+});
+"""
+    return page("post-frame", body, script, app_nav=False, test=True)
 
 
 def t_external(q):
@@ -769,6 +787,19 @@ class Handler(BaseHTTPRequestHandler):
         elif p == "/t/slow":
             time.sleep(min(float(q.get("ms", ["3000"])[0]), 60000) / 1000)
             self._send(200, t_landed())
+        elif p == "/t/drop":
+            # Closes without a word; ?how=reset closes with a reset.
+            if q.get("how", [""])[0] == "reset":
+                self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            self.close_connection = True
+        elif p == "/t/hang":
+            # Accepts the request and never answers, until the client gives up.
+            self.connection.settimeout(None)
+            try:
+                self.connection.recv(1)
+            except (OSError, ssl.SSLError):
+                pass
+            self.close_connection = True
         elif p == "/t/file.zip":
             self._send(200, zip_bytes(), "application/zip")
         elif p == "/t/file.txt":

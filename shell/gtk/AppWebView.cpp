@@ -117,9 +117,15 @@ AppWebView::AppWebView(WebKitWebContext* context, WebKitNetworkSession* session,
     stoppedHandler_ = connectStoppedRequests(webkit_web_view_get_context(view_), [this](const std::string& uri) {
         if (delegate_) delegate_->mainFrameRequestStopped(uri);
     });
-    connectBridge(view_, [this](const BridgePost& post) {
-        if (delegate_) delegate_->didReceiveScriptMessage({post.body, post.mainFrame, post.origin, post.currentWindow});
-    });
+    connectBridge(
+        view_,
+        [this](bool mainFrame, const std::string& origin, bool current) {
+            return delegate_ && delegate_->acceptsScriptMessageFrom(mainFrame, origin, current);
+        },
+        [this](const BridgePost& post) {
+            if (delegate_)
+                delegate_->didReceiveScriptMessage({post.body, post.mainFrame, post.origin, post.currentWindow});
+        });
 }
 
 AppWebView::~AppWebView() {
@@ -135,13 +141,15 @@ AppWebView::~AppWebView() {
 
 void AppWebView::load(const core::Url& url) {
     const std::string uri(url.text());
-    // WebKitGTK has no per-request time-out; the network session's own limits apply.
+    // WebKitGTK has no per-request time-out; the app times each main-frame load itself.
     webkit_web_view_load_uri(view_, uri.c_str());
 }
 
 std::optional<std::string> AppWebView::title() { return orNone(webkit_web_view_get_title(view_)); }
 
 void AppWebView::reload() { webkit_web_view_reload(view_); }
+
+void AppWebView::stopLoading() { webkit_web_view_stop_loading(view_); }
 
 bool AppWebView::goBack() {
     if (!webkit_web_view_can_go_back(view_)) return false;
@@ -229,7 +237,8 @@ GtkWidget* AppWebView::onCreate(WebKitWebView*, WebKitNavigationAction* action, 
 void AppWebView::onLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
     auto* self = static_cast<AppWebView*>(data);
     if (!self->delegate_) return;
-    if (event == WEBKIT_LOAD_COMMITTED) self->delegate_->didCommitNavigation(orNone(webkit_web_view_get_uri(view)));
+    if (event == WEBKIT_LOAD_STARTED) self->delegate_->didStartProvisionalNavigation(orNone(webkit_web_view_get_uri(view)));
+    else if (event == WEBKIT_LOAD_COMMITTED) self->delegate_->didCommitNavigation(orNone(webkit_web_view_get_uri(view)));
     else if (event == WEBKIT_LOAD_FINISHED) self->delegate_->didFinishNavigation();
 }
 

@@ -18,6 +18,7 @@ public:
 
     void load(const core::Url& url) override;
     void reload() override;
+    void stopLoading() override;
     bool goBack() override;
     std::optional<std::string> backURL() override;
     std::optional<std::string> currentURL() override;

@@ -9,8 +9,10 @@
 
 namespace corvane::gtk {
 
-// A key file under $XDG_CONFIG_HOME/corvane/. Unreadable or malformed content reads as absent and is
-// replaced on the next write; every write replaces the file atomically.
+// A key file under $XDG_CONFIG_HOME/corvane/. Every write replaces the file atomically and reaches the disk
+// before it counts. A file that cannot be read, or is over 1 MiB, is moved aside (settings.ini.broken) for
+// the user and reads as empty; one with malformed lines keeps every line that parses, and the original is
+// moved aside the same way.
 class SettingsFile : public shell::SettingsStore {
 public:
     SettingsFile();
@@ -26,9 +28,14 @@ public:
     void setInteger(std::string_view key, int value);
 
 private:
+    void load();
+    bool setAside(const char* why);
     void save();
     std::string path_;
     GKeyFile* file_;
+    // A file that could be neither read nor moved aside is never overwritten.
+    bool mayWrite_ = true;
+    bool warned_ = false;
     std::map<std::string, bool, std::less<>> defaults_;
 };
 

@@ -10,6 +10,7 @@
 #include "AppDelegate.hpp"
 #include "BackgroundPortal.hpp"
 #include "BuildConfig.hpp"
+#include "DevCert.hpp"
 #include "GioFiles.hpp"
 #include "GlibClock.hpp"
 #include "GtkDesktop.hpp"
@@ -123,6 +124,9 @@ int main(int argc, char** argv) {
                                   a.desktop->panels(), a.files, *a.bundle},
             std::string(corvane::core::build::version));
         a.desktop->setDelegate(a.delegate.get());
+        // Development builds only: the end-to-end tests shorten the load time-out.
+        if (const char* timeout = g_getenv("CORVANE_LOAD_TIMEOUT_MS"); timeout && kDevCertificatePem[0])
+            a.delegate->setLoadTimeout(std::chrono::milliseconds(g_ascii_strtoull(timeout, nullptr, 10)));
         a.desktop->setQuitHandlers([&a] { requestQuit(a); }, [&a] { finishQuit(a); });
         GDBusConnection* bus = g_application_get_dbus_connection(gapp);
         a.background = std::make_unique<corvane::gtk::BackgroundPortal>(bus, [&a] { requestQuit(a); });

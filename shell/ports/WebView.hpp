@@ -20,6 +20,8 @@ public:
     // Default cache policy, 60-second time-out.
     virtual void load(const core::Url& url) = 0;
     virtual void reload() = 0;
+    // Stops the load in progress, if any.
+    virtual void stopLoading() = 0;
     // False when there is no earlier page.
     virtual bool goBack() = 0;
     // The page goBack() would return to.

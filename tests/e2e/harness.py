@@ -303,7 +303,7 @@ class Session:
 
     def _on_badge(self, conn, sender, path, iface, name, params, *_):
         props = params.unpack()[1]
-        self.badges.append({"count": props.get("count"), "visible": props.get("count-visible")})
+        self.badges.append({"count": props.get("count"), "visible": props.get("count-visible"), "t": time.time()})
 
     def _start(self, name, cmd, **kw):
         with open(f"{self.tmp}/{name}.log", "ab") as log:
@@ -494,7 +494,7 @@ def wait_for_opened_uri(uri, timeout=10):
 
 
 def badge_updates():
-    """Launcher badge updates since the current launch: {count, visible}."""
+    """Launcher badge updates since the current launch: {count, visible, t (when seen)}."""
     return _S.badges[_mark(None, "badge_mark"):]
 
 

@@ -225,6 +225,21 @@ class Offline(h.E2ETestCase):
         time.sleep(0.5)
         self.assertEqual(len(h.requests_seen(dest="document")), 1)
 
+    def test_a_server_that_drops_resets_or_never_answers_is_offline(self):
+        service_up(self)
+        # (path, seconds the app waits for an answer): the time-out is shortened for the test.
+        for path, timeout in [("/t/drop", 60), ("/t/drop?how=reset", 60), ("/t/hang", 3)]:
+            with self.subTest(path=path):
+                h.launch_app(path, env={"CORVANE_LOAD_TIMEOUT_MS": str(timeout * 1000)})
+                try:  # killed whatever happens: the next launch would hand its page to this one
+                    h.wait_for_request(path=path, timeout=15)
+                    started = time.monotonic()
+                    offline_screen("light", timeout=timeout + 10)
+                    if timeout < 60:
+                        self.assertGreater(time.monotonic() - started, timeout - 1.0)
+                finally:
+                    h.kill_app()
+
     def test_quitting_while_offline_exits_at_once(self):
         h.launch_app(PROBE)
         offline_screen("light")

@@ -106,6 +106,7 @@ public:
     void load(const core::Url& u) override { log_.add("web.load " + std::string(u.text())); }
     void reload() override { log_.add("web.reload"); }
     std::optional<std::string> back; // the page one step back
+    void stopLoading() override { log_.add("web.stop"); }
     bool goBack() override {
         log_.add("web.goBack");
         return back.has_value();

@@ -5,6 +5,7 @@
 using namespace corvane;
 using namespace corvane::shell;
 using namespace corvane::shell::testing;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -194,6 +195,31 @@ TEST(NavigationHost, CommitCrashAndOffline) {
                                                        "web.load " + base + "/records?id=7", "web.goBack"}));
 }
 
+TEST(NavigationHost, AMainFrameLoadThatNeverCommitsTimesOutAsOffline) {
+    Launched rig;
+    // Committed in time, failed, or followed by another load: no time-out from that load.
+    rig.app.didStartProvisionalNavigation(base + "/farm");
+    rig.clock.advance(59s);
+    rig.app.didCommitNavigation(base + "/farm");
+    rig.app.didStartProvisionalNavigation(base + "/care");
+    rig.app.didFailProvisionalNavigation({"NSURLErrorDomain", -999, base + "/care"});
+    rig.app.didStartProvisionalNavigation(base + "/privacy");
+    rig.clock.advance(30s);
+    const std::string hung = base + "/records?id=7";
+    rig.app.didStartProvisionalNavigation(hung);
+    rig.clock.advance(59999ms);
+    EXPECT_TRUE(rig.log.calls.empty());
+
+    rig.clock.advance(1ms);
+    EXPECT_EQ(rig.log.calls, (std::vector<std::string>{"web.stop", "window.showOffline"}));
+    ASSERT_TRUE(rig.app.failedURL());
+    EXPECT_EQ(rig.app.failedURL()->text(), hung);
+    rig.log.calls.clear();
+    rig.app.retry();
+    rig.clock.advance(10min);
+    EXPECT_EQ(rig.log.calls, std::vector<std::string>{"web.load " + hung});
+}
+
 TEST(BridgeDispatch, SenderCheckThenEffects) {
     Launched rig;
     const nlohmann::json badge{{"type", "setBadge"}, {"n", 7}};
@@ -204,10 +230,22 @@ TEST(BridgeDispatch, SenderCheckThenEffects) {
     rig.post({{"type", "setBadge"}, {"n", -1}});              // malformed
     EXPECT_TRUE(rig.log.calls.empty());
 
-    for (int n : {7, 0, 999, 1000, 9999}) rig.post({{"type", "setBadge"}, {"n", n}});
+    for (int n : {7, 0, 999, 1000, 9999}) {
+        rig.post({{"type", "setBadge"}, {"n", n}});
+        rig.clock.advance(0ms);
+    }
     EXPECT_EQ(rig.log.calls, (std::vector<std::string>{"desktop.setBadge 7", "desktop.setBadge (none)",
                                                        "desktop.setBadge 999", "desktop.setBadge 999+",
                                                        "desktop.setBadge 999+"}));
+    rig.log.calls.clear();
+    // Many in one turn of the main loop: the launcher hears the last, once.
+    for (int n = 1; n <= 1000; ++n) rig.post({{"type", "setBadge"}, {"n", n}});
+    rig.post({{"type", "setBadge"}, {"n", 0}});
+    rig.post({{"type", "setBadge"}, {"n", 12}});
+    EXPECT_TRUE(rig.log.calls.empty());
+    rig.clock.advance(0ms);
+    rig.clock.advance(1s);
+    EXPECT_EQ(rig.log.calls, std::vector<std::string>{"desktop.setBadge 12"});
     rig.log.calls.clear();
     rig.post({{"type", "openExternal"}, {"url", base + "/api/auth/google-start?next=%2Ffarm"}});
     rig.post({{"type", "openExternal"}, {"url", base + "/farm"}});

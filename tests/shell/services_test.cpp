@@ -39,6 +39,37 @@ TEST(Notices, CategoryIdentifierAndRefusal) {
     EXPECT_EQ(rig.notifications.added.size(), 3u);
 }
 
+TEST(Notices, ABurstOfFiveThenTwentyAMinuteAndATagReplacesWithoutCounting) {
+    Notifying rig;
+    const auto added = [&] { return rig.notifications.added.size(); };
+    for (int i = 0; i < 8; ++i) rig.notify({{"title", "Fed"}});
+    EXPECT_EQ(added(), 5u);
+    rig.clock.advance(2999ms);
+    rig.notify({{"title", "Fed"}});
+    EXPECT_EQ(added(), 5u);
+    rig.clock.advance(1ms);
+    rig.notify({{"title", "Fed"}});
+    rig.notify({{"title", "Fed"}});
+    EXPECT_EQ(added(), 6u);
+    for (int second = 0; second < 60; ++second) {
+        rig.clock.advance(1s);
+        rig.notify({{"title", "Fed"}});
+    }
+    EXPECT_EQ(added(), 26u);
+
+    rig.clock.advance(15s);
+    for (int i = 0; i < 6; ++i) rig.notify({{"title", "Check Bramble"}, {"tag", "k9"}});
+    EXPECT_EQ(added(), 32u);  // one counted, five replacing it
+    for (int i = 0; i < 5; ++i) rig.notify({{"title", "Fed"}});
+    EXPECT_EQ(added(), 36u);  // the four the burst had left
+    // Replacing in a loop is held to one a second.
+    for (int i = 0; i < 100; ++i) rig.notify({{"title", "Check Bramble"}, {"tag", "k9"}});
+    rig.clock.advance(1s);
+    rig.notify({{"title", "Check Bramble"}, {"tag", "k9"}});
+    EXPECT_EQ(added(), 37u);
+    EXPECT_EQ(rig.notifications.added.back().identifier, "k9");
+}
+
 TEST(Notices, ClicksRouteIntoTheApp) {
     struct { std::optional<std::string> url, action; std::string path; } cases[] = {
         {"/care?follow_up=k9", "no_better", "/care?follow_up=k9&answer=no_better"},

@@ -58,15 +58,20 @@ gboolean onStoppedMessage(WebKitWebContext*, WebKitUserMessage* message, gpointe
     return TRUE;
 }
 
+struct PostHandlers {
+    BridgeSenderCheck accepts;
+    std::function<void(const BridgePost&)> onPost;
+};
+
 gboolean onUserMessage(WebKitWebView*, WebKitUserMessage* message, gpointer userData)
 {
     if (g_strcmp0(webkit_user_message_get_name(message), wire::kPostMessageName) != 0)
         return FALSE;
-    auto post = bridgePostFromParameters(webkit_user_message_get_parameters(message));
-    if (!post)
-        return TRUE;
+    const auto* handlers = static_cast<const PostHandlers*>(userData);
     try {
-        (*static_cast<std::function<void(const BridgePost&)>*>(userData))(*post);
+        auto post = bridgePostFromParameters(webkit_user_message_get_parameters(message), handlers->accepts);
+        if (post)
+            handlers->onPost(*post);
     } catch (const std::exception& error) {
         // Must not unwind through WebKit's C frames.
         g_critical("post handler failed: %s", error.what());
@@ -87,12 +92,11 @@ void prepareBridgeExtension(WebKitWebContext* context, const std::string& handle
         [](gpointer data, GClosure*) { delete static_cast<ExtensionSetup*>(data); }, GConnectFlags(0));
 }
 
-void connectBridge(WebKitWebView* view, std::function<void(const BridgePost&)> onPost)
+void connectBridge(WebKitWebView* view, BridgeSenderCheck accepts, std::function<void(const BridgePost&)> onPost)
 {
-    auto* handler = new std::function<void(const BridgePost&)>(std::move(onPost));
-    g_signal_connect_data(view, "user-message-received", G_CALLBACK(onUserMessage), handler,
-        [](gpointer data, GClosure*) { delete static_cast<std::function<void(const BridgePost&)>*>(data); },
-        GConnectFlags(0));
+    auto* handlers = new PostHandlers { std::move(accepts), std::move(onPost) };
+    g_signal_connect_data(view, "user-message-received", G_CALLBACK(onUserMessage), handlers,
+        [](gpointer data, GClosure*) { delete static_cast<PostHandlers*>(data); }, GConnectFlags(0));
 }
 
 gulong connectStoppedRequests(WebKitWebContext* context, std::function<void(const std::string& uri)> onStopped)

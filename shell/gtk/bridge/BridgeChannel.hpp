@@ -1,8 +1,8 @@
 #pragma once
 
-#include <webkit/webkit.h>
+#include "BridgeValue.hpp"
 
-#include <nlohmann/json.hpp>
+#include <webkit/webkit.h>
 
 #include <functional>
 #include <string>
@@ -10,20 +10,13 @@
 
 namespace corvane::gtk {
 
-struct BridgePost {
-    nlohmann::json body;
-    bool mainFrame;
-    std::string origin;
-    bool currentWindow;
-};
-
 // Point the web context at the extension; call before the first web view is created.
 // Main-frame documents are requested only from `trustedOrigins`; others are stopped before they are sent.
 void prepareBridgeExtension(WebKitWebContext* context, const std::string& handlerName,
     const std::vector<std::string>& trustedOrigins);
 
-// Deliver each post of the view's pages on the main thread.
-void connectBridge(WebKitWebView* view, std::function<void(const BridgePost&)> onPost);
+// Deliver each post of the view's pages that `accepts` lets through, on the main thread.
+void connectBridge(WebKitWebView* view, BridgeSenderCheck accepts, std::function<void(const BridgePost&)> onPost);
 
 // Each main-frame request to another origin that was stopped before it left, with its address. The
 // notices come through the context; the returned handler is the caller's to disconnect.

@@ -18,11 +18,10 @@ namespace {
 
 namespace wire = corvane::gtk::wire;
 
-// Bounds the work a single post can cause (a sparse array of length 2^32
-// would otherwise stall the web process).
-constexpr double kMaxValues = 100000;
-// And the text it may carry: the largest valid message is a few kilobytes.
-constexpr size_t kMaxStringBytes = 1 << 20;
+// Bounds the work a single post can cause: a sparse array of length 2^32, or one
+// large array referenced many times, would otherwise stall the web process.
+constexpr double kMaxValues = wire::kMaxValues;
+constexpr size_t kMaxStringBytes = wire::kMaxStringBytes;
 
 // Runs before any page script of a fresh window, so the intrinsics it captures
 // are the original ones. Object.keys is kept for the native side: the page may
@@ -130,7 +129,8 @@ private:
     {
         if (--m_budget < 0)
             return nullptr;
-        if (jsc_value_is_null(value))
+        // Holes and undefined read as null, as in JSON, and count like any other value.
+        if (jsc_value_is_null(value) || jsc_value_is_undefined(value))
             return nullVariant();
         if (jsc_value_is_boolean(value))
             return g_variant_new_boolean(jsc_value_to_boolean(value));
@@ -151,21 +151,24 @@ private:
     GVariant* readStringValue(JSCValue* value)
     {
         std::string text;
-        if (!readString(value, text) || (m_stringBytes += text.size()) > kMaxStringBytes)
+        if (!readString(value, text) || !countText(text.size()))
             return nullptr;
         if (text.find('\0') != std::string::npos)
             return g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, text.data(), text.size(), 1);
         return g_variant_new_string(text.c_str());
     }
 
+    // Refuses, before reading any of them, more elements than the values still allowed.
     bool readLength(JSCValue* arrayLike, double& length)
     {
         JSCValue* value = jsc_value_object_get_property(arrayLike, "length");
         length = jsc_value_to_double(value);
         g_object_unref(value);
         return !threw() && std::isfinite(length) && length >= 0 && length == std::floor(length)
-            && length <= kMaxValues;
+            && length <= m_budget;
     }
+
+    bool countText(size_t bytes) { return (m_stringBytes += bytes) <= kMaxStringBytes; }
 
     GVariant* readContainer(JSCValue* value, int depth, bool isArray)
     {
@@ -196,8 +199,7 @@ private:
             GObjectRef<JSCValue> element(jsc_value_object_get_property_at_index(array, index));
             if (threw())
                 return false;
-            // Holes and undefined read as null, as in JSON.
-            GVariant* child = jsc_value_is_undefined(element.get()) ? nullVariant() : readValue(element.get(), depth + 1);
+            GVariant* child = readValue(element.get(), depth + 1);
             if (!child)
                 return false;
             g_variant_builder_add_value(&builder, g_variant_new_variant(child));
@@ -215,13 +217,17 @@ private:
             GObjectRef<JSCValue> key(jsc_value_object_get_property_at_index(keys.get(), index));
             std::string name;
             if (threw() || !jsc_value_is_string(key.get()) || !readString(key.get(), name)
-                || name.find('\0') != std::string::npos)
+                || name.find('\0') != std::string::npos || !countText(name.size()))
                 return false;
             GObjectRef<JSCValue> member(jsc_value_object_get_property(object, name.c_str()));
             if (threw())
                 return false;
-            if (jsc_value_is_undefined(member.get()))
+            // Dropped, as in JSON, but read all the same.
+            if (jsc_value_is_undefined(member.get())) {
+                if (--m_budget < 0)
+                    return false;
                 continue;
+            }
             GVariant* child = readValue(member.get(), depth + 1);
             if (!child)
                 return false;
@@ -236,6 +242,29 @@ private:
     double m_budget = kMaxValues;
     size_t m_stringBytes = 0;
 };
+
+// The origin as the app writes it ("scheme://host", ":port" only when not the scheme's default), checked
+// against the app's list. Anything that does not parse is not trusted.
+bool isTrusted(const char* uri, const std::vector<std::string>& trusted)
+{
+    GUri* parsed = g_uri_parse(uri, G_URI_FLAGS_NONE, nullptr);
+    if (!parsed)
+        return false;
+    std::string origin;
+    const char* host = g_uri_get_host(parsed);
+    if (host && *host) {
+        gchar* scheme = g_ascii_strdown(g_uri_get_scheme(parsed), -1);
+        gchar* lowerHost = g_ascii_strdown(host, -1);
+        const int port = g_uri_get_port(parsed);
+        const bool defaultPort = port < 0 || (g_str_equal(scheme, "https") && port == 443)
+            || (g_str_equal(scheme, "http") && port == 80);
+        origin = std::string(scheme) + "://" + lowerHost + (defaultPort ? "" : ":" + std::to_string(port));
+        g_free(scheme);
+        g_free(lowerHost);
+    }
+    g_uri_unref(parsed);
+    return !origin.empty() && std::find(trusted.begin(), trusted.end(), origin) != trusted.end();
+}
 
 std::string realmOrigin(WebKitFrame* frame, WebKitScriptWorld* world)
 {
@@ -259,17 +288,6 @@ void onPost(GPtrArray* arguments, gpointer userData)
     if (!calling || arguments->len < 2)
         return;
 
-    auto* body = static_cast<JSCValue*>(g_ptr_array_index(arguments, 0));
-    auto* keys = static_cast<JSCValue*>(g_ptr_array_index(arguments, 1));
-    GVariant* converted = BodyReader(calling, keys).read(body);
-    // Refusals stay silent: nothing may surface as an exception in the page.
-    jsc_context_clear_exception(calling);
-    if (!converted) {
-        g_debug("post refused");
-        return;
-    }
-    g_variant_ref_sink(converted);
-
     bool mainFrame = binding->mainFrame;
     bool current = false;
     if (auto* frame = static_cast<WebKitFrame*>(g_weak_ref_get(&binding->frame))) {
@@ -282,9 +300,27 @@ void onPost(GPtrArray* arguments, gpointer userData)
             binding->origin = realmOrigin(frame, binding->owner->originWorld);
         g_object_unref(frame);
     }
+    // The UI process hears only the current document of a main frame from the app's origins. Anyone else's
+    // body is never read, so a frame cannot make this process or that one work for it.
+    const auto& trusted = binding->owner->trustedOrigins;
+    if (!mainFrame || !current || (!trusted.empty() && !isTrusted(binding->origin.c_str(), trusted))) {
+        g_debug("post from a frame, an old window or another origin dropped");
+        return;
+    }
+
+    auto* body = static_cast<JSCValue*>(g_ptr_array_index(arguments, 0));
+    auto* keys = static_cast<JSCValue*>(g_ptr_array_index(arguments, 1));
+    GVariant* converted = BodyReader(calling, keys).read(body);
+    // Refusals stay silent: nothing may surface as an exception in the page.
+    jsc_context_clear_exception(calling);
+    if (!converted) {
+        g_debug("post refused");
+        return;
+    }
+    g_variant_ref_sink(converted);
 
     if (WebKitWebPage* page = webkit_web_process_extension_get_page(binding->owner->extension, binding->pageId)) {
-        GVariant* parameters = g_variant_new(wire::kPostParametersType, converted, mainFrame, binding->origin.c_str(), current);
+        GVariant* parameters = g_variant_new(wire::kPostParametersType, mainFrame, binding->origin.c_str(), current, converted);
         webkit_web_page_send_message_to_view(page, webkit_user_message_new(wire::kPostMessageName, parameters), nullptr, nullptr, nullptr);
     } else {
         g_debug("post from a closed page dropped");
@@ -330,29 +366,6 @@ void onWindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* page, WebKit
 }
 
 } // namespace
-
-// The origin as the app writes it ("scheme://host", ":port" only when not the scheme's default), checked
-// against the app's list. Anything that does not parse is not trusted.
-bool isTrusted(const char* uri, const std::vector<std::string>& trusted)
-{
-    GUri* parsed = g_uri_parse(uri, G_URI_FLAGS_NONE, nullptr);
-    if (!parsed)
-        return false;
-    std::string origin;
-    const char* host = g_uri_get_host(parsed);
-    if (host && *host) {
-        gchar* scheme = g_ascii_strdown(g_uri_get_scheme(parsed), -1);
-        gchar* lowerHost = g_ascii_strdown(host, -1);
-        const int port = g_uri_get_port(parsed);
-        const bool defaultPort = port < 0 || (g_str_equal(scheme, "https") && port == 443)
-            || (g_str_equal(scheme, "http") && port == 80);
-        origin = std::string(scheme) + "://" + lowerHost + (defaultPort ? "" : ":" + std::to_string(port));
-        g_free(scheme);
-        g_free(lowerHost);
-    }
-    g_uri_unref(parsed);
-    return !origin.empty() && std::find(trusted.begin(), trusted.end(), origin) != trusted.end();
-}
 
 // The UI process learns which frame a navigation is for only once its response arrives, after the request
 // has reached the other server. Here, before it is sent, the request says (Sec-Fetch-Dest): a main-frame

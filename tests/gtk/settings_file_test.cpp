@@ -1,0 +1,118 @@
+#include "SettingsFile.hpp"
+
+#include <gtest/gtest.h>
+#include <glib/gstdio.h>
+#include <sys/stat.h>
+
+#include <string>
+
+namespace corvane::gtk {
+namespace {
+
+struct Folder {
+    std::string path;
+    Folder() {
+        gchar* made = g_dir_make_tmp("settings-XXXXXX", nullptr);
+        path = made;
+        g_free(made);
+    }
+    ~Folder() {
+        const std::string cmd = "rm -rf '" + path + "'";
+        [[maybe_unused]] int status = system(cmd.c_str());
+    }
+    std::string file() const { return path + "/settings.ini"; }
+};
+
+std::string read(const std::string& path) {
+    gchar* contents = nullptr;
+    gsize length = 0;
+    if (!g_file_get_contents(path.c_str(), &contents, &length, nullptr)) return "(none)";
+    std::string out(contents, length);
+    g_free(contents);
+    return out;
+}
+
+void write(const std::string& path, const std::string& text) {
+    ASSERT_TRUE(g_file_set_contents(path.c_str(), text.data(), static_cast<gssize>(text.size()), nullptr));
+}
+
+int warnings = 0;
+void countWarnings(const gchar*, GLogLevelFlags level, const gchar*, gpointer) {
+    if (level & G_LOG_LEVEL_WARNING) ++warnings;
+}
+
+TEST(SettingsFile, BrokenFilesAreSetAsideAndGoodSettingsSurvive) {
+    const std::string good = "[Corvane]\nCorvaneMain.width=1400\nlastPath=/records?id=7\n";
+    const std::string big = good + "# " + std::string(1 << 20, 'x') + "\n";
+    struct Case {
+        const char* what;
+        std::string text;
+        int width;  // 0: none
+        std::string lastPath;
+        bool setAside;
+    } cases[] = {
+        {"bad line between the settings", "[Corvane]\nCorvaneMain.width=1400\nthis is not a setting\nlastPath=/farm\n",
+         1400, "/farm", true},
+        {"a key before any group", "stray=1\n[Corvane]\nlastPath=/care\n", 0, "/care", true},
+        {"binary rubbish", std::string("\x7f" "ELF\0\0\x01", 7), 0, "", true},
+        {"over 1 MiB, however valid", big, 0, "", true},
+        // The file format holds it; only the value is unusable.
+        {"a value that is not UTF-8", "[Corvane]\nlastPath=/\xff\xfe\nCorvaneMain.width=900\n", 900, "", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Folder folder;
+        write(folder.file(), c.text);
+        g_log_set_default_handler(countWarnings, nullptr);
+        {
+            SettingsFile settings(folder.file());
+            EXPECT_EQ(settings.integer("CorvaneMain.width").value_or(0), c.width);
+            EXPECT_EQ(settings.string("lastPath").value_or(""), c.lastPath);
+            settings.setBoolean("wasFullScreen", true);
+        }
+        g_log_set_default_handler(g_log_default_handler, nullptr);
+        // The original is kept for the user, byte for byte.
+        EXPECT_EQ(read(folder.file() + ".broken"), c.setAside ? c.text : "(none)");
+        SettingsFile again(folder.file());
+        EXPECT_EQ(again.integer("CorvaneMain.width").value_or(0), c.width);
+        EXPECT_EQ(again.string("lastPath").value_or(""), c.lastPath);
+        EXPECT_EQ(again.boolean("wasFullScreen"), std::optional<bool>(true));
+        EXPECT_LT(read(folder.file()).size(), 200u);
+    }
+
+    {
+        // A pipe in its place would block the launch for good.
+        Folder folder;
+        ASSERT_EQ(mkfifo(folder.file().c_str(), 0600), 0);
+        SettingsFile settings(folder.file());
+        settings.setString("lastPath", "/farm");
+        EXPECT_TRUE(g_file_test((folder.file() + ".broken").c_str(), G_FILE_TEST_EXISTS));
+        EXPECT_EQ(SettingsFile(folder.file()).string("lastPath"), std::optional<std::string>("/farm"));
+    }
+
+    // A good file is used as it is and nothing is set aside.
+    Folder folder;
+    write(folder.file(), "# mine\n" + good);
+    SettingsFile settings(folder.file());
+    settings.setBoolean("wasFullScreen", false);
+    EXPECT_EQ(read(folder.file() + ".broken"), "(none)");
+    EXPECT_EQ(read(folder.file()), "# mine\n\n" + good + "wasFullScreen=false\n");
+}
+
+TEST(SettingsFile, AFailingSaveIsReportedOnceAndLosesNothingInMemory) {
+    Folder folder;
+    // The config folder's place is taken by a file: every save fails.
+    write(folder.path + "/corvane", "");
+    warnings = 0;
+    g_log_set_default_handler(countWarnings, nullptr);
+    SettingsFile settings(folder.path + "/corvane/settings.ini");
+    settings.setString("lastPath", "/farm");
+    settings.setBoolean("wasFullScreen", true);
+    settings.setInteger("CorvaneMain.width", 1000);
+    g_log_set_default_handler(g_log_default_handler, nullptr);
+    EXPECT_EQ(warnings, 1);
+    EXPECT_EQ(settings.string("lastPath"), std::optional<std::string>("/farm"));
+}
+
+} // namespace
+} // namespace corvane::gtk
