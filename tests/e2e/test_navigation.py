@@ -45,10 +45,11 @@ class Navigation(h.E2ETestCase):
                     self.assertEqual(h.requests_seen(port=h.OUTSIDE_PORT) + h.requests_seen(port=h.HTTP_PORT), [])
                 h.kill_app()
 
-    def test_links_the_engine_writes_with_raw_brackets_and_bars_stay_in_the_app(self):
+    def test_links_the_engine_writes_with_raw_brackets_bars_and_percents_stay_in_the_app(self):
         # The engine keeps these characters raw (location.href); the app reads them as their escapes.
         for to, stored in [("/t/landed?filter[species]=cow", "/t/landed?filter%5Bspecies%5D=cow"),
-                           ("/t/landed?ids=1|2&q={a}^", "/t/landed?ids=1%7C2&q=%7Ba%7D%5E")]:
+                           ("/t/landed?ids=1|2&q={a}^", "/t/landed?ids=1%7C2&q=%7Ba%7D%5E"),
+                           ("/t/landed?q=100%&d=%zz", "/t/landed?q=100%25&d=%25zz")]:
             with self.subTest(to=to):
                 h.launch_app("/t/nav?how=link&to=" + quote(to, safe=""), loaded=True)
                 h.wait_for_report(event="loaded", page=to, top=True)

@@ -247,7 +247,8 @@ private:
 // against the app's list. Anything that does not parse is not trusted.
 bool isTrusted(const char* uri, const std::vector<std::string>& trusted)
 {
-    GUri* parsed = g_uri_parse(uri, G_URI_FLAGS_NONE, nullptr);
+    // Relaxed and still encoded: the engine hands over addresses with a bare "%", and a host is compared as written.
+    GUri* parsed = g_uri_parse(uri, GUriFlags(G_URI_FLAGS_PARSE_RELAXED | G_URI_FLAGS_ENCODED), nullptr);
     if (!parsed)
         return false;
     std::string origin;
