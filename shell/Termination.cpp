@@ -33,7 +33,8 @@ void AppDelegate::applicationWillTerminate() {
             if (url && origins_.contains(*url)) {
                 const std::string path = url->path();
                 if (path != "/" && path != "/welcome" && path != "/signin") {
-                    std::string location = path + (url->hasQuery() ? "?" + url->query() : "");
+                    std::string location = path;
+                    if (url->hasQuery()) location.append("?").append(url->query());
                     // The gate sees the decoded path; the stored text keeps the URL's own escapes, so a
                     // non-ASCII path still resolves at the next launch.
                     if (core::Notice::isAppPath(location)) {
