@@ -7,6 +7,7 @@
 
 #include "AppDelegate.hpp"
 #include "BuildConfig.hpp"
+#include "DesktopIntegration.hpp"
 #include "GlibClock.hpp"
 #include "GtkDesktop.hpp"
 #include "SettingsFile.hpp"
@@ -83,6 +84,7 @@ int main(int argc, char** argv) {
             std::string(corvane::core::build::version));
         a.desktop->setDelegate(a.delegate.get());
         a.desktop->setQuitHandlers([&a] { requestQuit(a); }, [&a] { finishQuit(a); });
+        corvane::gtk::integrateWithDesktop();
         for (int signal : {SIGTERM, SIGINT, SIGHUP})
             g_unix_signal_add(signal, +[](gpointer d) -> gboolean {
                 requestQuit(*static_cast<App*>(d));
