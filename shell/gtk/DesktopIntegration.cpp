@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace corvane::gtk {
 
@@ -110,19 +111,42 @@ void copyIcons(const std::string& share, const UserDirs& dirs) {
     g_dir_close(sizes);
 }
 
+bool installed(const std::string& id, const UserDirs& dirs) {
+    if (g_file_test((dirs.dataHome + "/applications/" + id).c_str(), G_FILE_TEST_IS_REGULAR)) return true;
+    for (const char* const* dir = g_get_system_data_dirs(); *dir; ++dir)
+        if (g_file_test((std::string(*dir) + "/applications/" + id).c_str(), G_FILE_TEST_IS_REGULAR)) return true;
+    return false;
+}
+
+// The handler the desktop's default lists name for the scheme, read in the order the desktop reads them;
+// a named program that is no longer there does not count.
+std::string currentHandler(const UserDirs& dirs) {
+    std::vector<std::string> lists {dirs.configHome + "/mimeapps.list"};
+    for (const char* const* dir = g_get_system_config_dirs(); *dir; ++dir)
+        lists.push_back(std::string(*dir) + "/mimeapps.list");
+    lists.push_back(dirs.dataHome + "/applications/mimeapps.list");
+    for (const char* const* dir = g_get_system_data_dirs(); *dir; ++dir)
+        lists.push_back(std::string(*dir) + "/applications/mimeapps.list");
+    for (const auto& path : lists) {
+        KeyFile list(g_key_file_new());
+        if (!g_key_file_load_from_file(list.get(), path.c_str(), G_KEY_FILE_NONE, nullptr)) continue;
+        gchar** ids = g_key_file_get_string_list(list.get(), kDefaults, kSchemeType, nullptr, nullptr);
+        std::string found;
+        for (gchar** id = ids; id && *id && found.empty(); ++id)
+            if (installed(*id, dirs)) found = *id;
+        g_strfreev(ids);
+        if (!found.empty()) return found;
+    }
+    return {};
+}
+
 // Sign-in returns must reach some copy of the app; a handler the user or another program chose stays.
 void claimScheme(const UserDirs& dirs) {
-    if (GAppInfo* current = g_app_info_get_default_for_type(kSchemeType, FALSE)) {
-        const bool ours = g_strcmp0(g_app_info_get_id(current), kDesktopFile) == 0;
-        g_object_unref(current);
-        if (!ours) return;
-    }
+    if (!currentHandler(dirs).empty()) return;
     const std::string path = dirs.configHome + "/mimeapps.list";
     KeyFile list(g_key_file_new());
     g_key_file_load_from_file(list.get(), path.c_str(),
                               GKeyFileFlags(G_KEY_FILE_KEEP_COMMENTS | G_KEY_FILE_KEEP_TRANSLATIONS), nullptr);
-    GChars current(g_key_file_get_string(list.get(), kDefaults, kSchemeType, nullptr));
-    if (current && g_str_has_prefix(current.get(), kDesktopFile)) return;
     g_key_file_set_string(list.get(), kDefaults, kSchemeType, (std::string(kDesktopFile) + ";").c_str());
     gsize size = 0;
     GChars data(g_key_file_to_data(list.get(), &size, nullptr));
