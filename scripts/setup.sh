@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   nodejs python3 python3-gi gir1.2-glib-2.0
   xvfb xauth xdotool x11-utils dbus-daemon dbus-bin libglib2.0-bin imagemagick openssl iproute2
+  dpkg-dev xz-utils desktop-file-utils appstream
 )
 
 missing=()
