@@ -48,10 +48,6 @@ bool desktopSeesAlready(const std::string& share, const UserDirs& dirs) {
 std::string execArgument(const std::string& path) {
     std::string quoted = "\"";
     for (char c : path) {
-        if (c == '%') {
-            quoted += "%%";
-            continue;
-        }
         if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
         quoted += c;
     }
@@ -165,8 +161,9 @@ std::string besideExecutable(std::string_view relative) {
 }
 
 bool announceBundle(const std::string& executable, const UserDirs& dirs) {
-    // A line break cannot be written into an Exec key.
-    if (executable.empty() || executable.find_first_of("\n\r") != std::string::npos) return false;
+    // A line break cannot be written into an Exec key, and GIO takes the "%%" a "%" becomes there for part
+    // of the file name, then disowns the entry.
+    if (executable.empty() || executable.find_first_of("\n\r%") != std::string::npos) return false;
     const std::string share = besidePath(executable, CORVANE_DATA_FROM_BIN);
     const std::string ownEntry = share + "/applications/" + kDesktopFile;
     if (!g_file_test(ownEntry.c_str(), G_FILE_TEST_IS_REGULAR) || desktopSeesAlready(share, dirs)) return false;
