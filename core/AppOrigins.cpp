@@ -28,7 +28,11 @@ std::optional<std::string> AppOrigins::originOf(const Url& url) {
     std::string origin = scheme + "://" + host;
     if (auto port = url.port()) {
         const bool isDefault = (scheme == "https" && *port == 443) || (scheme == "http" && *port == 80);
-        if (!isDefault) origin += ":" + std::to_string(*port);
+        // Appended piece by piece: GCC 12 takes `":" + std::string` for an overlapping copy (-Wrestrict).
+        if (!isDefault) {
+            origin += ':';
+            origin += std::to_string(*port);
+        }
     }
     return origin;
 }

@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# build.sh demo|asan|fuzz: configures and builds one of the trees.
-#   demo: the app pointed at the bundled demo service, with tests and benchmarks.
-#   asan: the core and shell tests under AddressSanitizer and UndefinedBehaviorSanitizer.
-#   fuzz: the libFuzzer targets (tests/fuzz), built with clang under ASan and UBSan; run by scripts/fuzz.sh.
+# build.sh demo|asan|fuzz|release|debian: configures and builds one of the trees.
+#   demo:    the app pointed at the bundled demo service, with tests and benchmarks.
+#   asan:    the core and shell tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+#   fuzz:    the libFuzzer targets (tests/fuzz), built with clang under ASan and UBSan; run by scripts/fuzz.sh.
+#   release: the app alone, as a Release build.
+#   debian:  the app alone, with Debian's own compiler flags and no build type, as a Debian package builds it.
+# The project's own builds treat warnings as errors; a packager's does not have to.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-kind=${1:?usage: build.sh demo|asan|fuzz}
+kind=${1:?usage: build.sh demo|asan|fuzz|release|debian}
 jobs=${JOBS:-$(nproc)}
+app_only=(-DCORVANE_BUILD_TESTS=OFF -DCORVANE_BUILD_BENCH=OFF)
 
 case "$kind" in
   demo)
@@ -14,11 +18,11 @@ case "$kind" in
     "$root/packaging/demo/make-cert.sh" "$certdir" >/dev/null 2>&1 || true
     cert_arg=()
     [ -f "$certdir/cert.pem" ] && cert_arg=(-DCORVANE_DEV_CERT="$certdir/cert.pem")
-    cmake -S "$root" -B "$root/build/demo" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    cmake -S "$root" -B "$root/build/demo" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANE_WERROR=ON \
       -DCORVANE_BASE_URL=https://localhost:47443 "${cert_arg[@]}" >/dev/null
     ;;
   asan)
-    cmake -S "$root" -B "$root/build/asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=ON \
+    cmake -S "$root" -B "$root/build/asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=ON -DCORVANE_WERROR=ON \
       -DCORVANE_BUILD_APP=OFF -DCORVANE_BUILD_BENCH=OFF >/dev/null
     ;;
   fuzz)
@@ -27,6 +31,17 @@ case "$kind" in
       -DCORVANE_BUILD_APP=OFF -DCORVANE_BUILD_TESTS=OFF -DCORVANE_BUILD_BENCH=OFF >/dev/null
     exec cmake --build "$root/build/fuzz" -j "$jobs" --target corvane_fuzzers
     ;;
-  *) echo "usage: build.sh demo|asan|fuzz" >&2; exit 2 ;;
+  release)
+    cmake -S "$root" -B "$root/build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANE_WERROR=ON \
+      "${app_only[@]}" >/dev/null
+    ;;
+  debian)
+    # debhelper hands CMake the preprocessor flags inside the compiler flags.
+    CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
+    LDFLAGS="$(dpkg-buildflags --get LDFLAGS)" \
+      cmake -S "$root" -B "$root/build/debian" -G Ninja -DCMAKE_BUILD_TYPE=None -DCMAKE_INSTALL_PREFIX=/usr \
+      -DCORVANE_WERROR=ON "${app_only[@]}" >/dev/null
+    ;;
+  *) echo "usage: build.sh demo|asan|fuzz|release|debian" >&2; exit 2 ;;
 esac
 cmake --build "$root/build/$kind" -j "$jobs"

@@ -6,6 +6,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh" asan
 "$root/scripts/build.sh" demo
+# What a packager builds: the app alone, Release and with Debian's flags, warning-free (build only).
+"$root/scripts/build.sh" release
+"$root/scripts/build.sh" debian
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ctest --test-dir "$root/build/asan" --output-on-failure -j "$(nproc)"
 # Each fuzz target for a few seconds over its seeds: a smoke test (scripts/fuzz.sh runs them for longer).

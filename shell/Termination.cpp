@@ -36,10 +36,11 @@ void AppDelegate::applicationWillTerminate() {
                     // The stored text keeps the URL's own escapes, so a non-ASCII path still resolves at the
                     // next launch. The gate checks both the decoded location and the text the next launch reads
                     // (escapes make it longer); one that would not pass leaves the previous value in place.
-                    const std::string location = path + (url->hasQuery() ? "?" + url->query() : "");
+                    std::string location = path;
+                    if (url->hasQuery()) location.append("?").append(url->query());
                     std::string stored = url->encodedPath();
                     if (stored.size() > 1 && stored.back() == '/') stored.pop_back();
-                    if (url->hasQuery()) stored += "?" + url->query();
+                    if (url->hasQuery()) stored.append("?").append(url->query());
                     if (core::Notice::isAppPath(location) && core::Notice::isAppPath(stored))
                         ports_.settings.setString("lastPath", stored);
                 }

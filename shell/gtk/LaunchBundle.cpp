@@ -1,5 +1,7 @@
 #include "LaunchBundle.hpp"
 
+#include "DesktopIntegration.hpp"
+
 #include <unistd.h>
 
 namespace corvane::gtk {
@@ -116,9 +118,9 @@ void LaunchBundle::activateCopy(const std::string&) {
         g_variant_unref(reply);
 }
 
-void LaunchBundle::bundleMoved(const std::string&) {
-    // The hook for the desktop integration: its launcher entry is rewritten here to start the moved
-    // bundle. Nothing registers a bundle's entry yet, so there is nothing to rewrite.
+void LaunchBundle::bundleMoved(const std::string& newPath) {
+    // The launcher entry follows at once, even should the moved copy fail to start and announce itself.
+    announceBundle(newPath + "/bin/corvane", UserDirs{g_get_user_data_dir(), g_get_user_config_dir()});
 }
 
 long LaunchBundle::processId() { return static_cast<long>(getpid()); }

@@ -12,6 +12,7 @@
 #include "BuildConfig.hpp"
 #include "DevCert.hpp"
 #include "GioFiles.hpp"
+#include "DesktopIntegration.hpp"
 #include "GlibClock.hpp"
 #include "GtkDesktop.hpp"
 #include "LaunchBundle.hpp"
@@ -133,6 +134,7 @@ int main(int argc, char** argv) {
         a.statusIcon = std::make_unique<corvane::gtk::StatusIcon>(
             bus, corvane::gtk::appIconDirectory(), [&a] { if (a.launched && !a.finished) a.desktop->activate(); },
             [&a] { requestQuit(a); });
+        corvane::gtk::integrateWithDesktop();
         for (int signal : {SIGTERM, SIGINT, SIGHUP})
             g_unix_signal_add(signal, +[](gpointer d) -> gboolean {
                 requestQuit(*static_cast<App*>(d));

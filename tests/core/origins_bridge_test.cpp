@@ -47,16 +47,16 @@ TEST(AppOrigins, ProductionIsTheBaseURLAndStartIsFarm) {
 TEST(AppOrigins, StoredPathLimits) {
     AppOrigins set({"https://app.example"});
     auto base = *Url::parse("https://app.example/farm");
-    EXPECT_TRUE(set.appURL("/" + std::string(511, 'a'), base));
-    EXPECT_FALSE(set.appURL("/" + std::string(512, 'a'), base));
+    EXPECT_TRUE(set.appURL(std::string("/").append(511, 'a'), base));
+    EXPECT_FALSE(set.appURL(std::string("/").append(512, 'a'), base));
     EXPECT_EQ(set.appURL("/%C3%A9?q=%20", base)->text(), "https://app.example/%C3%A9?q=%20");
     // Raw non-ASCII is not a URL reference; stored paths come from the engine already encoded.
     EXPECT_FALSE(set.appURL("/\u00e9", base));
 }
 
 TEST(Notice, AppPathLengthCountsCharacters) {
-    EXPECT_TRUE(Notice::isAppPath("/" + repeat("e\u0301", 511)));
-    EXPECT_FALSE(Notice::isAppPath("/" + std::string(512, 'a')));
+    EXPECT_TRUE(Notice::isAppPath(std::string("/").append(repeat("e\u0301", 511))));
+    EXPECT_FALSE(Notice::isAppPath(std::string("/").append(512, 'a')));
     EXPECT_FALSE(Notice::isAppPath("/\xff"));
     EXPECT_EQ(Notice::followUpId("/care?follow_up=" + std::string(64, 'a')), std::string(64, 'a'));
     EXPECT_FALSE(Notice::followUpId("/care?follow_up=" + std::string(65, 'a')));

@@ -2,6 +2,7 @@
 
 #include "BridgeValue.hpp"
 #include "BridgeWire.hpp"
+#include "DesktopIntegration.hpp"
 
 #include <exception>
 #include <utility>
@@ -18,17 +19,16 @@ struct ExtensionSetup {
 
 std::string extensionDirectory()
 {
-    // The engine loads every module in the directory, so a production build looks only where it was
-    // installed; a development build runs from its tree, or from wherever it is told.
-    const char* directory = CORVANE_BRIDGE_EXTENSION_INSTALL_DIR;
+    // The engine loads every module in the directory, so a production build looks only in its own tree,
+    // beside its executable; a development build also runs from its build tree, or from wherever it is told.
+    std::string directory = besideExecutable(CORVANE_BRIDGE_EXTENSION_FROM_BIN);
 #ifdef CORVANE_DEVELOPMENT_BUILD
     const char* overridden = g_getenv("CORVANE_WEB_EXTENSION_DIR");
-    directory = overridden && *overridden ? overridden
-        : g_file_test(CORVANE_BRIDGE_EXTENSION_DIR, G_FILE_TEST_IS_DIR) ? CORVANE_BRIDGE_EXTENSION_DIR
-        : CORVANE_BRIDGE_EXTENSION_INSTALL_DIR;
+    if (overridden && *overridden) directory = overridden;
+    else if (!g_file_test(directory.c_str(), G_FILE_TEST_IS_DIR)) directory = CORVANE_BRIDGE_EXTENSION_DIR;
 #endif
     // The sandbox only accepts absolute paths.
-    char* absolute = g_canonicalize_filename(directory, nullptr);
+    char* absolute = g_canonicalize_filename(directory.c_str(), nullptr);
     std::string result(absolute);
     g_free(absolute);
     return result;
