@@ -18,6 +18,7 @@
 #include "Offline.hpp"
 #include "Placement.hpp"
 #include "UserAgent.hpp"
+#include "Version.hpp"
 
 using namespace corvane::core;
 
@@ -47,6 +48,7 @@ constexpr const char* kHelp = R"(usage: corvane-rules COMMAND [ARGS]
   no-connection DOMAIN CODE                     true or false
   should-offer BUNDLE_PATH HOME                 true or false
   destination BUNDLE_PATH                       where the moved app goes
+  compare-versions A B                          <, = or >: how release version A stands to B
 
 Without --trust the shipped origin set is used; each --trust adds one entry to a set that replaces it.
 )";
@@ -246,6 +248,11 @@ std::string run(const std::string& command, std::span<char*> rest) {
     if (command == "destination") {
         auto a = args(1);
         return Placement::destination(a.at(0, "BUNDLE_PATH"));
+    }
+    if (command == "compare-versions") {
+        auto a = args(2);
+        const auto order = Version::compare(a.at(0, "A"), a.at(1, "B"));
+        return order < 0 ? "<" : order > 0 ? ">" : "=";
     }
     throw UsageError{"unknown command " + command};
 }
