@@ -8,6 +8,7 @@
 #include <sodium.h>
 
 #include "Config.hpp"
+#include "Feed.hpp"
 #include "Install.hpp"
 #include "Signature.hpp"
 #include "Unpack.hpp"
@@ -177,6 +178,49 @@ TEST(Install, PackageManagedCopiesAreNotUpdatedByTheApp) {
     EXPECT_FALSE(updatableBundle((work.path / "flat/corvane").string()));
     EXPECT_FALSE(updatableBundle("/usr/bin/sh"));
     EXPECT_FALSE(updatableBundle((work.path / "Corvane/bin/missing").string()));
+}
+
+} // namespace
+} // namespace corvane::update
+
+namespace corvane::update {
+namespace {
+
+std::string run(const std::string& command) {
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    char buffer[4096];
+    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    EXPECT_EQ(pclose(pipe), 0) << command;
+    return out;
+}
+
+// What the release tool prints is what the app reads and verifies.
+TEST(ReleaseTool, ItsItemsAndSignaturesAreWhatTheAppAccepts) {
+    Folder work("release");
+    const std::string tool = CORVANE_RELEASE_TOOL, key = (work.path / "release.key").string();
+    const std::string publicKey = run("'" + tool + "' keygen '" + key + "'");
+    EXPECT_EQ(fs::status(key).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_NE(std::system(("'" + tool + "' keygen '" + key + "' 2>/dev/null").c_str()), 0); // never over a key
+    const std::string archive = tarXz(work.path / "Corvane 2.tar.xz", {kApp});
+    const std::string signLine = run("'" + tool + "' sign '" + archive + "' --key '" + key + "'");
+    EXPECT_EQ(signLine.substr(signLine.find(" length=")), " length=\"" + std::to_string(fs::file_size(archive)) + "\"\n");
+
+    const std::string item = run("'" + tool + "' item '" + archive + "' --key '" + key +
+                                 "' --version 2.0 --url 'https://corvane.example/u?a=1&b=2' --description '<p>Fixes & more</p>'");
+    auto items = parseFeed("<rss xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\"><channel>" + item + "</channel></rss>");
+    ASSERT_TRUE(items);
+    ASSERT_EQ(items->size(), 1u);
+    const FeedItem& got = items->front();
+    EXPECT_EQ(got.url, "https://corvane.example/u?a=1&b=2");
+    EXPECT_EQ(got.description, "<p>Fixes & more</p>");
+    EXPECT_EQ(got.length, fs::file_size(archive));
+    EXPECT_NE(signLine.find(got.signature), std::string::npos);
+    auto config = decodeBase64(publicKey.substr(0, publicKey.size() - 1), 32);
+    ASSERT_TRUE(config);
+    std::array<unsigned char, 32> pk{};
+    std::copy(config->begin(), config->end(), pk.begin());
+    EXPECT_TRUE(verifyFile(archive, got.signature, pk));
 }
 
 } // namespace
