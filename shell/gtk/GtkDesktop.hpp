@@ -7,6 +7,7 @@
 
 #include "AppDelegate.hpp"
 #include "AppWebView.hpp"
+#include "AppUpdater.hpp"
 #include "AppWindow.hpp"
 #include "NetworkWatch.hpp"
 #include "Notifications.hpp"
@@ -38,7 +39,7 @@ public:
     }
 
     bool offerMoveToApplications() override { return false; }
-    void startUpdater() override {}
+    shell::Updater* startUpdater() override;
     void installMenuBar(const std::vector<core::Menu>& menus) override;
     void startNetworkMonitor() override { network_.start(); }
     shell::NotificationCenter& notifications() { return notifications_; }
@@ -56,6 +57,7 @@ private:
     GioNotifications notifications_;
     NetworkWatch network_;
     GtkPanels panels_;
+    std::unique_ptr<AppUpdater> updater_;
     std::function<void()> requestQuit_, finishQuit_;
 
     void addActions();

@@ -57,7 +57,7 @@ void GtkDesktop::addActions() {
 void GtkDesktop::installMenuBar(const std::vector<core::Menu>& menus) {
     addActions();
     GMenu* bar = g_menu_new();
-    for (const auto& menu : shell::MenuBar::build(menus, false)) {
+    for (const auto& menu : shell::MenuBar::build(menus, delegate_ && delegate_->canCheckForUpdates())) {
         GMenu* submenu = g_menu_new();
         GMenu* section = g_menu_new();
         for (const auto& entry : menu.entries) {
@@ -100,6 +100,8 @@ void GtkDesktop::standardAction(const std::string& name) {
     };
     if (name == "quit") {
         if (requestQuit_) requestQuit_();
+    } else if (name == "check-for-updates") {
+        if (delegate_) delegate_->checkForUpdates();
     } else if (name == "about") {
         gtk_show_about_dialog(window, "program-name", "Corvane", "version", core::build::version.data(),
                               "comments", "Your farm's records, on the desktop.", nullptr);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "MenuModel.hpp"
+#include "Updater.hpp"
 
 namespace corvane::shell {
 
@@ -13,7 +14,8 @@ public:
     virtual ~Services() = default;
     // True when the app is handing over to a moved copy and must not go on launching.
     virtual bool offerMoveToApplications() = 0;
-    virtual void startUpdater() = 0;
+    // The started updater, or none where this copy is not updated by the app (kept for the process).
+    virtual Updater* startUpdater() = 0;
     virtual void installMenuBar(const std::vector<core::Menu>& menus) = 0;
     virtual void startNetworkMonitor() = 0;
 };

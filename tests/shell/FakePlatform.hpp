@@ -176,15 +176,27 @@ public:
     void replyToTerminate() override { log_.add("desktop.replyToTerminate"); }
 };
 
+class FakeUpdater : public Updater, Logged {
+public:
+    using Logged::Logged;
+    bool canCheck = true;
+    bool canCheckForUpdates() const override { return canCheck; }
+    void checkForUpdates() override { log_.add("updater.checkForUpdates"); }
+};
+
 class FakeServices : public Services, Logged {
 public:
     using Logged::Logged;
     bool moveAnswer = false;
+    Updater* updater = nullptr; // none: a package-managed copy
     bool offerMoveToApplications() override {
         log_.add("services.offerMove");
         return moveAnswer;
     }
-    void startUpdater() override { log_.add("services.startUpdater"); }
+    Updater* startUpdater() override {
+        log_.add("services.startUpdater");
+        return updater;
+    }
     void installMenuBar(const std::vector<core::Menu>& menus) override {
         log_.add("services.installMenuBar " + std::to_string(menus.size()));
     }
