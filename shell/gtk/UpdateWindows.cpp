@@ -78,7 +78,7 @@ void UpdateWindows::present(Spec spec) {
     GtkWidget* window = gtk_window_new();
     window_ = GTK_WINDOW(window);
     gtk_window_set_application(window_, app_);
-    gtk_window_set_title(window_, "Software Update");
+    gtk_window_set_title(window_, spec.title.c_str());
     gtk_window_set_resizable(window_, spec.extra != nullptr);
     closed_ = std::move(spec.closed);
     buttons_ = std::move(spec.buttons);
@@ -119,6 +119,7 @@ void UpdateWindows::present(Spec spec) {
             if (i + 1 == buttons_.size()) {
                 gtk_widget_add_css_class(button, "suggested-action");
                 gtk_window_set_default_widget(window_, button);
+                gtk_window_set_focus(window_, button);
             }
             gtk_box_append(GTK_BOX(row), button);
         }
@@ -154,7 +155,7 @@ void UpdateWindows::showFound(const update::FeedItem& item, const std::string& r
             if (auto done = std::exchange(state->done, nullptr)) done(a, state->automatic);
         };
     };
-    present({"A new version of Corvane is available!",
+    present({"Software Update", "A new version of Corvane is available!",
              "Corvane " + item.displayVersion + " is now available\u2014you have " + running +
                  ". Would you like to download it now?",
              extra,
@@ -167,7 +168,7 @@ void UpdateWindows::showFound(const update::FeedItem& item, const std::string& r
 void UpdateWindows::showDownloading(std::function<void()> cancel) {
     GtkWidget* bar = gtk_progress_bar_new();
     gtk_widget_set_size_request(bar, 320, -1);
-    present({"Downloading update\u2026", "", bar, {{"Cancel", cancel}}, cancel});
+    present({"Updating Corvane", "Downloading update\u2026", "", bar, {{"Cancel", cancel}}, cancel});
     progress_ = GTK_PROGRESS_BAR(bar);
 }
 
@@ -185,17 +186,17 @@ void UpdateWindows::showProgress(std::uint64_t received, std::uint64_t total) {
 }
 
 void UpdateWindows::showReady(const update::FeedItem& item, std::function<void()> relaunch) {
-    present({"Ready to Install",
+    present({"Ready to Install", "Ready to Install",
              "Corvane " + item.displayVersion + " has been downloaded and is ready to use! It will be installed when Corvane quits.",
              nullptr, {{"Install and Relaunch", std::move(relaunch)}}, nullptr});
 }
 
 void UpdateWindows::showUpToDate(const std::string& running) {
-    present({"You're up to date!", "Corvane " + running + " is currently the newest version available.", nullptr, {{"OK", nullptr}}, nullptr});
+    present({"Up to Date", "You're up to date!", "Corvane " + running + " is currently the newest version available.", nullptr, {{"OK", nullptr}}, nullptr});
 }
 
 void UpdateWindows::showError(const std::string& reason) {
-    present({"Update Error!", reason, nullptr, {{"OK", nullptr}}, nullptr});
+    present({"Update Error", "Update Error!", reason, nullptr, {{"OK", nullptr}}, nullptr});
 }
 
 void UpdateWindows::askAutomaticChecks(std::function<void(bool)> done) {
@@ -205,7 +206,7 @@ void UpdateWindows::askAutomaticChecks(std::function<void(bool)> done) {
             if (auto done = std::exchange(*shared, nullptr)) done(yes);
         };
     };
-    present({"Check for updates automatically?",
+    present({"Automatic Updates", "Check for updates automatically?",
              "Should Corvane automatically check for updates? You can always check for updates manually from the Corvane menu.",
              nullptr, {{"Don't Check", answer(false)}, {"Check Automatically", answer(true)}}, answer(false)});
 }

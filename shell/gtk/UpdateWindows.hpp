@@ -33,6 +33,7 @@ private:
         bool start = false; // at the far side from the others
     };
     struct Spec {
+        std::string title;
         std::string heading;
         std::string body;
         GtkWidget* extra = nullptr;
