@@ -101,6 +101,7 @@ void UpdateWindows::present(Spec spec) {
     if (spec.extra) gtk_box_append(GTK_BOX(content), spec.extra);
 
     GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 8);
+    GtkWidget* defaultButton = nullptr;
     GtkWidget* spacer = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
     gtk_widget_set_hexpand(spacer, TRUE);
     for (std::size_t pass = 0; pass < 2; ++pass) {
@@ -119,7 +120,7 @@ void UpdateWindows::present(Spec spec) {
             if (i + 1 == buttons_.size()) {
                 gtk_widget_add_css_class(button, "suggested-action");
                 gtk_window_set_default_widget(window_, button);
-                gtk_window_set_focus(window_, button);
+                defaultButton = button;
             }
             gtk_box_append(GTK_BOX(row), button);
         }
@@ -127,6 +128,8 @@ void UpdateWindows::present(Spec spec) {
     gtk_box_append(GTK_BOX(content), row);
     gtk_window_set_child(window_, content);
     gtk_window_present(window_);
+    // Return answers with the default button, as in any dialog.
+    if (defaultButton) gtk_widget_grab_focus(defaultButton);
 }
 
 void UpdateWindows::showFound(const update::FeedItem& item, const std::string& running, bool automatic,

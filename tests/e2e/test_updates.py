@@ -117,7 +117,9 @@ class Updates(h.E2ETestCase):
                                                         f"^{title}$", check=False).split()], f"window {title!r}", timeout)[0]
 
     def press(self, title, *keys):
-        h.key(*keys, window=self.window(title))
+        window = self.window(title)
+        time.sleep(0.5)  # mapped is not yet focusable
+        h.key(*keys, window=window)
 
     def check_enabled(self):
         out = h.run("gdbus", "call", "--session", "--dest", h.APP_ID, "--object-path", "/app/corvane/Corvane",
