@@ -88,7 +88,10 @@ void UpdateWindows::present(Spec spec) {
     for (auto margin : {&gtk_widget_set_margin_top, &gtk_widget_set_margin_bottom, &gtk_widget_set_margin_start, &gtk_widget_set_margin_end})
         margin(content, 20);
     GtkWidget* top = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 16);
-    GtkWidget* icon = gtk_image_new_from_icon_name("app.corvane.Corvane");
+    // A bundle's icon is not in the icon theme until the desktop integration has put it there.
+    GtkIconTheme* theme = gtk_icon_theme_get_for_display(gtk_widget_get_display(window));
+    GtkWidget* icon = gtk_image_new_from_icon_name(gtk_icon_theme_has_icon(theme, "app.corvane.Corvane")
+                                                       ? "app.corvane.Corvane" : "system-software-update");
     gtk_image_set_pixel_size(GTK_IMAGE(icon), 64);
     gtk_widget_set_valign(icon, GTK_ALIGN_START);
     gtk_box_append(GTK_BOX(top), icon);

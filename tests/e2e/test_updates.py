@@ -148,6 +148,21 @@ class Updates(h.E2ETestCase):
         self.assertEqual(h.read_settings()["Corvane"]["updateAutomaticDownloads"], "false")
         self.launch(bundle)  # the new copy runs
 
+    def test_install_and_relaunch_starts_the_new_copy(self):
+        bundle = self.bundle(f"{FEEDS}/good.xml")
+        app = self.launch(bundle)
+        h.activate_action("check-for-updates")
+        self.press("Software Update", "Return")
+        self.press("Ready to Install", "Return")  # Install and Relaunch
+        self.assertEqual(app.proc.wait(10), 0)
+        self.assertTrue(os.path.exists(f"{bundle}/share/corvane/RELEASE"))
+        relaunched = h.expect(lambda: h.run("pgrep", "-f", f"^{bundle}/bin/corvane", check=False).split(), "the new copy")
+        try:
+            h.wait_for_report(event="loaded", top=True, timeout=20, since=len(h.session().reports()))
+        finally:
+            for pid in relaunched:
+                os.kill(int(pid), 9)
+
     def test_refused_updates_leave_the_running_bundle_intact(self):
         for name, reason in [("badsig.xml", "not signed"), ("tampered.xml", "not signed"),
                              ("long.xml", "larger than expected"), ("escape.xml", "outside its folder")]:
@@ -192,6 +207,15 @@ class Updates(h.E2ETestCase):
         time.sleep(3)
         self.assertEqual(self.feed_requests("same.xml"), [])
         self.assertTrue(self.check_enabled())
+        h.kill_app()
+        # With automatic installs on, a scheduled check downloads quietly and the quit installs.
+        bundle = self.bundle(f"{FEEDS}/good.xml")
+        self.launch(bundle, updateAutomaticChecks=True, updateAutomaticDownloads=True)
+        h.expect(lambda: os.path.exists(os.path.join(os.path.dirname(bundle), ".Corvane-update-staged")), "staged update")
+        self.assertEqual(h.run("xdotool", "search", "--all", "--onlyvisible", "--name", "^(Software Update|Ready to Install)$",
+                               check=False), "")
+        self.assertEqual(h.quit_app()[0], 0)
+        self.assertTrue(os.path.exists(f"{bundle}/share/corvane/RELEASE"))
 
     def test_the_second_launch_asks_once_whether_to_check(self):
         bundle = self.bundle(f"{FEEDS}/same.xml")
