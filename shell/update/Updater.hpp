@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -77,6 +78,7 @@ private:
     void check(bool userInitiated);
     void download(const FeedItem& item, bool visible);
     void stage(const FeedItem& item, bool visible);
+    void staged(const FeedItem& item, bool visible, const std::string& refused, const std::string& bundle);
     void fail(const std::string& reason, bool visible);
     std::int64_t now() const;
 
@@ -87,6 +89,7 @@ private:
     std::string stagedBundle_;  // inside it: the folder holding bin/corvane
     bool relaunch_ = false;
     unsigned timer_ = 0;
+    std::shared_ptr<Updater*> alive_; // work on other threads reports back only while this lives
 };
 
 } // namespace corvane::update

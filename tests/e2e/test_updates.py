@@ -211,7 +211,8 @@ class Updates(h.E2ETestCase):
         # With automatic installs on, a scheduled check downloads quietly and the quit installs.
         bundle = self.bundle(f"{FEEDS}/good.xml")
         self.launch(bundle, updateAutomaticChecks=True, updateAutomaticDownloads=True)
-        h.expect(lambda: os.path.exists(os.path.join(os.path.dirname(bundle), ".Corvane-update-staged")), "staged update")
+        folder = os.path.dirname(bundle)
+        h.expect(lambda: sorted(os.listdir(folder)) == [".Corvane-update-staged", "Corvane"], "staged update", 15)
         self.assertEqual(h.run("xdotool", "search", "--all", "--onlyvisible", "--name", "^(Software Update|Ready to Install)$",
                                check=False), "")
         self.assertEqual(h.quit_app()[0], 0)
