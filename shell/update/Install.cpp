@@ -11,7 +11,10 @@ namespace fs = std::filesystem;
 
 std::string stagingPath(const std::string& bundle, const std::string& what) {
     const fs::path b(bundle);
-    return (b.parent_path() / ("." + b.filename().string() + "-update-" + what)).string();
+    std::string name = b.filename().string();
+    name.insert(0, 1, '.');
+    name.append("-update-").append(what);
+    return (b.parent_path() / name).string();
 }
 
 std::string swapBundle(const std::string& bundle, const std::string& staged) {
