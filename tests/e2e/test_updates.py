@@ -1,4 +1,5 @@
 """The updater of a bundle: a signed feed on the demo service, archives made here with the release tool."""
+import io
 import os
 import shutil
 import subprocess
@@ -24,7 +25,6 @@ def tar_xz(path, root, extra=()):
         for name, data in extra:
             info = tarfile.TarInfo(name)
             info.size = len(data)
-            import io
             t.addfile(info, io.BytesIO(data))
 
 
