@@ -6,6 +6,7 @@ packages=(
   g++ cmake ninja-build pkg-config git
   libboost-url1.81-dev libicu-dev nlohmann-json3-dev
   libgtk-4-dev libwebkitgtk-6.0-dev libadwaita-1-dev
+  libsoup-3.0-dev libxml2-dev libsodium-dev libarchive-dev xz-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   nodejs python3 python3-gi gir1.2-glib-2.0
   xvfb xauth xdotool x11-utils metacity dbus-daemon dbus-bin libglib2.0-bin imagemagick openssl iproute2

@@ -28,7 +28,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     if (auto stored = ports_.settings.string(keys::lastPath); stored && core::Notice::isAppPath(*stored))
         if (auto url = startURL_.resolve(*stored)) startURL_ = std::move(*url);
 
-    ports_.services.startUpdater();
+    updates_ = ports_.services.startUpdater();
     const auto menus = core::MenuModel::build("Corvane");
     for (const auto& menu : menus)
         for (const auto& item : menu.items)

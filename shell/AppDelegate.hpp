@@ -76,6 +76,9 @@ public:
     void menuCommand(const std::string& raw);
     void zoomAction(int step);
     void openLink(const std::string& url);
+    // "Check for Updates…": forwarded to the updater; enabled only while a check can start.
+    void checkForUpdates();
+    bool canCheckForUpdates() const;
 
     // URLs handed to the app (sign-in returns).
     void openURLs(const std::vector<std::string>& urls);
@@ -140,6 +143,7 @@ private:
     Ports ports_;
     const std::string appVersion_;
     MainWindow* window_ = nullptr;
+    Updater* updates_ = nullptr;
     WebView* web_ = nullptr;
     const core::AppOrigins origins_;
     core::Url startURL_;

@@ -20,6 +20,7 @@
 #include "Placement.hpp"
 #include "Platform.hpp"
 #include "UserAgent.hpp"
+#include "Version.hpp"
 
 using namespace corvane::core;
 
@@ -51,6 +52,7 @@ constexpr const char* kHelp = R"(usage: corvane-rules COMMAND [ARGS]
   should-offer BUNDLE_PATH HOME [LINUX]         true or false
   destination BUNDLE_PATH [HOME LINUX]          where the moved app goes
   volume BUNDLE_PATH HOME [LINUX]               the mounted volume the app lies inside, or none
+  compare-versions A B                          <, = or >: how release version A stands to B
 
 Without --trust the shipped origin set is used; each --trust adds one entry to a set that replaces it.
 Answers are for Linux; --platform macos (anywhere on the line) gives the macOS ones.
@@ -269,6 +271,11 @@ std::string run(const std::string& command, std::span<char*> rest, Platform plat
         if (command == "destination") return Placement::destination(bundle, home, places);
         if (command == "volume") return orNone(Placement::volumeOf(bundle, home, places));
         return boolText(Placement::shouldOffer(bundle, home, places));
+    }
+    if (command == "compare-versions") {
+        auto a = args(2);
+        const auto order = Version::compare(a.at(0, "A"), a.at(1, "B"));
+        return order < 0 ? "<" : order > 0 ? ">" : "=";
     }
     throw UsageError{"unknown command " + command};
 }

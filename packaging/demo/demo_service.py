@@ -32,6 +32,7 @@ class Config:
     http_port = 47080
     report_file = None
     request_log = None
+    updates_dir = None
 
     @property
     def app(self):
@@ -805,6 +806,15 @@ class Handler(BaseHTTPRequestHandler):
         elif p == "/t/file.txt":
             hdr = [("Content-Disposition", 'attachment; filename="herd-notes.txt"')] if q.get("attach") else []
             self._send(200, "Bramble: hoof trim due.\n", "text/plain; charset=utf-8", headers=hdr)
+        elif p.startswith("/updates/") and CFG.updates_dir:
+            name = os.path.basename(p)
+            path = os.path.join(CFG.updates_dir, name)
+            if name and name == p[len("/updates/"):] and os.path.isfile(path):
+                with open(path, "rb") as f:
+                    ctype = "application/rss+xml" if name.endswith(".xml") else "text/html; charset=utf-8" if name.endswith(".html") else "application/x-xz"
+                    self._send(200, f.read(), ctype)
+            else:
+                self._send(404, b"", "text/plain")
         elif p == "/favicon.ico":
             self._send(204, b"", ctype=None)
         else:
@@ -864,10 +874,12 @@ def main(argv=None):
     ap.add_argument("--http-port", type=int, default=CFG.http_port)
     ap.add_argument("--report-file", help="one JSON line per page report")
     ap.add_argument("--request-log", help="one JSON line per request")
+    ap.add_argument("--updates-dir", help="served at /updates/NAME: update feeds, archives, release notes")
     a = ap.parse_args(argv)
     CFG.app_port, CFG.outside_port, CFG.http_port = a.app_port, a.outside_port, a.http_port
     CFG.untrusted_port = a.untrusted_port
     CFG.report_file, CFG.request_log = a.report_file, a.request_log
+    CFG.updates_dir = a.updates_dir
 
     cert, key = os.path.join(a.cert_dir, "cert.pem"), os.path.join(a.cert_dir, "key.pem")
     if not (os.path.exists(cert) and os.path.exists(key)):

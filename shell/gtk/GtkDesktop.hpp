@@ -7,6 +7,7 @@
 
 #include "AppDelegate.hpp"
 #include "AppWebView.hpp"
+#include "AppUpdater.hpp"
 #include "AppWindow.hpp"
 #include "NetworkWatch.hpp"
 #include "Notifications.hpp"
@@ -37,7 +38,7 @@ public:
         finishQuit_ = std::move(finish);
     }
 
-    void startUpdater() override {}
+    shell::Updater* startUpdater() override;
     void installMenuBar(const std::vector<core::Menu>& menus) override;
     void startNetworkMonitor() override { network_.start(); }
     shell::NotificationCenter& notifications() { return notifications_; }
@@ -57,6 +58,7 @@ private:
     GioNotifications notifications_;
     NetworkWatch network_;
     GtkPanels panels_;
+    std::unique_ptr<AppUpdater> updater_;
     std::function<void()> requestQuit_, finishQuit_;
 
     void addActions();

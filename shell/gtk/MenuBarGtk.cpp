@@ -58,7 +58,7 @@ void GtkDesktop::addActions() {
 void GtkDesktop::installMenuBar(const std::vector<core::Menu>& menus) {
     addActions();
     GMenu* bar = g_menu_new();
-    for (const auto& menu : shell::MenuBar::build(menus, false)) {
+    for (const auto& menu : shell::MenuBar::build(menus, delegate_ && delegate_->canCheckForUpdates())) {
         GMenu* submenu = g_menu_new();
         GMenu* section = g_menu_new();
         for (const auto& entry : menu.entries) {
@@ -119,6 +119,8 @@ void GtkDesktop::standardAction(const std::string& name) {
     };
     if (name == "quit") {
         if (requestQuit_) requestQuit_();
+    } else if (name == "check-for-updates") {
+        if (delegate_) delegate_->checkForUpdates();
     } else if (name == "about") {
         showAbout(window);
     } else if (name == "hide" || name == "close-window") {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "MenuModel.hpp"
+#include "Updater.hpp"
 
 namespace corvane::shell {
 
@@ -11,7 +12,8 @@ namespace corvane::shell {
 class Services {
 public:
     virtual ~Services() = default;
-    virtual void startUpdater() = 0;
+    // The started updater, or none where this copy is not updated by the app (kept for the process).
+    virtual Updater* startUpdater() = 0;
     virtual void installMenuBar(const std::vector<core::Menu>& menus) = 0;
     virtual void startNetworkMonitor() = 0;
 };

@@ -179,10 +179,22 @@ public:
     void replyToTerminate() override { log_.add("desktop.replyToTerminate"); }
 };
 
+class FakeUpdater : public Updater, Logged {
+public:
+    using Logged::Logged;
+    bool canCheck = true;
+    bool canCheckForUpdates() const override { return canCheck; }
+    void checkForUpdates() override { log_.add("updater.checkForUpdates"); }
+};
+
 class FakeServices : public Services, Logged {
 public:
     using Logged::Logged;
-    void startUpdater() override { log_.add("services.startUpdater"); }
+    Updater* updater = nullptr; // none: a package-managed copy
+    Updater* startUpdater() override {
+        log_.add("services.startUpdater");
+        return updater;
+    }
     void installMenuBar(const std::vector<core::Menu>& menus) override {
         log_.add("services.installMenuBar " + std::to_string(menus.size()));
     }

@@ -40,6 +40,23 @@ TEST(Menus, ZoomStepsArePlainDoubleSumsClamped) {
     EXPECT_EQ(out[10], 2.0);
 }
 
+TEST(Menus, CheckForUpdatesReachesTheUpdaterOnlyWhileACheckCanStart) {
+    Launched none;
+    none.app.checkForUpdates();
+    EXPECT_FALSE(none.app.canCheckForUpdates());
+    EXPECT_TRUE(none.log.calls.empty());
+
+    Rig rig;
+    FakeUpdater updater(rig.log);
+    rig.services.updater = &updater;
+    rig.launch();
+    EXPECT_TRUE(rig.app.canCheckForUpdates());
+    updater.canCheck = false; // checking or downloading
+    EXPECT_FALSE(rig.app.canCheckForUpdates());
+    rig.app.checkForUpdates();
+    EXPECT_EQ(rig.log.with("updater."), std::vector<std::string>{"updater.checkForUpdates"});
+}
+
 TEST(Menus, CommandsLinksAndBar) {
     Launched rig;
     rig.app.menuCommand("settings");

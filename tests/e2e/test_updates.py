@@ -1,0 +1,253 @@
+"""The updater of a bundle: a signed feed on the demo service, archives made here with the release tool."""
+import io
+import os
+import shutil
+import subprocess
+import tarfile
+import time
+
+import harness as h
+
+BUILD = os.environ.get("CORVANE_BUILD_DIR") or os.path.join(h.REPO, "build", "demo")
+RELEASE = os.environ.get("CORVANE_RELEASE") or os.path.join(BUILD, "tools", "corvane-release")
+FEEDS = f"{h.BASE_URL}/updates"
+NS = 'xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/sparkle"'
+W = {}
+
+
+def release(*args):
+    return subprocess.run([RELEASE, *args], check=True, capture_output=True, text=True).stdout.strip()
+
+
+def tar_xz(path, root, extra=()):
+    with tarfile.open(path, "w:xz") as t:
+        t.add(root, arcname="Corvane")
+        for name, data in extra:
+            info = tarfile.TarInfo(name)
+            info.size = len(data)
+            t.addfile(info, io.BytesIO(data))
+
+
+def feed(name, archive, version="1.1.0", key=None, length=None):
+    item = release("item", archive, "--key", key or W["key"], "--version", version, "--url",
+                   f"{FEEDS}/{os.path.basename(archive)}", "--description", "<p>Calving <b>reports</b></p>")
+    if length is not None:
+        item = item.replace(f'length="{os.path.getsize(archive)}"', f'length="{length}"')
+    with open(f"{W['served']}/{name}", "w") as f:
+        f.write(f'<?xml version="1.0"?><rss version="2.0" {NS}><channel><title>Corvane</title>{item}</channel></rss>')
+    return f"{FEEDS}/{name}"
+
+
+def setUpModule():
+    s = h.start_session(demo=False)
+    W["served"] = f"{s.tmp}/served"
+    os.makedirs(W["served"])
+    proc = s._start("demo", ["/usr/bin/python3", f"{h.DEMO_DIR}/demo_service.py", "--cert-dir", h.CERT_DIR,
+                             "--report-file", s.reports_file, "--request-log", s.requests_file,
+                             "--updates-dir", W["served"]], stdout=subprocess.PIPE, text=True)
+    h._first_line(proc.stdout, "demo service", proc.log)
+    W["pristine"] = f"{s.tmp}/pristine/Corvane"
+    subprocess.run(["cmake", "--install", BUILD, "--prefix", W["pristine"]], check=True, capture_output=True)
+    W["key"] = f"{s.tmp}/release.key"
+    W["public"] = release("keygen", W["key"])
+    other_key = f"{s.tmp}/other.key"
+    release("keygen", other_key)
+
+    newer = f"{s.tmp}/newer/Corvane"
+    shutil.copytree(W["pristine"], newer, symlinks=True)
+    with open(f"{newer}/share/corvane/RELEASE", "w") as f:
+        f.write("1.1.0\n")
+    good = f"{W['served']}/Corvane-1.1.0.tar.xz"
+    tar_xz(good, newer)
+    feed("good.xml", good)
+    feed("same.xml", good, version="1.0.0")
+    feed("badsig.xml", good, key=other_key)
+    feed("long.xml", good, length=os.path.getsize(good) - 100)
+    tampered = f"{W['served']}/tampered.tar.xz"
+    shutil.copy(good, tampered)
+    feed("tampered.xml", tampered)
+    with open(tampered, "r+b") as f:
+        f.seek(os.path.getsize(tampered) // 2)
+        byte = f.read(1)
+        f.seek(-1, 1)
+        f.write(bytes([byte[0] ^ 1]))
+    escape = f"{W['served']}/escape.tar.xz"
+    tar_xz(escape, newer, extra=[("Corvane/../../../escaped-update", b"x")])
+    feed("escape.xml", escape)
+
+
+def tearDownModule():
+    h.stop_session()
+
+
+def listing(root):
+    out = []
+    for base, dirs, files in os.walk(root):
+        out += [os.path.relpath(os.path.join(base, n), root) for n in dirs + files]
+    return sorted(out)
+
+
+class Updates(h.E2ETestCase):
+    def bundle(self, feed_url, interval=3600):
+        """A fresh copy of the bundle whose updates.ini names feed_url."""
+        folder = f"{h.session().tmp}/{self.id().split('.')[-1]}"
+        shutil.rmtree(folder, ignore_errors=True)
+        path = f"{folder}/Corvane"
+        shutil.copytree(W["pristine"], path, symlinks=True)
+        with open(f"{path}/share/corvane/updates.ini", "w") as f:
+            f.write(f"[Updates]\nFeedURL={feed_url}\nPublicKey={W['public']}\nInterval={interval}\n")
+        return path
+
+    def launch(self, bundle, **settings):
+        home = h.Home(h.session().tmp)
+        stored = {"lastPath": "/t/probe?k=updates", "updateLaunchedBefore": True, "updateAutomaticChecks": False}
+        stored.update(settings)
+        home.write_settings({"Corvane": stored})
+        saved, h.APP_PATH = h.APP_PATH, f"{bundle}/bin/corvane"
+        try:
+            app = h.launch_app(home=home)
+        finally:
+            h.APP_PATH = saved
+        h.wait_for_report(event="loaded", top=True, timeout=20)
+        return app
+
+    def window(self, title, timeout=15):
+        pid = h.current_app().pid
+        return h.expect(lambda: [int(w) for w in h.run("xdotool", "search", "--all", "--onlyvisible", "--pid", pid, "--name",
+                                                        f"^{title}$", check=False).split()], f"window {title!r}", timeout)[0]
+
+    def press(self, title, *keys):
+        window = self.window(title)
+        time.sleep(0.5)  # mapped is not yet focusable
+        h.key(*keys, window=window)
+
+    def check_enabled(self):
+        out = h.run("gdbus", "call", "--session", "--dest", h.APP_ID, "--object-path", "/app/corvane/Corvane",
+                    "--method", "org.gtk.Actions.Describe", "check-for-updates")
+        return out.startswith("((true,")
+
+    def feed_requests(self, name):
+        return [r for r in h.requests_seen() if r["path"] == f"/updates/{name}"]
+
+    def test_a_found_update_downloads_and_replaces_the_bundle_when_the_app_quits(self):
+        bundle = self.bundle(f"{FEEDS}/good.xml")
+        before = listing(bundle)
+        self.launch(bundle)
+        self.assertTrue(self.check_enabled())
+        h.activate_action("check-for-updates")
+        self.press("Software Update", "Return")  # Install Update
+        self.window("Ready to Install")
+        self.assertTrue(self.feed_requests("Corvane-1.1.0.tar.xz"))
+        staged = os.path.join(os.path.dirname(bundle), ".Corvane-update-staged")
+        self.assertTrue(os.path.isfile(f"{staged}/Corvane/share/corvane/RELEASE"))
+        self.assertEqual(listing(bundle), before)  # nothing changes while it runs
+        self.assertEqual(h.quit_app()[0], 0)
+        self.assertEqual(os.listdir(os.path.dirname(bundle)), ["Corvane"])
+        with open(f"{bundle}/share/corvane/RELEASE") as f:
+            self.assertEqual(f.read(), "1.1.0\n")
+        self.assertEqual(h.read_settings()["Corvane"]["updateAutomaticDownloads"], "false")
+        self.launch(bundle)  # the new copy runs
+
+    def test_install_and_relaunch_starts_the_new_copy(self):
+        bundle = self.bundle(f"{FEEDS}/good.xml")
+        app = self.launch(bundle)
+        h.activate_action("check-for-updates")
+        self.press("Software Update", "Return")
+        self.press("Ready to Install", "Return")  # Install and Relaunch
+        self.assertEqual(app.proc.wait(10), 0)
+        self.assertTrue(os.path.exists(f"{bundle}/share/corvane/RELEASE"))
+        relaunched = h.expect(lambda: h.run("pgrep", "-f", f"^{bundle}/bin/corvane", check=False).split(), "the new copy")
+        try:
+            h.wait_for_report(event="loaded", top=True, timeout=20, since=len(h.session().reports()))
+        finally:
+            for pid in relaunched:
+                os.kill(int(pid), 9)
+
+    def test_refused_updates_leave_the_running_bundle_intact(self):
+        for name, reason in [("badsig.xml", "not signed"), ("tampered.xml", "not signed"),
+                             ("long.xml", "larger than expected"), ("escape.xml", "outside its folder")]:
+            with self.subTest(name):
+                bundle = self.bundle(f"{FEEDS}/{name}")
+                before = listing(bundle)
+                self.launch(bundle)
+                h.activate_action("check-for-updates")
+                self.press("Software Update", "Return")
+                self.window("Update Error")
+                self.assertEqual(h.quit_app()[0], 0)
+                self.assertEqual(listing(bundle), before)
+                self.assertEqual(os.listdir(os.path.dirname(bundle)), ["Corvane"])
+                self.assertFalse(os.path.exists(f"{h.session().tmp}/escaped-update"))
+
+    def test_skip_later_and_nothing_new(self):
+        bundle = self.bundle(f"{FEEDS}/good.xml")
+        self.launch(bundle)
+        h.activate_action("check-for-updates")
+        self.press("Software Update", "shift+Tab", "Return")  # Remind Me Later
+        h.expect(lambda: not h.run("xdotool", "search", "--all", "--onlyvisible", "--name", "^Software Update$", check=False),
+                 "the window closed")
+        self.assertNotIn("updateSkippedVersion", h.read_settings()["Corvane"])
+        h.activate_action("check-for-updates")
+        self.press("Software Update", "shift+Tab", "shift+Tab", "Return")  # Skip This Version
+        h.expect(lambda: h.read_settings()["Corvane"].get("updateSkippedVersion") == "1.1.0", "skipped version")
+        h.kill_app()
+
+        with open(f"{bundle}/share/corvane/updates.ini", "w") as f:
+            f.write(f"[Updates]\nFeedURL={FEEDS}/same.xml\nPublicKey={W['public']}\n")
+        self.launch(bundle)
+        h.activate_action("check-for-updates")
+        self.window("Up to Date")
+
+    def test_scheduled_checks_run_when_due_and_only_then(self):
+        bundle = self.bundle(f"{FEEDS}/same.xml")
+        self.launch(bundle, updateAutomaticChecks=True)
+        h.expect(lambda: self.feed_requests("same.xml"), "a scheduled check", 10)
+        h.expect(lambda: "updateLastCheckTime" in h.read_settings()["Corvane"], "the check time stored")
+        h.kill_app()
+        self.launch(bundle, updateAutomaticChecks=True, updateLastCheckTime=int(time.time()) - 60)
+        time.sleep(3)
+        self.assertEqual(self.feed_requests("same.xml"), [])
+        self.assertTrue(self.check_enabled())
+        h.kill_app()
+        # With automatic installs on, a scheduled check downloads quietly and the quit installs.
+        bundle = self.bundle(f"{FEEDS}/good.xml")
+        self.launch(bundle, updateAutomaticChecks=True, updateAutomaticDownloads=True)
+        folder = os.path.dirname(bundle)
+        h.expect(lambda: sorted(os.listdir(folder)) == [".Corvane-update-staged", "Corvane"], "staged update", 15)
+        self.assertEqual(h.run("xdotool", "search", "--all", "--onlyvisible", "--name", "^(Software Update|Ready to Install)$",
+                               check=False), "")
+        self.assertEqual(h.quit_app()[0], 0)
+        self.assertTrue(os.path.exists(f"{bundle}/share/corvane/RELEASE"))
+
+    def test_the_second_launch_asks_once_whether_to_check(self):
+        bundle = self.bundle(f"{FEEDS}/same.xml")
+        home = h.Home(h.session().tmp)
+        home.write_settings({"Corvane": {"lastPath": "/t/probe?k=updates"}})
+        saved, h.APP_PATH = h.APP_PATH, f"{bundle}/bin/corvane"
+        try:
+            h.launch_app(home=home)
+            h.wait_for_report(event="loaded", top=True, timeout=20)
+            time.sleep(1)
+            self.assertEqual(h.run("xdotool", "search", "--all", "--onlyvisible", "--name", "^Automatic Updates$", check=False), "")
+            h.quit_app()
+            h.launch_app(home=home)
+            self.press("Automatic Updates", "Return")  # Check Automatically
+            h.expect(lambda: home.read_settings()["Corvane"].get("updateAutomaticChecks") == "true", "the answer")
+            h.expect(lambda: self.feed_requests("same.xml"), "the first scheduled check", 10)
+        finally:
+            h.APP_PATH = saved
+
+    def test_no_updater_for_an_http_feed_or_a_package_managed_copy(self):
+        bundle = self.bundle(f"{h.PLAIN_URL}/updates/good.xml")
+        self.launch(bundle, updateAutomaticChecks=True)
+        time.sleep(2)
+        self.assertFalse(self.check_enabled())
+        h.activate_action("check-for-updates")
+        time.sleep(1)
+        self.assertEqual([r for r in h.requests_seen() if r["path"].startswith("/updates/")], [])
+        h.kill_app()
+        # The build tree's copy is not a bundle either (as a package's copy under /usr is not).
+        home = h.Home(h.session().tmp)
+        home.write_settings({"Corvane": {"lastPath": "/t/probe?k=updates", "updateAutomaticChecks": True}})
+        h.launch_app(home=home)
+        h.wait_for_report(event="loaded", top=True, timeout=20)
+        self.assertFalse(self.check_enabled())
