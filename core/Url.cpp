@@ -221,7 +221,8 @@ std::optional<std::string> readHost(const boost::urls::url_view& url) {
     case boost::urls::host_type::ipv6: {
         auto address = boost::urls::parse_ipv6_address(url.encoded_host_address());
         if (!address) return std::nullopt;
-        return "[" + address->to_string() + "]";
+        std::string bracketed = "["; // appended, not `"[" + std::string`: GCC 12 -O3 misreads that (-Wrestrict)
+        return bracketed.append(address->to_string()).append("]");
     }
     case boost::urls::host_type::ipvfuture: return std::nullopt;
     default: break;

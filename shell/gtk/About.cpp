@@ -11,10 +11,12 @@ namespace {
 
 GtkWidget* openAbout = nullptr;
 
+#ifdef CORVANE_ICON_THEME_DIR
 bool themeHasIcon() {
     GdkDisplay* display = gdk_display_get_default();
     return display && gtk_icon_theme_has_icon(gtk_icon_theme_get_for_display(display), kAppIconName);
 }
+#endif
 
 } // namespace
 
