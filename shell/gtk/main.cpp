@@ -17,6 +17,7 @@
 #include "LaunchBundle.hpp"
 #include "SettingsFile.hpp"
 #include "StatusIcon.hpp"
+#include "WindowFocus.hpp"
 
 namespace {
 
@@ -115,6 +116,7 @@ int main(int argc, char** argv) {
     g_signal_connect(application, "startup", G_CALLBACK(+[](GApplication* gapp, gpointer data) {
         auto& a = *static_cast<App*>(data);
         adw_init();
+        corvane::gtk::quietSeatlessKeyboardReads();
         corvane::gtk::installAppIcon();
         a.desktop = std::make_unique<corvane::gtk::GtkDesktop>(GTK_APPLICATION(gapp), a.settings);
         a.bundle = std::make_unique<corvane::gtk::LaunchBundle>(GTK_APPLICATION(gapp));
@@ -143,7 +145,10 @@ int main(int argc, char** argv) {
         auto& a = *static_cast<App*>(data);
         if (!a.launched) return launchOnce(a);
         auto* window = a.desktop->window();
-        a.delegate->applicationShouldHandleReopen(window && window->isVisible());
+        const bool visible = window && window->isVisible();
+        a.delegate->applicationShouldHandleReopen(visible);
+        // A second launch: GTK has just taken its activation token, which this hands to the compositor.
+        if (visible) a.desktop->activate();
     }), &app);
     g_signal_connect(application, "open", G_CALLBACK(+[](GApplication*, GFile** files, gint count, gchar*, gpointer data) {
         auto& a = *static_cast<App*>(data);

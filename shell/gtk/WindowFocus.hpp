@@ -1,0 +1,17 @@
+// Bringing the window forward, on displays with a keyboard and on compositors without any seat.
+#pragma once
+
+#include <gtk/gtk.h>
+
+namespace corvane::gtk {
+
+// gtk_window_present, except where it could only complain: a window already shown, on a display with no
+// seat, with no activation token from a launch or a notice to hand to the compositor.
+void bringForward(GtkWindow* window);
+
+// The engine reads the keyboard's modifier state whenever its window turns active, without checking that
+// the display has a seat; on a compositor without one GDK logs a critical for that read, and only that one
+// is dropped.
+void quietSeatlessKeyboardReads();
+
+} // namespace corvane::gtk
