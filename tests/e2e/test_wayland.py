@@ -12,6 +12,8 @@ from test_offline import FakeNetworkManager, find_button
 
 PROBE = "/t/probe?k=wayland"
 INK = bytes.fromhex("1B1F1A")  # a test page's text
+WHOLE = {"X": 0, "Y": 0, "WIDTH": h.SCREEN[0], "HEIGHT": h.SCREEN[1]}
+COMPLAINT = re.compile(r"^.*\b(Gtk|Gdk|Gsk|Adwaita|GLib-GObject)-(CRITICAL|WARNING)\b.*$", re.M)
 
 
 def spans(shot, *rows):
