@@ -1,6 +1,8 @@
 // Bringing the window forward, on displays with a keyboard and on compositors without any seat.
 #include "WindowFocus.hpp"
 
+#include <string>
+
 namespace corvane::gtk {
 
 namespace {
@@ -14,7 +16,39 @@ void dropSeatlessKeyboardRead(const gchar* domain, GLogLevelFlags level, const g
     g_log_default_handler(domain, level, message, nullptr);
 }
 
+struct TokenApplication {
+    GtkApplication parent;
+};
+struct TokenApplicationClass {
+    GtkApplicationClass parent;
+};
+G_DEFINE_TYPE(TokenApplication, token_application, GTK_TYPE_APPLICATION)
+
+// Read at the start: the environment has lost it by the time GApplication asks.
+std::string& launchToken() {
+    static std::string token;
+    return token;
+}
+
+void addToken(GApplication* application, GVariantBuilder* builder) {
+    G_APPLICATION_CLASS(token_application_parent_class)->add_platform_data(application, builder);
+    const std::string& token = launchToken();
+    if (token.empty() || !g_utf8_validate(token.c_str(), -1, nullptr)) return;
+    g_variant_builder_add(builder, "{sv}", "desktop-startup-id", g_variant_new_string(token.c_str()));
+    g_variant_builder_add(builder, "{sv}", "activation-token", g_variant_new_string(token.c_str()));
+}
+
+void token_application_class_init(TokenApplicationClass* klass) {
+    G_APPLICATION_CLASS(klass)->add_platform_data = addToken;
+}
+
+void token_application_init(TokenApplication*) {}
+
 } // namespace
+
+GtkApplication* newApplication(const char* id, GApplicationFlags flags) {
+    return GTK_APPLICATION(g_object_new(token_application_get_type(), "application-id", id, "flags", flags, nullptr));
+}
 
 void bringForward(GtkWindow* window) {
     GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(window));
@@ -23,6 +57,13 @@ void bringForward(GtkWindow* window) {
         !gdk_display_get_startup_notification_id(display))
         return;
     gtk_window_present(window);
+}
+
+void adoptActivationToken() {
+    const char* token = g_getenv("XDG_ACTIVATION_TOKEN");
+    if (token && *token && !g_getenv("DESKTOP_STARTUP_ID")) g_setenv("DESKTOP_STARTUP_ID", token, TRUE);
+    g_unsetenv("XDG_ACTIVATION_TOKEN");
+    if (const char* id = g_getenv("DESKTOP_STARTUP_ID")) launchToken() = id;
 }
 
 void quietSeatlessKeyboardReads() {

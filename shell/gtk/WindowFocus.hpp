@@ -9,6 +9,15 @@ namespace corvane::gtk {
 // seat, with no activation token from a launch or a notice to hand to the compositor.
 void bringForward(GtkWindow* window);
 
+// Wayland launchers hand over XDG_ACTIVATION_TOKEN, which this GTK knows only as DESKTOP_STARTUP_ID: a first
+// launch shows its window with it, a second passes it on to the running one. Taken out of the environment,
+// so that no program the app starts later spends it. Call before GTK starts.
+void adoptActivationToken();
+
+// The application, which as a second launch also hands the launch's token to the running one (this GTK
+// does not).
+GtkApplication* newApplication(const char* id, GApplicationFlags flags);
+
 // The engine reads the keyboard's modifier state whenever its window turns active, without checking that
 // the display has a seat; on a compositor without one GDK logs a critical for that read, and only that one
 // is dropped.

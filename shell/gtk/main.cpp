@@ -101,8 +101,9 @@ gint handleLocalOptions(GApplication*, GVariantDict* options, gpointer) {
 }
 
 int main(int argc, char** argv) {
+    corvane::gtk::adoptActivationToken();
     g_set_application_name("Corvane");
-    GtkApplication* application = gtk_application_new("app.corvane.Corvane", G_APPLICATION_HANDLES_OPEN);
+    GtkApplication* application = corvane::gtk::newApplication("app.corvane.Corvane", G_APPLICATION_HANDLES_OPEN);
     App app;
     app.application = G_APPLICATION(application);
     g_application_add_main_option(app.application, "version", 0, G_OPTION_FLAG_NONE, G_OPTION_ARG_NONE,
