@@ -1,7 +1,13 @@
 // Bringing the window forward, on displays with a keyboard and on compositors without any seat.
 #include "WindowFocus.hpp"
 
+#include <algorithm>
 #include <string>
+#include <string_view>
+
+#ifdef GDK_WINDOWING_WAYLAND
+#include <gdk/wayland/gdkwayland.h>
+#endif
 
 namespace corvane::gtk {
 
@@ -28,6 +34,23 @@ G_DEFINE_TYPE(TokenApplication, token_application, GTK_TYPE_APPLICATION)
 std::string& launchToken() {
     static std::string token;
     return token;
+}
+
+// GTK takes DESKTOP_STARTUP_ID out of the environment as it loads, before main(); the process's initial
+// environment still has it.
+std::string initialStartupId() {
+    gchar* text = nullptr;
+    gsize length = 0;
+    if (!g_file_get_contents("/proc/self/environ", &text, &length, nullptr)) return {};
+    std::string found;
+    constexpr std::string_view key = "DESKTOP_STARTUP_ID=";
+    for (std::string_view rest(text, length); !rest.empty();) {
+        const std::string_view entry = rest.substr(0, rest.find('\0'));
+        if (entry.substr(0, key.size()) == key) found = entry.substr(key.size());
+        rest.remove_prefix(std::min(rest.size(), entry.size() + 1));
+    }
+    g_free(text);
+    return found;
 }
 
 void addToken(GApplication* application, GVariantBuilder* builder) {
@@ -61,9 +84,18 @@ void bringForward(GtkWindow* window) {
 
 void adoptActivationToken() {
     const char* token = g_getenv("XDG_ACTIVATION_TOKEN");
-    if (token && *token && !g_getenv("DESKTOP_STARTUP_ID")) g_setenv("DESKTOP_STARTUP_ID", token, TRUE);
+    launchToken() = token && *token ? std::string(token) : initialStartupId();
     g_unsetenv("XDG_ACTIVATION_TOKEN");
-    if (const char* id = g_getenv("DESKTOP_STARTUP_ID")) launchToken() = id;
+}
+
+void applyLaunchToken(GdkDisplay* display) {
+#ifdef GDK_WINDOWING_WAYLAND
+    // A first launch: its window's first request to come forward spends the launcher's token.
+    if (GDK_IS_WAYLAND_DISPLAY(display) && !launchToken().empty() && !gdk_display_get_startup_notification_id(display))
+        gdk_wayland_display_set_startup_notification_id(display, launchToken().c_str());
+#else
+    (void)display;
+#endif
 }
 
 void quietSeatlessKeyboardReads() {

@@ -9,10 +9,13 @@ namespace corvane::gtk {
 // seat, with no activation token from a launch or a notice to hand to the compositor.
 void bringForward(GtkWindow* window);
 
-// Wayland launchers hand over XDG_ACTIVATION_TOKEN, which this GTK knows only as DESKTOP_STARTUP_ID: a first
-// launch shows its window with it, a second passes it on to the running one. Taken out of the environment,
-// so that no program the app starts later spends it. Call before GTK starts.
+// The launch's activation token: XDG_ACTIVATION_TOKEN from a Wayland launcher, else DESKTOP_STARTUP_ID. Taken
+// out of the environment, so that no program the app starts later spends it. Call first thing in main().
 void adoptActivationToken();
+
+// Hands the launch's token to a Wayland display, which this GTK leaves without one when it came as
+// XDG_ACTIVATION_TOKEN.
+void applyLaunchToken(GdkDisplay* display);
 
 // The application, which as a second launch also hands the launch's token to the running one (this GTK
 // does not).

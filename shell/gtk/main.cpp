@@ -118,6 +118,7 @@ int main(int argc, char** argv) {
         auto& a = *static_cast<App*>(data);
         adw_init();
         corvane::gtk::quietSeatlessKeyboardReads();
+        corvane::gtk::applyLaunchToken(gdk_display_get_default());
         corvane::gtk::installAppIcon();
         a.desktop = std::make_unique<corvane::gtk::GtkDesktop>(GTK_APPLICATION(gapp), a.settings);
         a.bundle = std::make_unique<corvane::gtk::LaunchBundle>(GTK_APPLICATION(gapp));
