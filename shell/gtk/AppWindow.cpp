@@ -6,6 +6,7 @@
 
 #include "Offline.hpp"
 #include "Palette.hpp"
+#include "WindowFocus.hpp"
 
 namespace corvane::gtk {
 
@@ -181,7 +182,7 @@ void AppWindow::saveFrame() {
     settings_.setBoolean(frameName_ + ".maximized", maximized);
 }
 
-void AppWindow::present() { gtk_window_present(window_); }
+void AppWindow::present() { bringForward(window_); }
 // A minimised window is out of sight: opening the app again brings it back.
 bool AppWindow::isVisible() {
     if (!gtk_widget_get_visible(GTK_WIDGET(window_))) return false;

@@ -5,6 +5,7 @@
 #include "BridgeChannel.hpp"
 #include "BuildConfig.hpp"
 #include "DevCert.hpp"
+#include "WindowFocus.hpp"
 
 namespace corvane::gtk {
 
@@ -101,7 +102,7 @@ void GtkDesktop::openExternal(const core::Url& url) {
 }
 
 void GtkDesktop::activate() {
-    if (window_) gtk_window_present(window_->window());
+    if (window_) bringForward(window_->window());
 }
 
 } // namespace corvane::gtk

@@ -3,6 +3,7 @@
 #include "About.hpp"
 #include "BuildConfig.hpp"
 #include "MenuBar.hpp"
+#include "WindowFocus.hpp"
 
 namespace corvane::gtk {
 
@@ -137,7 +138,7 @@ void GtkDesktop::standardAction(const std::string& name) {
     else if (name == "maximize") {
         if (gtk_window_is_maximized(window)) gtk_window_unmaximize(window);
         else gtk_window_maximize(window);
-    } else if (name == "bring-to-front") gtk_window_present(window);
+    } else if (name == "bring-to-front") bringForward(window);
 }
 
 } // namespace corvane::gtk

@@ -18,6 +18,7 @@
 #include "LaunchBundle.hpp"
 #include "SettingsFile.hpp"
 #include "StatusIcon.hpp"
+#include "WindowFocus.hpp"
 
 namespace {
 
@@ -101,8 +102,9 @@ gint handleLocalOptions(GApplication*, GVariantDict* options, gpointer) {
 }
 
 int main(int argc, char** argv) {
+    corvane::gtk::adoptActivationToken();
     g_set_application_name("Corvane");
-    GtkApplication* application = gtk_application_new("app.corvane.Corvane", G_APPLICATION_HANDLES_OPEN);
+    GtkApplication* application = corvane::gtk::newApplication("app.corvane.Corvane", G_APPLICATION_HANDLES_OPEN);
     App app;
     app.application = G_APPLICATION(application);
     g_application_add_main_option(app.application, "version", 0, G_OPTION_FLAG_NONE, G_OPTION_ARG_NONE,
@@ -116,6 +118,8 @@ int main(int argc, char** argv) {
     g_signal_connect(application, "startup", G_CALLBACK(+[](GApplication* gapp, gpointer data) {
         auto& a = *static_cast<App*>(data);
         adw_init();
+        corvane::gtk::quietSeatlessKeyboardReads();
+        corvane::gtk::applyLaunchToken(gdk_display_get_default());
         corvane::gtk::installAppIcon();
         a.desktop = std::make_unique<corvane::gtk::GtkDesktop>(GTK_APPLICATION(gapp), a.settings);
         a.bundle = std::make_unique<corvane::gtk::LaunchBundle>(GTK_APPLICATION(gapp));
@@ -145,7 +149,10 @@ int main(int argc, char** argv) {
         auto& a = *static_cast<App*>(data);
         if (!a.launched) return launchOnce(a);
         auto* window = a.desktop->window();
-        a.delegate->applicationShouldHandleReopen(window && window->isVisible());
+        const bool visible = window && window->isVisible();
+        a.delegate->applicationShouldHandleReopen(visible);
+        // A second launch: GTK has just taken its activation token, which this hands to the compositor.
+        if (visible) a.desktop->activate();
     }), &app);
     g_signal_connect(application, "open", G_CALLBACK(+[](GApplication*, GFile** files, gint count, gchar*, gpointer data) {
         auto& a = *static_cast<App*>(data);

@@ -240,6 +240,10 @@ class App:
     def alive(self):
         return self.proc.poll() is None
 
+    def log(self):
+        with open(f"{self.home.root}/app.log", errors="replace") as f:
+            return f.read()
+
     def kill(self):
         _stop(self.proc, group=True)
 
@@ -248,9 +252,9 @@ class App:
         return [int(pid) for pid, pgid, stat, name in (row.split(None, 3) for row in rows)
                 if int(pgid) == self.pid and stat[0] != "Z" and name.startswith("WebKitWebProces")]
 
-    def run_again(self, args):
-        """A second launch in the same environment, which hands its arguments to the running one."""
-        return subprocess.run([APP_PATH, *args], env=self.env, cwd=self.home.home, timeout=15,
+    def run_again(self, args, env=None):
+        """A second launch in the same environment (and env), which hands its arguments to the running one."""
+        return subprocess.run([APP_PATH, *args], env=dict(self.env, **(env or {})), cwd=self.home.home, timeout=15,
                               stdin=subprocess.DEVNULL, capture_output=True)
 
     def window_id(self):
@@ -260,10 +264,11 @@ class App:
 
 
 class Session:
-    """Private buses, Xvfb and (unless demo is False) the demo service, for one test module."""
+    """Private buses, Xvfb (or with wayland, a headless weston and no X display) and (unless demo is
+    False) the demo service, for one test module."""
 
-    def __init__(self, demo=True):
-        self.tmp = tempfile.mkdtemp(prefix="corvane-e2e-")
+    def __init__(self, demo=True, wayland=False):
+        self.tmp, self.wayland = tempfile.mkdtemp(prefix="corvane-e2e-"), wayland
         self.procs, self.apps, self.conns, self.badges = [], [], [], []
         self.reports_file, self.requests_file = f"{self.tmp}/reports.jsonl", f"{self.tmp}/requests.jsonl"
         self.env = {k: v for k, v in os.environ.items() if not k.startswith(_SCRUB)}
@@ -271,14 +276,11 @@ class Session:
                         GSK_RENDERER="cairo", GDK_BACKEND="x11", WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS="1")
         try:
             self.bus, self.system_bus = self._bus("session"), self._bus("system")
-            r, w = os.pipe()
-            proc = self._start("xvfb", ["Xvfb", "-displayfd", str(w), "-screen", "0", "%dx%dx24" % SCREEN,
-                                        "-nolisten", "tcp", "-noreset"], pass_fds=(w,))
-            os.close(w)
-            with os.fdopen(r) as displayfd:
-                self.display = ":" + _first_line(displayfd, "Xvfb", proc.log)
-            self.env.update(DBUS_SESSION_BUS_ADDRESS=self.bus, DBUS_SYSTEM_BUS_ADDRESS=self.system_bus,
-                            DISPLAY=self.display)
+            self.env.update(DBUS_SESSION_BUS_ADDRESS=self.bus, DBUS_SYSTEM_BUS_ADDRESS=self.system_bus)
+            if wayland:
+                self._start_weston()
+            else:
+                self._start_xvfb()
             if demo:
                 self.start_demo()
             conn = self.connect(self.bus)
@@ -290,6 +292,27 @@ class Session:
         except BaseException:
             self.close()
             raise
+
+    def _start_xvfb(self):
+        r, w = os.pipe()
+        proc = self._start("xvfb", ["Xvfb", "-displayfd", str(w), "-screen", "0", "%dx%dx24" % SCREEN,
+                                    "-nolisten", "tcp", "-noreset"], pass_fds=(w,))
+        os.close(w)
+        with os.fdopen(r) as displayfd:
+            self.display = ":" + _first_line(displayfd, "Xvfb", proc.log)
+        self.env.update(DISPLAY=self.display)
+
+    def _start_weston(self):
+        # No seat at all, as on a headless compositor; --debug lets weston-screenshooter take shots. The
+        # socket's absolute path outlives each launch's own XDG_RUNTIME_DIR.
+        runtime = f"{self.tmp}/wayland"
+        os.makedirs(runtime, 0o700)
+        self._start("weston", ["weston", "--backend=headless-backend.so", "--socket=wayland-0", "--idle-time=0",
+                               "--width=%d" % SCREEN[0], "--height=%d" % SCREEN[1], "--use-pixman", "--debug"],
+                    env=dict(self.env, XDG_RUNTIME_DIR=runtime), stdout=subprocess.DEVNULL)
+        self.display = f"{runtime}/wayland-0"
+        expect(lambda: os.path.exists(self.display + ".lock") and os.path.exists(self.display), "weston socket", 15)
+        self.env.update(GDK_BACKEND="wayland", WAYLAND_DISPLAY=self.display)
 
     def start_window_manager(self):
         """metacity, the desktop's window manager, on the test display (without compositing, as Xvfb has
@@ -360,9 +383,9 @@ def session():
     return _S
 
 
-def start_session(demo=True):
+def start_session(demo=True, wayland=False):
     global _S
-    _S = Session(demo)
+    _S = Session(demo, wayland)
     return _S
 
 

@@ -56,11 +56,20 @@ class Menus(h.E2ETestCase):
 
     def test_sign_in_return_reaches_a_listening_page_and_others_do_nothing(self):
         app = h.current_app()
-        self.assertEqual(app.run_again(["corvane-desktop://auth?code=x"]).returncode, 0)
+        leader = h.run("xprop", "-id", app.window_id(), "WM_CLIENT_LEADER").split("#")[-1].strip()
+
+        def startup_id():
+            return h.run("xprop", "-id", leader, "_NET_STARTUP_ID", check=False).partition("=")[2].strip()
+
+        # Each launch hands on its launcher's token, from a Wayland or an X11 launcher.
+        again = app.run_again(["corvane-desktop://auth?code=x"], env={"XDG_ACTIVATION_TOKEN": "wl-token_TIME1"})
+        self.assertEqual(again.returncode, 0)
         self.assertEqual(h.wait_for_report(event="auth")["url"], "corvane-desktop://auth?code=x")
+        self.assertEqual(startup_id(), '"wl-token_TIME1"')
         since = h.report_count()
-        app.run_again(["corvane-desktop://login?code=y"])
+        app.run_again(["corvane-desktop://login?code=y"], env={"DESKTOP_STARTUP_ID": "x-token_TIME2"})
         h.assert_no_report(event="auth", since=since, within=1.5)
+        self.assertEqual(startup_id(), '"x-token_TIME2"')
 
     def test_accelerator_quits(self):
         code, seconds = h.quit_app(via="key")
