@@ -11,6 +11,7 @@ resident pages of the whole process tree (UI, web and network processes), each p
 (needs root for /proc/PID/pagemap). The figures are medians of the per-round ratios app/bare.
 
 Usage: bench/startup_memory.py [--rounds N | --full] [--profiles primed,first] [--app PATH] [--bare PATH]
+       [--app-env NAME=VALUE ...]
 (from the repository root, as root)
 """
 import argparse
@@ -190,6 +191,7 @@ def main():
     ap.add_argument("--rounds", type=int, default=7, help="rounds after the warm-up")
     ap.add_argument("--full", action="store_true", help="25 rounds, as the issue's measurement")
     ap.add_argument("--profiles", default="primed,first")
+    ap.add_argument("--app-env", action="append", default=[], help="NAME=VALUE for the app's environment only")
     ap.add_argument("--app", default=os.path.join(ROOT, "build/demo/shell/gtk/corvane"))
     ap.add_argument("--bare", default=os.path.join(ROOT, "build/demo/bench/corvane-bare-window"))
     args = ap.parse_args()
@@ -218,7 +220,8 @@ def main():
                                                                              "GSK_", "WEBKIT_", "DISPLAY"))}
         env = dict(base, DISPLAY=display, DBUS_SESSION_BUS_ADDRESS=address, GDK_BACKEND="x11", GSK_RENDERER="cairo",
                    GTK_A11Y="none", GSETTINGS_BACKEND="memory", WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS="1")
-        programs = {"app": [args.app], "bare": [args.bare, url, os.path.join(cert_dir, "cert.pem"), "localhost"]}
+        programs = {"app": ["env", *args.app_env, args.app],
+                    "bare": [args.bare, url, os.path.join(cert_dir, "cert.pem"), "localhost"]}
         primed = {}
         for name, cmd in programs.items():
             primed[name] = os.path.join(work, f"primed-{name}")
