@@ -156,8 +156,22 @@ def first_line(cmd, **kw):
     return proc, proc.stdout.readline().strip()
 
 
+def cpu_seconds(pid):
+    """User and system time the process tree has used so far: unlike wall-clock time, it hardly moves with
+    what else the machine is doing."""
+    ticks = 0
+    for p in children(pid):
+        try:
+            with open(f"/proc/{p}/stat") as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+            ticks += int(fields[11]) + int(fields[12])
+        except (OSError, ValueError, IndexError):
+            pass
+    return ticks / os.sysconf("SC_CLK_TCK")
+
+
 def launch(server, cmd, env, home):
-    """(start → first GET, start → load, MiB) of one launch; None on no load within 30 s."""
+    """(start → first GET, start → load, MiB, CPU seconds to load) of one launch; None on no load within 30 s."""
     server.expect()
     env = dict(env, HOME=home, XDG_CONFIG_HOME=f"{home}/.config", XDG_DATA_HOME=f"{home}/.local/share",
                XDG_CACHE_HOME=f"{home}/.cache")
@@ -165,11 +179,12 @@ def launch(server, cmd, env, home):
     p = subprocess.Popen(cmd, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
     ok = server.loaded.wait(30)
     if ok:
+        cpu = cpu_seconds(p.pid)
         time.sleep(2.0)
         mib = unique_mib(p.pid)
     os.killpg(p.pid, signal.SIGKILL)
     p.wait()
-    return (server.got - t0, server.load_at - t0, mib) if ok else None
+    return (server.got - t0, server.load_at - t0, mib, cpu) if ok else None
 
 
 def summary(results, what):
@@ -181,7 +196,7 @@ def summary(results, what):
         rows = [r for r in rows if r]
         print(f"{what} {name:4s}: median start→GET {statistics.median(r[0] for r in rows):.3f}s, start→load "
               f"{statistics.median(r[1] for r in rows):.3f}s, GET→load {statistics.median(r[1] - r[0] for r in rows):.3f}s, "
-              f"memory {statistics.median(r[2] for r in rows):.0f} MiB")
+              f"memory {statistics.median(r[2] for r in rows):.0f} MiB, CPU to load {statistics.median(r[3] for r in rows):.2f}s")
     print(f"{what} app/bare load per round: {', '.join(f'{r:.2f}' for r in ratios)}; median {statistics.median(ratios):.2f}")
     print(f"{what} app/bare memory per round: {', '.join(f'{r:.2f}' for r in mem)}; median {statistics.median(mem):.2f}")
 
@@ -244,7 +259,7 @@ def main():
                     if round_ > 0:
                         results[name].append(got)
                     print(f"{profile} round {round_} {name:4s} " + (f"GET {got[0]:.3f}s load {got[1]:.3f}s memory "
-                          f"{got[2]:.0f} MiB" if got else "(no load)") + (" (warm-up, dropped)" if round_ == 0 else ""),
+                          f"{got[2]:.0f} MiB CPU {got[3]:.2f}s" if got else "(no load)") + (" (warm-up, dropped)" if round_ == 0 else ""),
                           flush=True)
             summary(results, profile)
         print(f"load average at the end: {os.getloadavg()[0]:.1f} (timings move with it)")
