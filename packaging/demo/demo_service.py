@@ -417,6 +417,21 @@ window.addEventListener("load", function () {{ if (Q.get("auto")) openIt(Q.get("
     return page("open", body, script, app_nav=False, test=True)
 
 
+def t_hop(q):
+    # A chain of in-app navigations for the memory benchmark: ?n= hops left, ?pause= ms before the first.
+    n = max(0, int(q.get("n", ["0"])[0]))
+    body = f'<h1>Hop {n}</h1><p class="lead">Walks the app through its own pages.</p>'
+    script = LOADED_JS + """
+var n = +Q.get("n") || 0, pause = +(Q.get("pause") || 0), gap = +(Q.get("gap") || 50);
+window.addEventListener("load", function () {
+  if (n <= 0) { R({ event: "hops-done" }); return; }
+  // After load, so the navigation adds a history entry instead of replacing this one.
+  setTimeout(function () { location.href = "/t/hop?n=" + (n - 1) + "&gap=" + gap; }, pause || gap);
+});
+"""
+    return page(f"hop {n}", body, script)
+
+
 def t_nav(q):
     body = '<p>Navigating the main frame to <code id="to"></code></p><input id="note">'
     script = LOADED_JS + """
@@ -764,7 +779,7 @@ class Handler(BaseHTTPRequestHandler):
             "/records": record_page, "/t/links": t_links, "/t/open": t_open,
             "/t/frames": t_frames, "/t/frame": t_frame, "/t/post": t_post, "/t/post-frame": t_post_frame,
             "/t/external": t_external, "/t/media": t_media, "/t/probe": t_probe, "/t/counter": t_probe, "/t/block": t_block,
-            "/t/paint": t_paint,
+            "/t/paint": t_paint, "/t/hop": t_hop,
         }
         if p in simple:
             self._send(200, simple[p]())

@@ -85,7 +85,7 @@ AppWebView::AppWebView(WebKitWebContext* context, WebKitNetworkSession* session,
     WebKitSettings* settings = webkit_settings_new();
     webkit_settings_set_enable_developer_extras(settings, FALSE);
     webkit_settings_set_enable_fullscreen(settings, TRUE);
-    webkit_settings_set_enable_back_forward_navigation_gestures(settings, TRUE);
+    swipe_ = std::make_unique<SwipeGate>(settings);
     // Without a GPU, compositing is done in software anyway: drawing directly starts sooner and keeps
     // a quarter less memory.
     if (!g_file_test("/dev/dri", G_FILE_TEST_IS_DIR))

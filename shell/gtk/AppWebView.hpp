@@ -1,8 +1,11 @@
 #pragma once
 
+#include <memory>
+
 #include <webkit/webkit.h>
 
 #include "AppDelegate.hpp"
+#include "SwipeGate.hpp"
 #include "ports/WebView.hpp"
 
 namespace corvane::gtk {
@@ -45,6 +48,7 @@ private:
     shell::AppDelegate*& delegate_;
     guint fadeTick_ = 0;
     gulong stoppedHandler_ = 0; // on the web context, which outlives this view
+    std::unique_ptr<SwipeGate> swipe_;
 };
 
 } // namespace corvane::gtk

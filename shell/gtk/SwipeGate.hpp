@@ -1,0 +1,24 @@
+#pragma once
+
+#include <webkit/webkit.h>
+
+namespace corvane::gtk {
+
+// Swipe back and forward costs a window-sized snapshot per history entry, kept in this process (up to
+// about 400 MiB). That is only worth paying while a touchpad or touchscreen can make the gesture, so the
+// setting follows the seat's devices as they come and go.
+class SwipeGate {
+public:
+    explicit SwipeGate(WebKitSettings* settings);
+    ~SwipeGate();
+    SwipeGate(const SwipeGate&) = delete;
+    SwipeGate& operator=(const SwipeGate&) = delete;
+
+private:
+    void update();
+
+    WebKitSettings* settings_;
+    GdkSeat* seat_ = nullptr;
+};
+
+} // namespace corvane::gtk
