@@ -7,6 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/package"
 dist="$root/dist"
 jobs=${JOBS:-$(nproc)}
+"$root/scripts/setup.sh"
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
   -DCORVANE_BUILD_TESTS=OFF -DCORVANE_BUILD_BENCH=OFF "$@" >/dev/null
