@@ -1,5 +1,6 @@
 // Launch sequence and the window-level behaviours.
 #include "AppDelegate.hpp"
+#include "SettingsKeys.hpp"
 
 #include "Bridge.hpp"
 #include "DeskFeatures.hpp"
@@ -9,11 +10,6 @@
 namespace corvane::shell {
 
 using namespace std::chrono_literals;
-
-namespace keys {
-constexpr std::string_view lastPath = "lastPath";
-constexpr std::string_view wasFullScreen = "wasFullScreen";
-} // namespace keys
 
 AppDelegate::AppDelegate(Ports ports, std::string appVersion)
     : ports_(ports), appVersion_(std::move(appVersion)), origins_(core::AppOrigins::production()),

@@ -1,5 +1,6 @@
 // The offer, at launch, to move a freshly downloaded app into the applications folder.
 #include "AppDelegate.hpp"
+#include "SettingsKeys.hpp"
 
 #include "Placement.hpp"
 
@@ -7,7 +8,6 @@ namespace corvane::shell {
 
 namespace {
 
-constexpr std::string_view declinedKey = "moveToApplicationsDeclined";
 // What browsers mark a downloaded file with.
 const std::vector<std::string> downloadMarks{"user.xdg.origin.url", "user.xdg.referrer.url"};
 
@@ -38,11 +38,11 @@ bool AppDelegate::offerMoveToApplications() {
     const std::string home = bundle.homePath();
     const auto places = bundle.places();
     if (!core::Placement::shouldOffer(source, home, places)) return false;
-    if (ports_.settings.boolean(declinedKey).value_or(false)) return false;
+    if (ports_.settings.boolean(keys::moveToApplicationsDeclined).value_or(false)) return false;
 
     const auto answer = bundle.runLaunchAlert(offerAlert());
     if (answer.button != 0) {
-        if (answer.checked) ports_.settings.setBoolean(declinedKey, true);
+        if (answer.checked) ports_.settings.setBoolean(keys::moveToApplicationsDeclined, true);
         return false;
     }
 

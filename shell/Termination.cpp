@@ -1,5 +1,6 @@
 // Quitting: the page hears "pagehide", then the app ends 0.3 s later or 1.5 s after the request.
 #include "AppDelegate.hpp"
+#include "SettingsKeys.hpp"
 
 #include "Notice.hpp"
 #include "Offline.hpp"
@@ -42,12 +43,12 @@ void AppDelegate::applicationWillTerminate() {
                     if (stored.size() > 1 && stored.back() == '/') stored.pop_back();
                     if (url->hasQuery()) stored.append("?").append(url->query());
                     if (core::Notice::isAppPath(location) && core::Notice::isAppPath(stored))
-                        ports_.settings.setString("lastPath", stored);
+                        ports_.settings.setString(keys::lastPath, stored);
                 }
             }
         }
     }
-    if (window_) ports_.settings.setBoolean("wasFullScreen", window_->isFullScreen());
+    if (window_) ports_.settings.setBoolean(keys::wasFullScreen, window_->isFullScreen());
 }
 
 } // namespace corvane::shell
