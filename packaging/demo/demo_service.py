@@ -620,7 +620,7 @@ def t_download():
 def t_dialog():
     script = LOADED_JS + """
 function ask() {
-  var k = Q.get("kind") || "alert", r;
+  var kinds = (Q.get("kind") || "alert").split(","), k = kinds[asked++ % kinds.length], r;
   R({ event: "dialog-open", kind: k });
   var huge = Q.get("huge") ? "\\n" + Array(4001).join("Bramble, ") + Array(201).join("\\nline") : "";
   if (k === "confirm") r = confirm("Remove Bramble?" + huge);
@@ -629,7 +629,7 @@ function ask() {
   R({ event: "dialog", kind: k, result: r === undefined ? null : r });
   if (--left > 0) setTimeout(ask, 0);
 }
-var left = +(Q.get("repeat") || 1);
+var left = +(Q.get("repeat") || 1), asked = 0;
 document.getElementById("ask").addEventListener("click", ask);
 var input = document.getElementById("file");
 input.multiple = !!Q.get("multiple");

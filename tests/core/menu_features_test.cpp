@@ -1,5 +1,4 @@
 #include <set>
-#include <unordered_set>
 
 #include <gtest/gtest.h>
 
@@ -22,21 +21,7 @@ TEST(MenuItem, ModifiersAreSortedAndShortcutUpperCased) {
     MenuItem keepsCase("t", "\u00df", {M::command, M::command}, action::Zoom{0});
     EXPECT_EQ(keepsCase.key(), "\u00df");
     EXPECT_EQ(keepsCase.shortcut(), "\u2318\u2318SS");
-    EXPECT_NE(MenuItem::separator(), MenuItem("-", "", {}, action::Standard{""}));
     EXPECT_TRUE(MenuItem::separator().shortcut().empty());
-    EXPECT_NE(MenuAction(action::Standard{"x"}), MenuAction(action::Link{"x"}));
-}
-
-TEST(MenuKeyModifier, RawValuesOrderAndHash) {
-    EXPECT_EQ(menuKeyModifierFromRaw("\u2318"), M::command);
-    EXPECT_EQ(menuKeyModifierFromRaw("\u2303"), M::control);
-    for (const char* raw : {"command", "", "\u2318\u2318"}) EXPECT_FALSE(menuKeyModifierFromRaw(raw)) << raw;
-    EXPECT_TRUE(M::control < M::command);
-    EXPECT_FALSE(M::command < M::control);
-    EXPECT_FALSE(M::shift < M::shift);
-    EXPECT_TRUE(M::option <= M::option && M::shift >= M::option && M::command > M::shift);
-    std::unordered_set<M> set{M::command, M::shift, M::option, M::control, M::command};
-    EXPECT_EQ(set.size(), 4u);
 }
 
 TEST(MenuModel, MenuBarShape) {
@@ -59,7 +44,6 @@ TEST(MenuModel, MenuBarShape) {
     EXPECT_EQ(titles, (std::vector<std::string>{"Corvane", "File", "Edit", "View", "Window", "Help"}));
     EXPECT_EQ(sizes, (std::vector<std::size_t>{10, 7, 9, 5, 4, 2}));
     EXPECT_EQ(commands, (std::multiset<std::string>{"new-animal", "search", "import", "export", "print", "settings"}));
-    EXPECT_EQ(menus, MenuModel::build("Corvane"));
     EXPECT_EQ(menus[5].items[0].action(), MenuAction(action::Link{"mailto:" + std::string(MenuModel::supportEmail())}));
     EXPECT_EQ(menus[5].items[1].action(), MenuAction(action::Link{std::string(build::baseURL) + "/privacy"}));
     EXPECT_EQ(menus[3].items[2].action(), MenuAction(action::Zoom{-1}));
@@ -107,8 +91,6 @@ TEST(DeskFeatures, KeepTidiesSeparators) {
         {{none, none, none, none}, {1, 2}, {0, 1, 3}},
     };
     for (const auto& c : cases) EXPECT_EQ(DeskFeatures::keep(c.ids, c.separators), c.kept);
-    EXPECT_EQ(DeskFeatures::droppedMenuItems().size(), 6u);
     const auto& defaults = DeskFeatures::textDefaults();
-    EXPECT_EQ(defaults.size(), 4u);
     for (const auto& [key, value] : defaults) EXPECT_EQ(value, key == "WebContinuousSpellCheckingEnabled") << key;
 }

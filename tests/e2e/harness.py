@@ -227,12 +227,12 @@ def _write(path, text):
 class App:
     """One launch of the app, in its own process group."""
 
-    def __init__(self, args, home, env, cwd=None):
+    def __init__(self, args, home, env, cwd=None, exe=None):
         self.home, self.env = home, env
         self.report_mark, self.request_mark, self.badge_mark = len(_S.reports()), len(_S.requests()), len(_S.badges)
         self.started = time.monotonic()
         with open(f"{home.root}/app.log", "ab") as log:
-            self.proc = _spawn([APP_PATH, *args], env=env, cwd=cwd or home.home, stdout=log, stderr=subprocess.STDOUT,
+            self.proc = _spawn([exe or APP_PATH, *args], env=env, cwd=cwd or home.home, stdout=log, stderr=subprocess.STDOUT,
                                start_new_session=True)
         self.pid = self.proc.pid
         self._wid = None
@@ -343,9 +343,9 @@ class Session:
                            stdout=subprocess.PIPE, text=True)
         return _first_line(proc.stdout, f"dbus-daemon ({name})", proc.log)
 
-    def start_demo(self):
+    def start_demo(self, *args):
         proc = self._start("demo", ["/usr/bin/python3", f"{DEMO_DIR}/demo_service.py", "--cert-dir", CERT_DIR,
-                                    "--report-file", self.reports_file, "--request-log", self.requests_file],
+                                    "--report-file", self.reports_file, "--request-log", self.requests_file, *args],
                            stdout=subprocess.PIPE, text=True)
         _first_line(proc.stdout, "demo service", proc.log)  # its "ready" line; it says nothing else first
         return proc
@@ -430,13 +430,13 @@ def current_app():
     return _S.apps[-1]
 
 
-def launch_app(path=None, loaded=False, args=(), env=None, home=None, cwd=None, **settings):
-    """Starts the app in a fresh home (or the given one; started in cwd, else the home), first storing
-    path as its last path and any other settings; with loaded, waits for the page to load."""
+def launch_app(path=None, loaded=False, args=(), env=None, home=None, cwd=None, exe=None, **settings):
+    """Starts the app (or exe) in a fresh home (or the given one; started in cwd, else the home), first
+    storing path as its last path and any other settings; with loaded, waits for the page to load."""
     home = home or Home(_S.tmp)
     if path is not None:
         home.write_settings({"Corvane": {"lastPath": path, **settings}})
-    app = App(args, home, dict(home.env, **(env or {})), cwd)
+    app = App(args, home, dict(home.env, **(env or {})), cwd, exe)
     _S.apps.append(app)
     if loaded:
         wait_for_report(event="loaded", page=path, top=True, timeout=20)
@@ -452,13 +452,11 @@ def kill_app(s=None):
 
 
 def quit_app(via="action", timeout=10):
-    """Asks the app to quit by "action", "key" (ctrl+q), "menu" (its last row, by keys) or "signal"
-    (SIGTERM); returns (status, seconds)."""
+    """Asks the app to quit by "action", "menu" (its last row, by keys) or "signal" (SIGTERM); returns
+    (status, seconds)."""
     app, t0 = current_app(), time.monotonic()
     if via == "action":
         activate_action("quit", check=False)
-    elif via == "key":
-        key("ctrl+q")
     elif via == "menu":
         key("alt+c")
         time.sleep(0.3)
@@ -566,10 +564,11 @@ def type_text(text, window=None):
     run("xdotool", "type", "--delay", "20", text)
 
 
-def click(x, y):
-    """A real click at x,y in the app's window."""
-    wid = _focus(None)
+def click(x, y, window=None):
+    """A real click at x,y in the app's window (or window); negative: from its right or bottom edge."""
+    wid = _focus(window)
     geo, at = window_geometry(wid), _shell("getmouselocation")
+    x, y = x % geo["WIDTH"], y % geo["HEIGHT"]
     # --sync waits for the pointer to move: forever when it already sits on the spot.
     sync = ["--sync"] if (at["X"], at["Y"]) != (geo["X"] + x, geo["Y"] + y) else []
     run("xdotool", "mousemove", "--window", wid, *sync, x, y, "click", 1)

@@ -61,11 +61,7 @@ class Bundle(h.E2ETestCase):
                         f'"{BUILD_DIR}" "{exe}" "$@"\n')
             os.chmod(wrapper, 0o755)
             exe = wrapper
-        saved, h.APP_PATH = h.APP_PATH, exe
-        try:
-            app = h.launch_app(PAGE, loaded=True)
-        finally:
-            h.APP_PATH = saved
+        app = h.launch_app(PAGE, loaded=True, exe=exe)
         # The page's messages travel through the web process extension, so the badge proves it was loaded,
         # and the web process maps it from the bundle.
         h.wait_for_badge(count=3, visible=True, timeout=15)

@@ -24,14 +24,6 @@ def dialog(skip=()):
     return wid
 
 
-def click_in(wid, x, y):
-    """A real click at x,y in window wid (negative: from the right or bottom edge)."""
-    geo = h.window_geometry(wid)
-    x, y = x % geo["WIDTH"], y % geo["HEIGHT"]
-    h.run("xdotool", "windowfocus", "--sync", wid)
-    h.run("xdotool", "mousemove", "--window", wid, x, y, "click", 1)
-
-
 def answer(*keys, text=None, skip=()):
     """Types text into the dialog and presses keys there, or clicks the button a key names ("click:OK");
     returns the dialog's id."""
@@ -43,7 +35,7 @@ def answer(*keys, text=None, skip=()):
             # The buttons share the dialog's bottom row, Cancel then OK; a lone OK spans it.
             geo = h.window_geometry(wid)
             col = {"click:Cancel": 1, "click:OK": 3}[key] if SCRIPT_BUTTONS[wid] == 2 else 2
-            click_in(wid, geo["WIDTH"] * col // 4, -20)
+            h.click(geo["WIDTH"] * col // 4, -20, window=wid)
         else:
             h.key(key, window=wid)
     return wid
@@ -71,15 +63,19 @@ def results(n):
 
 
 class ScriptDialogs(h.E2ETestCase):
-    def test_confirm_is_true_only_for_ok(self):
-        rows = [("Return", True), ("Escape", False), ("click:OK", True), ("click:Cancel", False)]
-        h.launch_app(f"/t/dialog?kind=confirm&auto=1&repeat={len(rows)}")
+    def test_confirm_is_true_only_for_ok_and_prompt_gives_the_field_text_or_null(self):
+        # Confirm and prompt in turn. The field starts with the page's default text, selected: typing replaces it.
+        rows = [(("Return",), None, True), (("Return",), None, "Bramble"),
+                (("click:Cancel",), None, False), (("click:OK",), "Clover", "Clover"),
+                (("Escape",), None, False), (("ctrl+a", "BackSpace", "Return"), None, ""),
+                (("click:OK",), None, True), (("Escape",), "Pip", None)]
+        h.launch_app(f"/t/dialog?kind=confirm,prompt&auto=1&repeat={len(rows)}")
         seen = []
-        for n, (key, _) in enumerate(rows):
+        for n, (keys, text, _) in enumerate(rows):
             script_dialog(2, skip=seen)
-            seen.append(answer(key, skip=seen))
+            seen.append(answer(*keys, text=text, skip=seen))
             results(n + 1)
-        self.assertEqual(results(len(rows)), [result for _, result in rows])
+        self.assertEqual(results(len(rows)), [result for _, _, result in rows])
 
     def test_a_huge_message_still_fits_on_the_screen(self):
         h.launch_app("/t/dialog?kind=confirm&auto=1&huge=1")
@@ -88,19 +84,6 @@ class ScriptDialogs(h.E2ETestCase):
         self.assertLessEqual(geo["HEIGHT"], 600, geo)  # the smallest the main window can be
         answer("click:OK")
         self.assertEqual(results(1), [True])
-
-    def test_prompt_gives_the_field_text_or_null(self):
-        # The field starts with the page's default text, selected: typing replaces it.
-        rows = [(("Return",), None, "Bramble"), (("click:OK",), "Clover", "Clover"),
-                (("ctrl+a", "BackSpace", "Return"), None, ""), (("ctrl+a", "BackSpace", "click:OK"), None, ""),
-                (("Escape",), "Pip", None), (("click:Cancel",), "Pip", None)]
-        h.launch_app(f"/t/dialog?kind=prompt&auto=1&repeat={len(rows)}")
-        seen = []
-        for n, (keys, text, _) in enumerate(rows):
-            script_dialog(2, skip=seen)
-            seen.append(answer(*keys, text=text, skip=seen))
-            results(n + 1)
-        self.assertEqual(results(len(rows)), [result for _, _, result in rows])
 
     def test_alert_returns_only_after_the_dialog_closes(self):
         h.launch_app("/t/dialog?kind=alert&auto=1&repeat=2")

@@ -68,13 +68,3 @@ class Notices(h.E2ETestCase):
         self.assertEqual(second["actions"], ["default", ""])
         SERVER.invoke_action(second["id"])
         h.wait_for_report(event="loaded", page="/records?id=7", top=True)
-
-    def test_untagged_notices_are_separate_and_a_click_without_url_opens_care(self):
-        h.launch_app(posting({"title": "Water trough low", "body": "East paddock"}))
-        first, second = self.posted_twice()
-        self.assertEqual((first["replaces_id"], second["replaces_id"]), (0, 0))
-        self.assertNotEqual(first["id"], second["id"])
-        self.assertEqual((second["summary"], second["body"], second["actions"]),
-                         ("Water trough low", "East paddock", ["default", ""]))
-        SERVER.invoke_action(first["id"])
-        h.wait_for_report(event="loaded", page="/care", top=True)

@@ -28,8 +28,8 @@ def tar_xz(path, root, extra=()):
             t.addfile(info, io.BytesIO(data))
 
 
-def feed(name, archive, version="1.1.0", key=None, length=None):
-    item = release("item", archive, "--key", key or W["key"], "--version", version, "--url",
+def feed(name, archive, version="1.1.0", length=None):
+    item = release("item", archive, "--key", W["key"], "--version", version, "--url",
                    f"{FEEDS}/{os.path.basename(archive)}", "--description", "<p>Calving <b>reports</b></p>")
     if length is not None:
         item = item.replace(f'length="{os.path.getsize(archive)}"', f'length="{length}"')
@@ -42,16 +42,11 @@ def setUpModule():
     s = h.start_session(demo=False)
     W["served"] = f"{s.tmp}/served"
     os.makedirs(W["served"])
-    proc = s._start("demo", ["/usr/bin/python3", f"{h.DEMO_DIR}/demo_service.py", "--cert-dir", h.CERT_DIR,
-                             "--report-file", s.reports_file, "--request-log", s.requests_file,
-                             "--updates-dir", W["served"]], stdout=subprocess.PIPE, text=True)
-    h._first_line(proc.stdout, "demo service", proc.log)
+    s.start_demo("--updates-dir", W["served"])
     W["pristine"] = f"{s.tmp}/pristine/Corvane"
     subprocess.run(["cmake", "--install", BUILD, "--prefix", W["pristine"]], check=True, capture_output=True)
     W["key"] = f"{s.tmp}/release.key"
     W["public"] = release("keygen", W["key"])
-    other_key = f"{s.tmp}/other.key"
-    release("keygen", other_key)
 
     newer = f"{s.tmp}/newer/Corvane"
     shutil.copytree(W["pristine"], newer, symlinks=True)
@@ -61,7 +56,6 @@ def setUpModule():
     tar_xz(good, newer)
     feed("good.xml", good)
     feed("same.xml", good, version="1.0.0")
-    feed("badsig.xml", good, key=other_key)
     feed("long.xml", good, length=os.path.getsize(good) - 100)
     tampered = f"{W['served']}/tampered.tar.xz"
     shutil.copy(good, tampered)
@@ -103,11 +97,7 @@ class Updates(h.E2ETestCase):
         stored = {"lastPath": "/t/probe?k=updates", "updateLaunchedBefore": True, "updateAutomaticChecks": False}
         stored.update(settings)
         home.write_settings({"Corvane": stored})
-        saved, h.APP_PATH = h.APP_PATH, f"{bundle}/bin/corvane"
-        try:
-            app = h.launch_app(home=home)
-        finally:
-            h.APP_PATH = saved
+        app = h.launch_app(home=home, exe=f"{bundle}/bin/corvane")
         h.wait_for_report(event="loaded", top=True, timeout=20)
         return app
 
@@ -164,8 +154,7 @@ class Updates(h.E2ETestCase):
                 os.kill(int(pid), 9)
 
     def test_refused_updates_leave_the_running_bundle_intact(self):
-        for name, reason in [("badsig.xml", "not signed"), ("tampered.xml", "not signed"),
-                             ("long.xml", "larger than expected"), ("escape.xml", "outside its folder")]:
+        for name in ("tampered.xml", "long.xml", "escape.xml"):
             with self.subTest(name):
                 bundle = self.bundle(f"{FEEDS}/{name}")
                 before = listing(bundle)
@@ -222,30 +211,18 @@ class Updates(h.E2ETestCase):
         bundle = self.bundle(f"{FEEDS}/same.xml")
         home = h.Home(h.session().tmp)
         home.write_settings({"Corvane": {"lastPath": "/t/probe?k=updates"}})
-        saved, h.APP_PATH = h.APP_PATH, f"{bundle}/bin/corvane"
-        try:
-            h.launch_app(home=home)
-            h.wait_for_report(event="loaded", top=True, timeout=20)
-            time.sleep(1)
-            self.assertEqual(h.run("xdotool", "search", "--all", "--onlyvisible", "--name", "^Automatic Updates$", check=False), "")
-            h.quit_app()
-            h.launch_app(home=home)
-            self.press("Automatic Updates", "Return")  # Check Automatically
-            h.expect(lambda: home.read_settings()["Corvane"].get("updateAutomaticChecks") == "true", "the answer")
-            h.expect(lambda: self.feed_requests("same.xml"), "the first scheduled check", 10)
-        finally:
-            h.APP_PATH = saved
-
-    def test_no_updater_for_an_http_feed_or_a_package_managed_copy(self):
-        bundle = self.bundle(f"{h.PLAIN_URL}/updates/good.xml")
-        self.launch(bundle, updateAutomaticChecks=True)
-        time.sleep(2)
-        self.assertFalse(self.check_enabled())
-        h.activate_action("check-for-updates")
+        h.launch_app(home=home, exe=f"{bundle}/bin/corvane")
+        h.wait_for_report(event="loaded", top=True, timeout=20)
         time.sleep(1)
-        self.assertEqual([r for r in h.requests_seen() if r["path"].startswith("/updates/")], [])
-        h.kill_app()
-        # The build tree's copy is not a bundle either (as a package's copy under /usr is not).
+        self.assertEqual(h.run("xdotool", "search", "--all", "--onlyvisible", "--name", "^Automatic Updates$", check=False), "")
+        h.quit_app()
+        h.launch_app(home=home, exe=f"{bundle}/bin/corvane")
+        self.press("Automatic Updates", "Return")  # Check Automatically
+        h.expect(lambda: home.read_settings()["Corvane"].get("updateAutomaticChecks") == "true", "the answer")
+        h.expect(lambda: self.feed_requests("same.xml"), "the first scheduled check", 10)
+
+    def test_no_updater_for_a_package_managed_copy(self):
+        # The build tree's copy is not a bundle (as a package's copy under /usr is not).
         home = h.Home(h.session().tmp)
         home.write_settings({"Corvane": {"lastPath": "/t/probe?k=updates", "updateAutomaticChecks": True}})
         h.launch_app(home=home)

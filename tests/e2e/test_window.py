@@ -112,13 +112,7 @@ class Window(h.E2ETestCase):
         self.assertTrue(h.poll(lambda: not h.windows(), 5), "window still shown")
         time.sleep(0.5)
         self.assertTrue(app.alive(), "closing the window quit the app")
-        for shown_before in (False, True):
-            with self.subTest(shown_before=shown_before):
-                self.assertEqual(app.run_again([]).returncode, 0)
-                self.assertTrue(h.poll(lambda: h.windows() == [wid], 5), f"windows now: {h.windows()}")
-        time.sleep(0.5)
         self.assertEqual(h.reports(since=mark, event="loaded"), [], "the page was loaded again")
-        self.assertEqual(len(h.requests_seen(dest="document")), 1)
 
     def test_strip_drags_double_clicks_and_opens_the_window_menu(self):
         h.launch_app(PAINT, loaded=True)
@@ -169,7 +163,7 @@ class Window(h.E2ETestCase):
             keep_shot("full-screen-view-menu")
             h.run("xdotool", "key", "Down", "Down", "Down", "Return")
 
-        app = h.launch_app(PAINT, loaded=True, wasFullScreen=True)
+        h.launch_app(PAINT, loaded=True, wasFullScreen=True)
         state_becomes(self, {"FULLSCREEN"})
         self.assertTrue(h.poll(lambda: size() == h.SCREEN, 5))
         # The page has the whole screen: no strip, no window buttons.
@@ -185,14 +179,7 @@ class Window(h.E2ETestCase):
         h.key("F11")
         state_becomes(self, set(), without={"FULLSCREEN"})
         self.assertTrue(h.poll(lambda: stored_full_screen() == "false", 5), stored_full_screen())
-        app.kill()
-        app = h.launch_app(home=app.home)
-        h.wait_for_report(event="loaded", page=PAINT, timeout=15)
-        time.sleep(0.5)
-        self.assertEqual(size(), (1280, 820))
-        self.assertNotIn("FULLSCREEN", h.wm_state())
         keep_shot("windowed")
-
         h.key("F11")
         state_becomes(self, {"FULLSCREEN"})
         self.assertTrue(h.poll(lambda: stored_full_screen() == "true", 5), stored_full_screen())
@@ -200,12 +187,6 @@ class Window(h.E2ETestCase):
         state_becomes(self, set(), without={"FULLSCREEN"})
         self.assertTrue(h.poll(lambda: size() == (1280, 820), 5), size())
         strip()  # back above the page
-
-        h.key("F11")
-        state_becomes(self, {"FULLSCREEN"})
-        app.kill()
-        h.launch_app(home=app.home)
-        state_becomes(self, {"FULLSCREEN"})
 
     def test_killed_web_process_reloads_the_page(self):
         path = "/t/probe?k=crash&badge=3"
