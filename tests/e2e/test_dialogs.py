@@ -247,9 +247,7 @@ class Camera(h.E2ETestCase):
         h.launch_app(f"/t/media?frames={frames}", env={"CORVANE_MOCK_CAPTURE_DEVICES": "1"})
         return {r["name"]: r["result"] for r in reported(1 + len(frames.split(",")), "media", 15)}
 
-    def test_main_frame_granted_undelegated_cross_origin_frame_refused(self):
-        self.assertEqual(self.results("cross"), {"main": "granted", "cross": "NotAllowedError"})
-
-    def test_frames_of_the_page_are_refused(self):
-        got = self.results("same,cross-allow")
-        self.assertEqual((got["same"], got["cross-allow"]), ("NotAllowedError", "NotAllowedError"))
+    def test_main_frame_granted_and_frames_refused_even_when_delegated(self):
+        self.assertEqual(self.results("same,cross,cross-allow"), {"main": "granted", "same": "NotAllowedError",
+                                                                   "cross": "NotAllowedError",
+                                                                   "cross-allow": "NotAllowedError"})

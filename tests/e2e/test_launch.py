@@ -82,15 +82,6 @@ class Reveal(h.E2ETestCase):
         self.assertNotIn(screen.GROUND, seen)
         self.assertIn(NEXT, seen)
 
-    def test_page_shows_after_the_fallback_delay_when_its_load_is_slow(self):
-        app = h.launch_app(f"/t/paint?bg={PAGE}&hold=6000")
-        slow = h.wait_for_request(path="/t/slow?ms=6000")
-        shown = self.page_shown(6)
-        self.assertLess(time.time(), slow["t"] + 6, "shown only when the load finished")
-        self.assertFalse(h.reports(event="loaded"))
-        self.assertGreater(shown.t - app.started, 2.0, "shown before the fallback delay")
-        self.assert_window_all(shown, PAGE, "page, edge to edge below the strip")
-
     def test_strip_follows_the_pages_theme_colour(self):
         h.launch_app(f"/t/paint?bg={PAGE}&theme=%23{THEME}")
         h.wait_for_report(event="loaded", bg=PAGE)

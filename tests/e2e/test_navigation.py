@@ -111,14 +111,11 @@ class Navigation(h.E2ETestCase):
         time.sleep(GRACE)
         self.assert_nothing_left()
 
-    def test_form_post_to_outside_site_is_neither_shown_nor_handed_on(self):
-        for form in ("form", "form-other"):
-            with self.subTest(form=form):
-                h.kill_app()
-                h.launch_app(f"/t/links?click={form}", loaded=True)
-                time.sleep(GRACE + 1)
-                self.assert_nothing_left()
-                self.assertEqual(h.requests_seen(port=h.OUTSIDE_PORT, method="POST"), [])  # the form data never left
+    def test_form_post_to_another_site_is_neither_shown_nor_handed_on(self):
+        h.launch_app("/t/links?click=form-other", loaded=True)
+        time.sleep(GRACE + 1)
+        self.assert_nothing_left()
+        self.assertEqual(h.requests_seen(port=h.OUTSIDE_PORT, method="POST"), [])  # the form data never left
 
     def test_main_frame_never_stays_on_a_refused_url(self):
         for path in ["/t/nav?once=1", "/t/nav?once=1&how=link", "/t/nav?once=1&how=replace",

@@ -207,19 +207,6 @@ class Offline(h.E2ETestCase):
         portal.set(2)
         screen.wait_for(lambda s: s.off_pixels(GROUND["light"], lower) == [], timeout=5)
 
-    def test_network_return_retries_by_itself_once(self):
-        nm = FakeNetworkManager()
-        self.addCleanup(nm.close)
-        h.launch_app(PROBE, env={"GIO_USE_NETWORK_MONITOR": "networkmanager"})
-        offline_screen("light")
-        service_up(self)
-        time.sleep(1.0)
-        self.assertEqual(h.requests_seen(dest="document"), [], "no retry while the network is down")
-        nm.come_up()
-        h.wait_for_report(event="loaded", page=PROBE, timeout=15)
-        time.sleep(0.5)
-        self.assertEqual(len(h.requests_seen(dest="document")), 1)
-
     def test_a_server_that_drops_resets_or_never_answers_is_offline(self):
         service_up(self)
         # (path, seconds the app waits for an answer): the time-out is shortened for the test.

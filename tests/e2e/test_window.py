@@ -18,17 +18,6 @@ STRIP = 28
 MAXIMIZED = {"MAXIMIZED_VERT", "MAXIMIZED_HORZ"}
 
 
-def shot_dir():
-    """Screenshots of each state, kept for a person to look at when CORVANE_E2E_SHOTS names a folder."""
-    return os.environ.get("CORVANE_E2E_SHOTS")
-
-
-def keep_shot(name):
-    if shot_dir():
-        os.makedirs(shot_dir(), exist_ok=True)
-        h.run("import", "-window", "root", os.path.join(shot_dir(), f"window-{name}.png"))
-
-
 def strip():
     """(x, y, w) of the strip on screen: the 28 rows right above the page."""
     geo = h.window_geometry()
@@ -93,7 +82,6 @@ class Window(h.E2ETestCase):
         h.pointer(maximise, middle, "click", 1)
         state_becomes(self, MAXIMIZED)
         self.assertTrue(h.poll(lambda: size() == h.SCREEN, 5), size())
-        keep_shot("maximised")
         (_, restore, _), middle = buttons()
         h.pointer(restore, middle, "click", 1)
         state_becomes(self, set(), without=MAXIMIZED)
@@ -129,7 +117,6 @@ class Window(h.E2ETestCase):
         moved = h.poll(lambda: (lambda g: g["X"] == start["X"] + 120 and g["Y"] == start["Y"] + 70 and g)(
             h.window_geometry()), 5)
         self.assertTrue(moved, f"window at {h.window_geometry()}, from {start}")
-        keep_shot("dragged")
 
         # Double-click toggles maximise (the desktop's default), and back to where it was.
         for want, without in ((MAXIMIZED, ()), (set(), MAXIMIZED)):
@@ -147,7 +134,6 @@ class Window(h.E2ETestCase):
         h.pointer(x + w // 2, y + STRIP // 2, "click", 3)
         menu = h.expect(lambda: [line for line in set(h.run("xwininfo", "-root", "-children").splitlines()) - before
                                  if '"metacity"' in line and "+" in line], "window menu", 5)
-        keep_shot("window-menu")
         h.run("xdotool", "key", "Down", "Return")
         state_becomes(self, {"HIDDEN"})
         self.assertTrue(menu)
@@ -157,10 +143,8 @@ class Window(h.E2ETestCase):
             h.pointer(640, 300)
             h.pointer(640, 0)
             screen.wait_for(strip_shown_at_top, 5)
-            keep_shot("full-screen-strip")
             h.pointer(173, STRIP // 2, "click", 1)
             h.expect(lambda: screen.grab().count("FFFFFF", (150, STRIP, 170, 140)) > 3000, "View menu", 5)
-            keep_shot("full-screen-view-menu")
             h.run("xdotool", "key", "Down", "Down", "Down", "Return")
 
         h.launch_app(PAINT, loaded=True, wasFullScreen=True)
@@ -169,7 +153,6 @@ class Window(h.E2ETestCase):
         # The page has the whole screen: no strip, no window buttons.
         h.pointer(640, 450)
         screen.wait_for(page_fills_screen, 5)
-        keep_shot("full-screen")
         # The strip slides in at the top edge and away again below it.
         h.pointer(640, 0)
         screen.wait_for(strip_shown_at_top, 5)
@@ -179,7 +162,6 @@ class Window(h.E2ETestCase):
         h.key("F11")
         state_becomes(self, set(), without={"FULLSCREEN"})
         self.assertTrue(h.poll(lambda: stored_full_screen() == "false", 5), stored_full_screen())
-        keep_shot("windowed")
         h.key("F11")
         state_becomes(self, {"FULLSCREEN"})
         self.assertTrue(h.poll(lambda: stored_full_screen() == "true", 5), stored_full_screen())
