@@ -72,15 +72,15 @@ class Launches(h.E2ETestCase):
         self.assertEqual(h.wait_for_report(event="auth", timeout=20)["url"], "corvane-desktop://auth?code=early")
 
     def test_pagehide_then_exit_and_the_next_launch_returns(self):
-        h.launch_app("/records?id=7", loaded=True)
+        h.launch_app(PROBE, loaded=True)
         code, seconds = h.quit_app(via="menu")
         self.assertEqual(code, 0)
-        self.assertFalse(h.wait_for_report(event="pagehide", page="/records?id=7")["persisted"])
+        self.assertFalse(h.wait_for_report(event="pagehide", page=PROBE)["persisted"])
         self.assertLess(seconds, 1.4)  # 0.3 s after the page answered, not the 1.5 s limit
         saved = h.read_settings()["Corvane"]
-        self.assertEqual((saved["lastPath"], saved["wasFullScreen"]), ("/records?id=7", "false"))
+        self.assertEqual((saved["lastPath"], saved["wasFullScreen"]), (PROBE, "false"))
         h.launch_app(home=h.current_app().home)
-        h.wait_for_report(event="loaded", page="/records?id=7", timeout=20)
+        h.wait_for_report(event="loaded", page=PROBE, timeout=20)
 
     def test_a_blocked_page_cannot_hold_the_app(self):
         h.launch_app("/t/block?on=load&ms=8000")
