@@ -1,6 +1,6 @@
-"""The offline screen: shown when the service cannot be reached, its colours following the desktop's
-light/dark preference, Retry by key, click or a returning network (a spinner while it loads), and quitting
-while it is up."""
+"""The offline screen: shown when the service cannot be reached or does not answer, its colours following
+the desktop's light/dark preference, Retry by key or click (a spinner while it loads). A returning network:
+test_wayland."""
 
 import time
 

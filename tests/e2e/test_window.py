@@ -1,6 +1,6 @@
 """The one window under a real window manager, handled as a person does: its buttons, dragging and
-double-clicking the strip, the window menu, F11; closing hides it and a second launch brings it back; full
-screen is remembered; a crashed web process reloads the page."""
+double-clicking the strip, the window menu, F11; a second launch brings a minimised window back and closing
+hides it; full screen is remembered; a crashed web process reloads the page."""
 
 import os
 import signal
