@@ -8,7 +8,7 @@ from urllib.parse import quote
 import harness as h
 import screen
 from harness import tearDownModule  # noqa: F401
-from test_offline import FakeNetworkManager, find_button
+from test_offline import FakeNetworkManager, find_button, service_up
 
 PROBE = "/t/probe?k=wayland"
 INK = bytes.fromhex("1B1F1A")  # a test page's text
@@ -36,14 +36,11 @@ def setUpModule():
 
 
 class Wayland(h.E2ETestCase):
-    def service_up(self):
-        self.addCleanup(h.session().stop, h.session().start_demo())
-
     def assert_quiet(self, app):
         self.assertEqual([m.group(0) for m in COMPLAINT.finditer(app.log())], [])
 
     def test_start_badge_notice_sign_in_window_states_and_quit(self):
-        self.service_up()
+        service_up(self)
         back = f"{PROBE}&from=notice"
         # The start page leaves routes to the app: a notice's click loads its page.
         start = f"{PROBE}&sub=menu&badge=4&notify={quote('Hoof trim due')}&url={quote(back)}"
@@ -97,7 +94,7 @@ class Wayland(h.E2ETestCase):
         app = h.launch_app(PROBE, env={"GIO_USE_NETWORK_MONITOR": "networkmanager"})
         shot = screen.wait_for(lambda s: find_button(s, WHOLE) is not None, timeout=20)
         self.assertGreater(shot.data.count(INK), 150, "heading")
-        self.service_up()
+        service_up(self)
         nm.come_up()
         h.wait_for_report(event="loaded", page=PROBE, timeout=15)
         screen.wait_for(lambda s: find_button(s, WHOLE) is None, timeout=5)
