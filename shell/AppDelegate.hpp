@@ -9,6 +9,7 @@
 
 #include "AppOrigins.hpp"
 #include "NoticeQuota.hpp"
+#include "UnsettledNavigations.hpp"
 #include "Url.hpp"
 #include "ports/Bundle.hpp"
 #include "ports/Clock.hpp"
@@ -128,7 +129,6 @@ private:
     void reveal();
     void openExternally(const core::Url& url);
     void showOffline(const std::optional<core::Url>& url);
-    void rememberUncertain(const core::Url& url, NavigationType type);
     void deliverAuth(const core::Url& url);
     void deliverPendingAuth();
     void setBadgeSoon(std::optional<std::string> label);
@@ -155,8 +155,7 @@ private:
     bool quitting_ = false;
     bool navListening_ = false;
     bool shown_ = false;
-    // Main-frame-or-not unknown at the action stage: allowed there, settled at the response.
-    std::map<std::string, NavigationType, std::less<>> uncertain_;
+    UnsettledNavigations unsettled_;
     std::optional<core::Url> lastTrustedURL_;
     // The only addresses the link items may open: their action is reachable from outside the app.
     std::vector<std::string> menuLinks_;

@@ -44,8 +44,9 @@ void AppDelegate::decidePolicyForNavigationAction(const NavigationAction& action
         if (asMain != asSub) {
             const std::string scheme = url->schemeLower();
             if (scheme == "http" || scheme == "https") {
-                // Settled when the response, or the failure, says which frame it was.
-                rememberUncertain(*url, action.type);
+                // The engine names no frame here: settled once the response, the failure or the web
+                // process says which it was.
+                unsettled_.remember(*url, action.type);
                 return answer(PolicyAnswer::allow);
             }
             if (asMain == NavigationDecision::external) {
@@ -73,25 +74,14 @@ void AppDelegate::decidePolicyForNavigationAction(const NavigationAction& action
     }
 }
 
-void AppDelegate::rememberUncertain(const core::Url& url, NavigationType type) {
-    // Bounded: entries are only needed until their response arrives.
-    if (uncertain_.size() >= 64) uncertain_.clear();
-    uncertain_[std::string(url.text())] = type;
-}
-
 void AppDelegate::decidePolicyForNavigationResponse(const NavigationResponse& response, PolicyHandler answer) {
     std::optional<core::Url> url = response.url ? core::Url::parse(*response.url) : std::nullopt;
-    if (url) {
-        auto it = uncertain_.find(url->text());
-        if (it != uncertain_.end()) {
-            const NavigationType type = it->second;
-            uncertain_.erase(it);
-            const auto decision = core::NavigationPolicy::decide(*url, response.mainFrame, origins_);
-            if (decision != NavigationDecision::allow) {
-                answer(PolicyAnswer::cancel);
-                if (decision == NavigationDecision::external && opensFromType(type)) openExternally(*url);
-                return;
-            }
+    if (auto type = url ? unsettled_.settle(*url) : std::nullopt) {
+        const auto decision = core::NavigationPolicy::decide(*url, response.mainFrame, origins_);
+        if (decision != NavigationDecision::allow) {
+            answer(PolicyAnswer::cancel);
+            if (decision == NavigationDecision::external && opensFromType(*type)) openExternally(*url);
+            return;
         }
     }
     answer(response.canShowMimeType ? PolicyAnswer::allow : PolicyAnswer::download);
@@ -116,12 +106,10 @@ void AppDelegate::didFinishNavigation() {
 void AppDelegate::mainFrameRequestStopped(const std::string& text) {
     auto url = core::Url::parse(text);
     if (!url) return;
-    auto it = uncertain_.find(url->text());
-    if (it == uncertain_.end()) return;
-    const NavigationType type = it->second;
-    uncertain_.erase(it);
+    const auto type = unsettled_.settle(*url);
+    if (!type) return;
     // Now known to be for the main frame: what the action stage would have done.
-    if (core::NavigationPolicy::decide(*url, true, origins_) == NavigationDecision::external && opensFromType(type))
+    if (core::NavigationPolicy::decide(*url, true, origins_) == NavigationDecision::external && opensFromType(*type))
         openExternally(*url);
 }
 
@@ -131,11 +119,9 @@ void AppDelegate::didFailProvisionalNavigation(const LoadError& error) {
     if (url) {
         // A main-frame load of a page outside the app failed before its response could settle it: do
         // what the action stage would have done, had it known the frame. It is not the app being offline.
-        if (auto it = uncertain_.find(url->text()); it != uncertain_.end()) {
-            const NavigationType type = it->second;
-            uncertain_.erase(it);
+        if (auto type = unsettled_.settle(*url)) {
             const auto decision = core::NavigationPolicy::decide(*url, true, origins_);
-            if (decision == NavigationDecision::external && opensFromType(type)) openExternally(*url);
+            if (decision == NavigationDecision::external && opensFromType(*type)) openExternally(*url);
             if (decision != NavigationDecision::allow) return;
         }
         if (!origins_.contains(*url)) return;

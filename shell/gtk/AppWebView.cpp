@@ -6,7 +6,9 @@
 #include "BridgeChannel.hpp"
 #include "ContextMenu.hpp"
 #include "ErrorTranslation.hpp"
+#include "NoGpuDrawing.hpp"
 #include "Palette.hpp"
+#include "UnknownFrameNavigation.hpp"
 
 namespace corvane::gtk {
 
@@ -60,7 +62,7 @@ shell::NavigationAction actionOf(WebKitNavigationAction* action) {
         if (const char* uri = webkit_uri_request_get_uri(request)) out.url = uri;
     out.type = typeOf(webkit_navigation_action_get_navigation_type(action));
     out.userGesture = webkit_navigation_action_is_user_gesture(action);
-    out.frame = shell::TargetFrame::unknown;
+    out.frame = targetFrameOf(action);
     return out;
 }
 
@@ -86,10 +88,7 @@ AppWebView::AppWebView(WebKitWebContext* context, WebKitNetworkSession* session,
     webkit_settings_set_enable_developer_extras(settings, FALSE);
     webkit_settings_set_enable_fullscreen(settings, TRUE);
     swipe_ = std::make_unique<SwipeGate>(settings);
-    // Without a GPU, compositing is done in software anyway: drawing directly starts sooner and keeps
-    // a quarter less memory.
-    if (!g_file_test("/dev/dri", G_FILE_TEST_IS_DIR))
-        webkit_settings_set_hardware_acceleration_policy(settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+    drawDirectlyWithoutGpu(settings);
 
     view_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "network-session", session,
                                          "user-content-manager", content, "settings", settings, nullptr));
@@ -114,9 +113,10 @@ AppWebView::AppWebView(WebKitWebContext* context, WebKitNetworkSession* session,
     // at the first load.
     webkit_web_view_evaluate_javascript(view_, "0", -1, nullptr, nullptr, nullptr, nullptr, nullptr);
 
-    stoppedHandler_ = connectStoppedRequests(webkit_web_view_get_context(view_), [this](const std::string& uri) {
-        if (delegate_) delegate_->mainFrameRequestStopped(uri);
-    });
+    stoppedHandler_ =
+        connectStoppedMainFrameRequests(webkit_web_view_get_context(view_), [this](const std::string& uri) {
+            if (delegate_) delegate_->mainFrameRequestStopped(uri);
+        });
     connectBridge(
         view_,
         [this](bool mainFrame, const std::string& origin, bool current) {

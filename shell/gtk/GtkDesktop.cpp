@@ -5,6 +5,7 @@
 #include "BridgeChannel.hpp"
 #include "BuildConfig.hpp"
 #include "DevCert.hpp"
+#include "PageRequests.hpp"
 #include "WindowFocus.hpp"
 
 namespace corvane::gtk {

@@ -1,7 +1,9 @@
 // The engine's requests on behalf of the page, answered by the delegate: where a download goes, which
 // files a file input gets, the page's script dialogs, and camera or microphone use.
+#include "PageRequests.hpp"
+
 #include "DevCert.hpp"
-#include "Panels.hpp"
+#include "UnknownFrameNavigation.hpp"
 
 #include <memory>
 
@@ -12,27 +14,14 @@ namespace {
 struct PageRequests {
     shell::AppDelegate*& delegate;
     WebKitNetworkSession* session;
-    // The origin of the document now in the main frame. The view's URI moves on as soon as a load
-    // starts, while the old document still runs.
-    std::string committedOrigin;
+    // Not the view's URI, which is the next page's as soon as its load starts.
+    CommittedOrigin committed;
 };
 
 using Shared = std::shared_ptr<PageRequests>;
 
-std::string originOf(const char* uri) {
-    if (!uri) return {};
-    WebKitSecurityOrigin* origin = webkit_security_origin_new_for_uri(uri);
-    if (!origin) return {};
-    char* text = webkit_security_origin_to_string(origin);
-    std::string out = text ? text : "";
-    g_free(text);
-    webkit_security_origin_unref(origin);
-    return out;
-}
-
 void onLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
-    if (event == WEBKIT_LOAD_COMMITTED)
-        (*static_cast<Shared*>(data))->committedOrigin = originOf(webkit_web_view_get_uri(view));
+    (*static_cast<Shared*>(data))->committed.loadChanged(view, event);
 }
 
 gboolean onDecideDestination(WebKitDownload* download, const char* suggested, gpointer data) {
@@ -103,7 +92,7 @@ gboolean onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer dat
 
     const char* raw = webkit_script_dialog_get_message(dialog);
     const std::string message = raw ? raw : "";
-    const std::string& origin = self->committedOrigin;
+    const std::string& origin = self->committed.get();
     webkit_script_dialog_ref(dialog);
     switch (type) {
     case WEBKIT_SCRIPT_DIALOG_CONFIRM:
@@ -132,10 +121,10 @@ gboolean onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer dat
 gboolean onPermissionRequest(WebKitWebView*, WebKitPermissionRequest* request, gpointer data) {
     auto& self = *static_cast<Shared*>(data);
     bool allow = false;
-    // The engine names no frame for a media request; the web process extension refuses requests from
-    // frames before they get here, so what arrives is the page's own.
+    // The engine names no frame for a media request; FrameMediaGuard in the web process extension refuses
+    // requests from frames before they get here, so what arrives is the page's own.
     if (WEBKIT_IS_USER_MEDIA_PERMISSION_REQUEST(request) && self->delegate)
-        allow = self->delegate->decideMediaCapture(self->committedOrigin, true);
+        allow = self->delegate->decideMediaCapture(self->committed.get(), true);
     if (allow) webkit_permission_request_allow(request);
     else webkit_permission_request_deny(request);
     return TRUE;

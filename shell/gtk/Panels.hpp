@@ -38,7 +38,4 @@ private:
     std::shared_ptr<GtkPanels*> self_ = std::make_shared<GtkPanels*>(this);
 };
 
-// The engine's page requests (downloads, file inputs, script dialogs, media permission) handed to the delegate.
-void connectPageRequests(WebKitWebView* view, WebKitNetworkSession* session, shell::AppDelegate*& delegate);
-
 } // namespace corvane::gtk

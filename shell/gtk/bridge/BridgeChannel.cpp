@@ -38,24 +38,8 @@ void onInitializeExtensions(WebKitWebContext* context, gpointer userData)
 {
     const auto* setup = static_cast<const ExtensionSetup*>(userData);
     webkit_web_context_set_web_process_extensions_directory(context, setup->directory.c_str());
-    GVariantBuilder builder;
-    g_variant_builder_init(&builder, G_VARIANT_TYPE_VARDICT);
-    g_variant_builder_add(&builder, "{sv}", wire::kHandlerNameKey, g_variant_new_string(setup->handlerName.c_str()));
-    std::vector<const char*> origins;
-    for (const auto& origin : setup->trustedOrigins) origins.push_back(origin.c_str());
-    g_variant_builder_add(&builder, "{sv}", wire::kTrustedOriginsKey,
-        g_variant_new_strv(origins.data(), static_cast<gssize>(origins.size())));
-    webkit_web_context_set_web_process_extensions_initialization_user_data(context, g_variant_builder_end(&builder));
-}
-
-gboolean onStoppedMessage(WebKitWebContext*, WebKitUserMessage* message, gpointer userData)
-{
-    if (g_strcmp0(webkit_user_message_get_name(message), wire::kStoppedMessageName) != 0)
-        return FALSE;
-    GVariant* parameters = webkit_user_message_get_parameters(message);
-    if (parameters && g_variant_is_of_type(parameters, G_VARIANT_TYPE_STRING))
-        (*static_cast<std::function<void(const std::string&)>*>(userData))(g_variant_get_string(parameters, nullptr));
-    return TRUE;
+    webkit_web_context_set_web_process_extensions_initialization_user_data(context,
+        bridgeExtensionStartupData(setup->handlerName, setup->trustedOrigins));
 }
 
 struct PostHandlers {
@@ -81,6 +65,18 @@ gboolean onUserMessage(WebKitWebView*, WebKitUserMessage* message, gpointer user
 
 } // namespace
 
+GVariant* bridgeExtensionStartupData(const std::string& handlerName, const std::vector<std::string>& trustedOrigins)
+{
+    GVariantBuilder builder;
+    g_variant_builder_init(&builder, G_VARIANT_TYPE_VARDICT);
+    g_variant_builder_add(&builder, "{sv}", wire::kHandlerNameKey, g_variant_new_string(handlerName.c_str()));
+    std::vector<const char*> origins;
+    for (const auto& origin : trustedOrigins) origins.push_back(origin.c_str());
+    g_variant_builder_add(&builder, "{sv}", wire::kTrustedOriginsKey,
+        g_variant_new_strv(origins.data(), static_cast<gssize>(origins.size())));
+    return g_variant_builder_end(&builder);
+}
+
 void prepareBridgeExtension(WebKitWebContext* context, const std::string& handlerName,
     const std::vector<std::string>& trustedOrigins)
 {
@@ -97,14 +93,6 @@ void connectBridge(WebKitWebView* view, BridgeSenderCheck accepts, std::function
     auto* handlers = new PostHandlers { std::move(accepts), std::move(onPost) };
     g_signal_connect_data(view, "user-message-received", G_CALLBACK(onUserMessage), handlers,
         [](gpointer data, GClosure*) { delete static_cast<PostHandlers*>(data); }, GConnectFlags(0));
-}
-
-gulong connectStoppedRequests(WebKitWebContext* context, std::function<void(const std::string& uri)> onStopped)
-{
-    auto* handler = new std::function<void(const std::string&)>(std::move(onStopped));
-    return g_signal_connect_data(context, "user-message-received", G_CALLBACK(onStoppedMessage), handler,
-        [](gpointer data, GClosure*) { delete static_cast<std::function<void(const std::string&)>*>(data); },
-        GConnectFlags(0));
 }
 
 } // namespace corvane::gtk

@@ -18,8 +18,8 @@ void prepareBridgeExtension(WebKitWebContext* context, const std::string& handle
 // Deliver each post of the view's pages that `accepts` lets through, on the main thread.
 void connectBridge(WebKitWebView* view, BridgeSenderCheck accepts, std::function<void(const BridgePost&)> onPost);
 
-// Each main-frame request to another origin that was stopped before it left, with its address. The
-// notices come through the context; the returned handler is the caller's to disconnect.
-gulong connectStoppedRequests(WebKitWebContext* context, std::function<void(const std::string& uri)> onStopped);
+// What the extension is started with (floating): the handler name, and the origins main-frame documents
+// may be requested from.
+GVariant* bridgeExtensionStartupData(const std::string& handlerName, const std::vector<std::string>& trustedOrigins);
 
 } // namespace corvane::gtk

@@ -29,7 +29,7 @@ class Converter {
 public:
     std::optional<nlohmann::json> convert(GVariant* value, int depth)
     {
-        if (--m_budget < 0)
+        if (--budget_ < 0)
             return std::nullopt;
         if (g_variant_is_of_type(value, G_VARIANT_TYPE_DOUBLE))
             return nlohmann::json(g_variant_get_double(value));
@@ -59,13 +59,13 @@ public:
         if ((!array && !object) || depth + 1 > wire::kMaxDepth)
             return std::nullopt;
         // Refused before any child is read, not after a hundred thousand of them.
-        if (g_variant_n_children(value) > static_cast<gsize>(m_budget))
+        if (g_variant_n_children(value) > static_cast<gsize>(budget_))
             return std::nullopt;
         return array ? convertArray(value, depth) : convertObject(value, depth);
     }
 
 private:
-    bool countText(gsize bytes) { return (m_textBytes += bytes) <= wire::kMaxStringBytes; }
+    bool countText(gsize bytes) { return (textBytes_ += bytes) <= wire::kMaxStringBytes; }
 
     std::optional<nlohmann::json> convertArray(GVariant* array, int depth)
     {
@@ -103,8 +103,8 @@ private:
         return result;
     }
 
-    long m_budget = wire::kMaxValues;
-    gsize m_textBytes = 0;
+    long budget_ = wire::kMaxValues;
+    gsize textBytes_ = 0;
 };
 
 } // namespace
