@@ -4,6 +4,7 @@
 
 #include <webkit/webkit.h>
 
+#include "About.hpp"
 #include "Offline.hpp"
 #include "Palette.hpp"
 #include "WindowFocus.hpp"
@@ -11,8 +12,6 @@
 namespace corvane::gtk {
 
 namespace {
-
-constexpr const char* kAppId = "app.corvane.Corvane";
 
 std::string hex(std::uint32_t packed) {
     char buffer[8];
@@ -70,8 +69,8 @@ GtkWidget* appIcon(int scale) {
     gtk_image_set_pixel_size(GTK_IMAGE(image), size);
     gtk_widget_set_size_request(image, size, size);
     GtkIconTheme* theme = gtk_icon_theme_get_for_display(gdk_display_get_default());
-    if (theme && gtk_icon_theme_has_icon(theme, kAppId)) {
-        gtk_image_set_from_icon_name(GTK_IMAGE(image), kAppId);
+    if (theme && gtk_icon_theme_has_icon(theme, kAppIconName)) {
+        gtk_image_set_from_icon_name(GTK_IMAGE(image), kAppIconName);
         return image;
     }
 #ifdef CORVANE_ICON_FILE

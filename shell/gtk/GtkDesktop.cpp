@@ -1,5 +1,6 @@
 #include "GtkDesktop.hpp"
 
+#include "AppId.hpp"
 #include "AppOrigins.hpp"
 #include "Bridge.hpp"
 #include "BridgeChannel.hpp"
@@ -10,8 +11,6 @@
 namespace corvane::gtk {
 
 namespace {
-
-constexpr const char* kDesktopId = "application://app.corvane.Corvane.desktop";
 
 // A development build trusts its service's certificate for the service's host, and nothing else.
 void trustDevCertificate(WebKitNetworkSession* session) {
@@ -91,9 +90,10 @@ void GtkDesktop::setBadge(const std::optional<std::string>& label) {
     g_variant_builder_init(&properties, G_VARIANT_TYPE("a{sv}"));
     g_variant_builder_add(&properties, "{sv}", "count", g_variant_new_int64(count));
     g_variant_builder_add(&properties, "{sv}", "count-visible", g_variant_new_boolean(label.has_value()));
-    g_dbus_connection_emit_signal(bus, nullptr, "/app/corvane/Corvane/LauncherEntry",
-                                  "com.canonical.Unity.LauncherEntry", "Update",
-                                  g_variant_new("(sa{sv})", kDesktopId, &properties), nullptr);
+    const std::string path = std::string(kAppObjectPath) + "/LauncherEntry";
+    const std::string desktopId = std::string("application://") + kDesktopFile;
+    g_dbus_connection_emit_signal(bus, nullptr, path.c_str(), "com.canonical.Unity.LauncherEntry", "Update",
+                                  g_variant_new("(sa{sv})", desktopId.c_str(), &properties), nullptr);
 }
 
 void GtkDesktop::openExternal(const core::Url& url) {

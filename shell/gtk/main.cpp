@@ -8,6 +8,7 @@
 
 #include "About.hpp"
 #include "AppDelegate.hpp"
+#include "AppId.hpp"
 #include "BackgroundPortal.hpp"
 #include "BuildConfig.hpp"
 #include "DevCert.hpp"
@@ -97,14 +98,14 @@ gint handleLocalOptions(GApplication*, GVariantDict* options, gpointer) {
     }
     // The window's WM_CLASS, which docks match with the desktop entry's StartupWMClass; set after the
     // command line so that --help still names the command.
-    g_set_prgname("app.corvane.Corvane");
+    g_set_prgname(corvane::gtk::kAppId);
     return -1;
 }
 
 int main(int argc, char** argv) {
     corvane::gtk::adoptActivationToken();
     g_set_application_name("Corvane");
-    GtkApplication* application = corvane::gtk::newApplication("app.corvane.Corvane", G_APPLICATION_HANDLES_OPEN);
+    GtkApplication* application = corvane::gtk::newApplication(corvane::gtk::kAppId, G_APPLICATION_HANDLES_OPEN);
     App app;
     app.application = G_APPLICATION(application);
     g_application_add_main_option(app.application, "version", 0, G_OPTION_FLAG_NONE, G_OPTION_ARG_NONE,
