@@ -111,7 +111,7 @@ std::string headingText() {
 
 AppWindow::AppWindow(GtkApplication* app, const shell::WindowSpec& spec, GtkWidget* web, SettingsFile& settings,
                      shell::AppDelegate*& delegate)
-    : web_(web), settings_(settings), delegate_(delegate) {
+    : web_(web), settings_(settings), delegate_(delegate), minWidth_(spec.minWidth), minHeight_(spec.minHeight) {
     installStyle();
     window_ = GTK_WINDOW(gtk_application_window_new(app));
     g_object_ref(window_);
@@ -162,7 +162,7 @@ void AppWindow::restoreFrame(const std::string& name) {
     const auto width = settings_.integer(name + ".width");
     const auto height = settings_.integer(name + ".height");
     // Sizes from the file are untrusted: keep them within sane bounds.
-    if (width && height && *width >= 900 && *height >= 600 && *width <= 16384 && *height <= 16384)
+    if (width && height && *width >= minWidth_ && *height >= minHeight_ && *width <= 16384 && *height <= 16384)
         gtk_window_set_default_size(window_, *width, *height);
     if (settings_.boolean(name + ".maximized").value_or(false)) gtk_window_maximize(window_);
 }

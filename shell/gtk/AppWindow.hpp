@@ -53,6 +53,7 @@ private:
     SettingsFile& settings_;
     shell::AppDelegate*& delegate_;
     std::string frameName_;
+    int minWidth_, minHeight_; // a restored size smaller than the window's minimum is not used
     guint saveTimer_ = 0;
     guint retryTimer_ = 0;
     gint64 retryStarted_ = 0;
