@@ -7,6 +7,7 @@
 #include "ContextMenu.hpp"
 #include "ErrorTranslation.hpp"
 #include "Palette.hpp"
+#include "PaletteColours.hpp"
 
 namespace corvane::gtk {
 
@@ -65,10 +66,6 @@ shell::NavigationAction actionOf(WebKitNavigationAction* action) {
 }
 
 std::optional<std::string> orNone(const char* text) { return text ? std::optional<std::string>(text) : std::nullopt; }
-
-GdkRGBA rgba(std::uint32_t packed) {
-    return {((packed >> 16) & 0xFF) / 255.0f, ((packed >> 8) & 0xFF) / 255.0f, (packed & 0xFF) / 255.0f, 1.0f};
-}
 
 } // namespace
 

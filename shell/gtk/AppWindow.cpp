@@ -7,21 +7,12 @@
 #include "About.hpp"
 #include "Offline.hpp"
 #include "Palette.hpp"
+#include "PaletteColours.hpp"
 #include "WindowFocus.hpp"
 
 namespace corvane::gtk {
 
 namespace {
-
-std::string hex(std::uint32_t packed) {
-    char buffer[8];
-    g_snprintf(buffer, sizeof buffer, "#%06X", packed);
-    return buffer;
-}
-
-GdkRGBA rgba(std::uint32_t packed) {
-    return {((packed >> 16) & 0xFF) / 255.0f, ((packed >> 8) & 0xFF) / 255.0f, (packed & 0xFF) / 255.0f, 1.0f};
-}
 
 // Sizes in px: the palette's layout is in logical pixels, and GTK's pt are 4/3 of those.
 void installStyle() {
