@@ -5,6 +5,7 @@
 #include "Bridge.hpp"
 #include "BridgeChannel.hpp"
 #include "BuildConfig.hpp"
+#include "DeskFeatures.hpp"
 #include "DevCert.hpp"
 #include "WindowFocus.hpp"
 
@@ -57,7 +58,7 @@ GtkDesktop::~GtkDesktop() {
 shell::WebView& GtkDesktop::createWebView(const shell::WebViewSpec& spec) {
     // Text checking follows the registered defaults unless the user stored a choice of their own. The
     // engine marks misspellings only; it has no automatic correction, grammar or replacement to switch off.
-    const bool spelling = settings_.boolean("WebContinuousSpellCheckingEnabled").value_or(false);
+    const bool spelling = settings_.boolean(core::DeskFeatures::spellCheckingKey).value_or(false);
     webkit_web_context_set_spell_checking_enabled(context_, spelling);
     if (spelling) webkit_web_context_set_spell_checking_languages(context_, g_get_language_names());
     web_ = std::make_unique<AppWebView>(context_, session_, spec, delegate_);
