@@ -70,7 +70,7 @@ std::optional<std::string> orNone(const char* text) { return text ? std::optiona
 } // namespace
 
 AppWebView::AppWebView(WebKitWebContext* context, WebKitNetworkSession* session, const shell::WebViewSpec& spec,
-                       shell::AppDelegate*& delegate)
+                       const DelegateHandle& delegate)
     : delegate_(delegate) {
     WebKitUserContentManager* content = webkit_user_content_manager_new();
     WebKitUserScript* script =

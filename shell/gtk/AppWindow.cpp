@@ -101,7 +101,7 @@ std::string headingText() {
 } // namespace
 
 AppWindow::AppWindow(GtkApplication* app, const shell::WindowSpec& spec, GtkWidget* web, SettingsFile& settings,
-                     shell::AppDelegate*& delegate)
+                     const DelegateHandle& delegate)
     : web_(web), settings_(settings), delegate_(delegate), minWidth_(spec.minWidth), minHeight_(spec.minHeight) {
     installStyle();
     window_ = GTK_WINDOW(gtk_application_window_new(app));

@@ -5,7 +5,7 @@
 
 #include <webkit/webkit.h>
 
-#include "AppDelegate.hpp"
+#include "DelegateHandle.hpp"
 #include "AppWebView.hpp"
 #include "AppUpdater.hpp"
 #include "AppWindow.hpp"
@@ -23,7 +23,8 @@ class GtkDesktop : public shell::Desktop, public shell::Services {
 public:
     GtkDesktop(GtkApplication* app, SettingsFile& settings);
     ~GtkDesktop() override;
-    void setDelegate(shell::AppDelegate* delegate) { delegate_ = delegate; }
+    // What every backend object reaches the delegate through; see DelegateHandle.
+    DelegateHandle& delegate() { return delegate_; }
     AppWindow* window() const { return window_.get(); }
 
     shell::WebView& createWebView(const shell::WebViewSpec& spec) override;
@@ -47,7 +48,7 @@ public:
 private:
     GtkApplication* app_;
     SettingsFile& settings_;
-    shell::AppDelegate* delegate_ = nullptr;
+    DelegateHandle delegate_;
     WebKitWebContext* context_ = nullptr;
     WebKitNetworkSession* session_ = nullptr;
     std::unique_ptr<AppWebView> web_;

@@ -5,7 +5,7 @@
 
 #include <webkit/webkit.h>
 
-#include "AppDelegate.hpp"
+#include "DelegateHandle.hpp"
 #include "ports/SystemPorts.hpp"
 
 namespace corvane::gtk {
@@ -39,6 +39,6 @@ private:
 };
 
 // The engine's page requests (downloads, file inputs, script dialogs, media permission) handed to the delegate.
-void connectPageRequests(WebKitWebView* view, WebKitNetworkSession* session, shell::AppDelegate*& delegate);
+void connectPageRequests(WebKitWebView* view, WebKitNetworkSession* session, const DelegateHandle& delegate);
 
 } // namespace corvane::gtk

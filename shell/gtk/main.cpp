@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
             corvane::shell::Ports{*a.desktop, a.settings, a.clock, *a.desktop, a.desktop->notifications(),
                                   a.desktop->panels(), a.files, *a.bundle},
             std::string(corvane::core::build::version));
-        a.desktop->setDelegate(a.delegate.get());
+        a.desktop->delegate().attach(*a.delegate);
         // Development builds only: the end-to-end tests shorten the load time-out.
         if (const char* timeout = g_getenv("CORVANE_LOAD_TIMEOUT_MS"); timeout && kDevCertificatePem[0])
             a.delegate->setLoadTimeout(std::chrono::milliseconds(g_ascii_strtoull(timeout, nullptr, 10)));
@@ -167,10 +167,10 @@ int main(int argc, char** argv) {
         a.delegate->openURLs(uris);
     }), &app);
     // GTK may still run a loop of its own after shutdown (handing over the clipboard): whatever arrives
-    // then finds no delegate, and nothing it reaches is freed until the application has returned.
+    // then finds the delegate detached, and nothing it reaches is freed until the application has returned.
     g_signal_connect(application, "shutdown", G_CALLBACK(+[](GApplication*, gpointer data) {
         auto& a = *static_cast<App*>(data);
-        if (a.desktop) a.desktop->setDelegate(nullptr);
+        if (a.desktop) a.desktop->delegate().detach();
         a.statusIcon.reset();
         a.background.reset();
     }), &app);
