@@ -69,9 +69,9 @@ void AppUpdater::onShutdown(GApplication*, gpointer data) {
     }
 }
 
-shell::Updater* GtkDesktop::startUpdater() {
+shell::Updater* GtkServices::startUpdater() {
     updater_ = AppUpdater::create(
-        app_, session_, settings_, [this] { if (requestQuit_) requestQuit_(); },
+        app_, desktop_.session(), settings_, [this] { desktop_.requestQuit(); },
         [this] {
             const char* name = shell::MenuBar::nameOf(shell::MenuBar::Standard::checkForUpdates);
             if (GAction* action = g_action_map_lookup_action(G_ACTION_MAP(app_), name))

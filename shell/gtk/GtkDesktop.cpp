@@ -32,9 +32,10 @@ void trustDevCertificate(WebKitNetworkSession* session) {
 } // namespace
 
 GtkDesktop::GtkDesktop(GtkApplication* app, SettingsFile& settings)
-    : app_(app), settings_(settings), notifications_(G_APPLICATION(app), delegate_), network_(delegate_),
+    : app_(app), settings_(settings), notifications_(G_APPLICATION(app), delegate_),
       panels_([this] { return window_ ? window_->window() : nullptr; },
-              [this] { return web_ ? WEBKIT_WEB_VIEW(web_->widget()) : nullptr; }) {
+              [this] { return web_ ? WEBKIT_WEB_VIEW(web_->widget()) : nullptr; }),
+      services_(app, settings, delegate_, *this) {
     const std::string data = std::string(g_get_user_data_dir()) + "/corvane";
     const std::string cache = std::string(g_get_user_cache_dir()) + "/corvane";
     session_ = webkit_network_session_new(data.c_str(), cache.c_str());
@@ -50,7 +51,6 @@ GtkDesktop::~GtkDesktop() {
     if (window_) g_signal_handlers_disconnect_by_data(window_->window(), this);
     window_.reset();
     web_.reset();
-    g_clear_object(&menuBar_);
     g_clear_object(&context_);
     g_clear_object(&session_);
 }
@@ -68,10 +68,10 @@ shell::WebView& GtkDesktop::createWebView(const shell::WebViewSpec& spec) {
 
 shell::MainWindow& GtkDesktop::createMainWindow(const shell::WindowSpec& spec, shell::WebView&) {
     window_ = std::make_unique<AppWindow>(app_, spec, web_->widget(), settings_, delegate_);
-    if (menuBar_) window_->setMenuBar(menuBar_);
+    if (GMenuModel* bar = services_.menuBar()) window_->setMenuBar(bar);
     g_signal_connect_swapped(window_->window(), "notify::fullscreened",
                              G_CALLBACK(+[](GtkDesktop* self, GParamSpec*) {
-                                 self->showFullScreenState(gtk_window_is_fullscreen(self->window_->window()));
+                                 self->services_.showFullScreenState(gtk_window_is_fullscreen(self->window_->window()));
                              }),
                              this);
     return *window_;

@@ -1,4 +1,5 @@
 // The menu bar on GTK: app actions with accelerators, and a menu bar at the start of the drag strip.
+#include "GtkServices.hpp"
 #include "GtkDesktop.hpp"
 #include "About.hpp"
 #include "BuildConfig.hpp"
@@ -17,7 +18,7 @@ GVariant* targetOf(const shell::MenuBar::Entry& entry) {
 
 } // namespace
 
-void GtkDesktop::addActions() {
+void GtkServices::addActions() {
     GActionMap* map = G_ACTION_MAP(app_);
     auto add = [&](const char* name, const GVariantType* type, GCallback callback) {
         GSimpleAction* action = g_simple_action_new(name, type);
@@ -26,25 +27,25 @@ void GtkDesktop::addActions() {
         g_object_unref(action);
     };
     add("menu-command", G_VARIANT_TYPE_STRING, G_CALLBACK(+[](GSimpleAction*, GVariant* p, gpointer d) {
-        auto* self = static_cast<GtkDesktop*>(d);
+        auto* self = static_cast<GtkServices*>(d);
         if (self->delegate_) self->delegate_->menuCommand(g_variant_get_string(p, nullptr));
     }));
     add("zoom", G_VARIANT_TYPE_INT32, G_CALLBACK(+[](GSimpleAction*, GVariant* p, gpointer d) {
-        auto* self = static_cast<GtkDesktop*>(d);
+        auto* self = static_cast<GtkServices*>(d);
         if (self->delegate_) self->delegate_->zoomAction(g_variant_get_int32(p));
     }));
     add("open-link", G_VARIANT_TYPE_STRING, G_CALLBACK(+[](GSimpleAction*, GVariant* p, gpointer d) {
-        auto* self = static_cast<GtkDesktop*>(d);
+        auto* self = static_cast<GtkServices*>(d);
         if (self->delegate_) self->delegate_->openLink(g_variant_get_string(p, nullptr));
     }));
-    // What each does is in GtkDesktop::standardAction.
+    // What each does is in GtkServices::standardAction.
     for (const auto& row : shell::MenuBar::standardActions)
         add(row.name, nullptr, G_CALLBACK(+[](GSimpleAction* action, GVariant*, gpointer d) {
-            static_cast<GtkDesktop*>(d)->standardAction(g_action_get_name(G_ACTION(action)));
+            static_cast<GtkServices*>(d)->standardAction(g_action_get_name(G_ACTION(action)));
         }));
 }
 
-void GtkDesktop::installMenuBar(const std::vector<core::Menu>& menus) {
+void GtkServices::installMenuBar(const std::vector<core::Menu>& menus) {
     addActions();
     GMenu* bar = g_menu_new();
     for (const auto& menu : shell::MenuBar::build(menus, delegate_ && delegate_->canCheckForUpdates())) {
@@ -91,7 +92,7 @@ void GtkDesktop::installMenuBar(const std::vector<core::Menu>& menus) {
     menuBar_ = G_MENU_MODEL(bar);
 }
 
-void GtkDesktop::showFullScreenState(bool fullScreen) {
+void GtkServices::showFullScreenState(bool fullScreen) {
     if (!fullScreenSection_) return;
     // Menu model items cannot change their label: the row is replaced in place.
     GMenuItem* item = g_menu_item_new_from_model(G_MENU_MODEL(fullScreenSection_), fullScreenIndex_);
@@ -101,16 +102,17 @@ void GtkDesktop::showFullScreenState(bool fullScreen) {
     g_object_unref(item);
 }
 
-void GtkDesktop::standardAction(const std::string& name) {
+void GtkServices::standardAction(const std::string& name) {
     const auto* row = shell::MenuBar::standardNamed(name);
     if (!row) return;
-    GtkWindow* window = window_ ? window_->window() : nullptr;
+    AppWindow* appWindow = desktop_.window();
+    GtkWindow* window = appWindow ? appWindow->window() : nullptr;
     auto edit = [&](const char* command) {
-        if (web_) web_->executeEditingCommand(command);
+        if (AppWebView* web = desktop_.webView()) web->executeEditingCommand(command);
     };
     using shell::MenuBar::Standard;
     switch (row->which) {
-    case Standard::quit: if (requestQuit_) requestQuit_(); break;
+    case Standard::quit: desktop_.requestQuit(); break;
     case Standard::checkForUpdates: if (delegate_) delegate_->checkForUpdates(); break;
     case Standard::about: showAbout(window); break;
     case Standard::hide:
@@ -121,7 +123,7 @@ void GtkDesktop::standardAction(const std::string& name) {
     case Standard::copy: edit(WEBKIT_EDITING_COMMAND_COPY); break;
     case Standard::paste: edit(WEBKIT_EDITING_COMMAND_PASTE); break;
     case Standard::selectAll: edit(WEBKIT_EDITING_COMMAND_SELECT_ALL); break;
-    case Standard::toggleFullScreen: if (window) window_->toggleFullScreen(); break;
+    case Standard::toggleFullScreen: if (appWindow) appWindow->toggleFullScreen(); break;
     case Standard::minimize: if (window) gtk_window_minimize(window); break;
     case Standard::maximize:
         if (window && gtk_window_is_maximized(window)) gtk_window_unmaximize(window);

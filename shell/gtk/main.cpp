@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
         a.bundle = std::make_unique<corvane::gtk::LaunchBundle>(GTK_APPLICATION(gapp));
         a.bundle->setQuitHandler([&a] { requestQuit(a); });
         a.delegate = std::make_unique<corvane::shell::AppDelegate>(
-            corvane::shell::Ports{*a.desktop, a.settings, a.clock, *a.desktop, a.desktop->notifications(),
+            corvane::shell::Ports{*a.desktop, a.settings, a.clock, a.desktop->services(), a.desktop->notifications(),
                                   a.desktop->panels(), a.files, *a.bundle},
             std::string(corvane::core::build::version));
         a.desktop->delegate().attach(*a.delegate);
