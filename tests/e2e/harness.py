@@ -25,6 +25,8 @@ CERT_DIR = os.environ.get("CORVANE_CERT_DIR") or os.path.join(REPO, "build", "de
 # Set by the build (CORVANE_APP_ID); the default is for running a module by hand.
 APP_ID = os.environ.get("CORVANE_APP_ID") or "app.corvane.Corvane"
 APP_OBJECT_PATH = "/" + APP_ID.replace(".", "/")
+# The build tree, which holds the desktop entry as configured for this id.
+BUILD_DIR = os.environ.get("CORVANE_BUILD_DIR") or os.path.dirname(os.path.dirname(os.path.dirname(APP_PATH)))
 
 # The app's base URL is fixed at build time, so these ports cannot be chosen at random.
 APP_PORT, OUTSIDE_PORT, UNTRUSTED_PORT, HTTP_PORT = 47443, 47444, 47445, 47080
