@@ -5,9 +5,9 @@
 
 #include <webkit/webkit.h>
 
-#include "DelegateHandle.hpp"
 #include "AppWebView.hpp"
 #include "AppWindow.hpp"
+#include "DelegateHandle.hpp"
 #include "GtkServices.hpp"
 #include "Notifications.hpp"
 #include "Panels.hpp"

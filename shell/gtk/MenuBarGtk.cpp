@@ -1,8 +1,9 @@
 // The menu bar on GTK: app actions with accelerators, and a menu bar at the start of the drag strip.
 #include "GtkServices.hpp"
-#include "GtkDesktop.hpp"
+
 #include "About.hpp"
 #include "BuildConfig.hpp"
+#include "GtkDesktop.hpp"
 #include "MenuBar.hpp"
 #include "WindowFocus.hpp"
 
