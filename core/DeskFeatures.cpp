@@ -28,7 +28,7 @@ std::vector<std::size_t> keep(const std::vector<std::optional<std::string>>& ide
 
 const std::map<std::string, bool, std::less<>>& textDefaults() {
     static const std::map<std::string, bool, std::less<>> defaults{
-        {"WebContinuousSpellCheckingEnabled", true},
+        {std::string(spellCheckingKey), true},
         {"WebAutomaticSpellingCorrectionEnabled", false},
         {"WebGrammarCheckingEnabled", false},
         {"WebAutomaticTextReplacementEnabled", false},

@@ -15,7 +15,7 @@ std::string keyName(const std::string& key) {
 }
 
 std::vector<std::string> extraKeys(const Entry& entry) {
-    if (entry.action == "app.toggle-full-screen") return {"F11"};
+    if (entry.action == appAction(Standard::toggleFullScreen)) return {"F11"};
     if (entry.action != "app.zoom" || !entry.target) return {};
     if (*entry.target == "1") return {"<Control>equal", "<Control>KP_Add"};
     if (*entry.target == "-1") return {"<Control>KP_Subtract"};
@@ -64,27 +64,24 @@ std::string accelerator(const core::MenuItem& item) {
 }
 
 std::optional<std::string> standardAction(const std::string& selector) {
-    static const std::map<std::string, std::string, std::less<>> actions{
-        {"orderFrontStandardAboutPanel:", "app.about"},
-        {"checkForUpdates:", "app.check-for-updates"},
-        {"hide:", "app.hide"},
-        {"terminate:", "app.quit"},
-        {"performClose:", "app.close-window"},
-        {"undo:", "app.undo"},
-        {"redo:", "app.redo"},
-        {"cut:", "app.cut"},
-        {"copy:", "app.copy"},
-        {"paste:", "app.paste"},
-        {"selectAll:", "app.select-all"},
-        {"toggleFullScreen:", "app.toggle-full-screen"},
-        {"performMiniaturize:", "app.minimize"},
-        {"performZoom:", "app.maximize"},
-        {"arrangeInFront:", "app.bring-to-front"},
-    };
-    auto it = actions.find(selector);
-    if (it == actions.end()) return std::nullopt;
-    return it->second;
+    for (const auto& row : standardActions)
+        if (selector == row.selector) return std::string("app.") + row.name;
+    return std::nullopt;
 }
+
+const StandardAction* standardNamed(std::string_view name) {
+    for (const auto& row : standardActions)
+        if (name == row.name) return &row;
+    return nullptr;
+}
+
+const char* nameOf(Standard which) {
+    for (const auto& row : standardActions)
+        if (row.which == which) return row.name;
+    return "";
+}
+
+std::string appAction(Standard which) { return std::string("app.") + nameOf(which); }
 
 std::vector<Menu> build(const std::vector<core::Menu>& model, bool canCheckForUpdates) {
     std::vector<Menu> bar;
@@ -108,7 +105,7 @@ std::vector<Menu> build(const std::vector<core::Menu>& model, bool canCheckForUp
                             entry.target = a.url;
                         } else {
                             entry.action = standardAction(a.selector).value_or("");
-                            entry.enabled = a.selector != "checkForUpdates:" || canCheckForUpdates;
+                            entry.enabled = entry.action != appAction(Standard::checkForUpdates) || canCheckForUpdates;
                         }
                     },
                     *item.action());

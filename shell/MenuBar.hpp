@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "MenuModel.hpp"
@@ -29,6 +30,39 @@ struct Menu {
     bool helpMenu = false;
     std::vector<Entry> entries;
 };
+
+// The standard actions this desktop has, each once: the menu model's selector, the app action's name.
+enum class Standard {
+    about, checkForUpdates, hide, quit, closeWindow, undo, redo, cut, copy, paste, selectAll, toggleFullScreen,
+    minimize, maximize, bringToFront
+};
+struct StandardAction {
+    Standard which;
+    const char* selector;
+    const char* name; // the app action is "app." + name
+};
+inline constexpr StandardAction standardActions[] = {
+    {Standard::about, "orderFrontStandardAboutPanel:", "about"},
+    {Standard::checkForUpdates, "checkForUpdates:", "check-for-updates"},
+    {Standard::hide, "hide:", "hide"},
+    {Standard::quit, "terminate:", "quit"},
+    {Standard::closeWindow, "performClose:", "close-window"},
+    {Standard::undo, "undo:", "undo"},
+    {Standard::redo, "redo:", "redo"},
+    {Standard::cut, "cut:", "cut"},
+    {Standard::copy, "copy:", "copy"},
+    {Standard::paste, "paste:", "paste"},
+    {Standard::selectAll, "selectAll:", "select-all"},
+    {Standard::toggleFullScreen, "toggleFullScreen:", "toggle-full-screen"},
+    {Standard::minimize, "performMiniaturize:", "minimize"},
+    {Standard::maximize, "performZoom:", "maximize"},
+    {Standard::bringToFront, "arrangeInFront:", "bring-to-front"},
+};
+// The row for an app action's name (without "app."), or none.
+const StandardAction* standardNamed(std::string_view name);
+const char* nameOf(Standard which);
+// "app." + its name: what a menu row is wired to.
+std::string appAction(Standard which);
 
 // ⌘ → Control, ⇧ → Shift, ⌥ → Alt, ⌃ → Super; keys by their GDK names.
 std::string accelerator(const core::MenuItem& item);

@@ -4,9 +4,12 @@
 
 #include <gtk/gtk.h>
 
+#include "AppId.hpp"
+
 namespace corvane::gtk {
 
-inline constexpr const char* kAppIconName = "app.corvane.Corvane";
+// Installed under the application id.
+inline constexpr const char* kAppIconName = kAppId;
 
 // Makes the app's icon the default for its windows (X11 shows it), finding it in the source tree when
 // the build was not installed.

@@ -5,6 +5,7 @@
 #include "BuildConfig.hpp"
 #include "DevCert.hpp"
 #include "GtkDesktop.hpp"
+#include "MenuBar.hpp"
 #include "Url.hpp"
 
 namespace corvane::gtk {
@@ -68,11 +69,12 @@ void AppUpdater::onShutdown(GApplication*, gpointer data) {
     }
 }
 
-shell::Updater* GtkDesktop::startUpdater() {
+shell::Updater* GtkServices::startUpdater() {
     updater_ = AppUpdater::create(
-        app_, session_, settings_, [this] { if (requestQuit_) requestQuit_(); },
+        app_, desktop_.session(), settings_, [this] { desktop_.requestQuit(); },
         [this] {
-            if (GAction* action = g_action_map_lookup_action(G_ACTION_MAP(app_), "check-for-updates"))
+            const char* name = shell::MenuBar::nameOf(shell::MenuBar::Standard::checkForUpdates);
+            if (GAction* action = g_action_map_lookup_action(G_ACTION_MAP(app_), name))
                 g_simple_action_set_enabled(G_SIMPLE_ACTION(action), delegate_ && delegate_->canCheckForUpdates());
         });
     return updater_ ? &updater_->updater() : nullptr;

@@ -8,6 +8,7 @@
 #include "ErrorTranslation.hpp"
 #include "NoGpuDrawing.hpp"
 #include "Palette.hpp"
+#include "PaletteColours.hpp"
 #include "UnknownFrameNavigation.hpp"
 
 namespace corvane::gtk {
@@ -68,14 +69,10 @@ shell::NavigationAction actionOf(WebKitNavigationAction* action) {
 
 std::optional<std::string> orNone(const char* text) { return text ? std::optional<std::string>(text) : std::nullopt; }
 
-GdkRGBA rgba(std::uint32_t packed) {
-    return {((packed >> 16) & 0xFF) / 255.0f, ((packed >> 8) & 0xFF) / 255.0f, (packed & 0xFF) / 255.0f, 1.0f};
-}
-
 } // namespace
 
 AppWebView::AppWebView(WebKitWebContext* context, WebKitNetworkSession* session, const shell::WebViewSpec& spec,
-                       shell::AppDelegate*& delegate)
+                       const DelegateHandle& delegate)
     : delegate_(delegate) {
     WebKitUserContentManager* content = webkit_user_content_manager_new();
     WebKitUserScript* script =

@@ -4,7 +4,7 @@
 
 #include <webkit/webkit.h>
 
-#include "AppDelegate.hpp"
+#include "DelegateHandle.hpp"
 #include "SwipeGate.hpp"
 #include "ports/WebView.hpp"
 
@@ -14,7 +14,7 @@ namespace corvane::gtk {
 class AppWebView : public shell::WebView {
 public:
     AppWebView(WebKitWebContext* context, WebKitNetworkSession* session, const shell::WebViewSpec& spec,
-               shell::AppDelegate*& delegate);
+               const DelegateHandle& delegate);
     ~AppWebView() override;
 
     GtkWidget* widget() const { return GTK_WIDGET(view_); }
@@ -45,7 +45,7 @@ private:
     static gboolean onAuthenticate(WebKitWebView*, WebKitAuthenticationRequest*, gpointer);
 
     WebKitWebView* view_;
-    shell::AppDelegate*& delegate_;
+    const DelegateHandle& delegate_;
     guint fadeTick_ = 0;
     gulong stoppedHandler_ = 0; // on the web context, which outlives this view
     std::unique_ptr<SwipeGate> swipe_;

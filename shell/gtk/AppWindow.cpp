@@ -4,25 +4,15 @@
 
 #include <webkit/webkit.h>
 
+#include "About.hpp"
 #include "Offline.hpp"
 #include "Palette.hpp"
+#include "PaletteColours.hpp"
 #include "WindowFocus.hpp"
 
 namespace corvane::gtk {
 
 namespace {
-
-constexpr const char* kAppId = "app.corvane.Corvane";
-
-std::string hex(std::uint32_t packed) {
-    char buffer[8];
-    g_snprintf(buffer, sizeof buffer, "#%06X", packed);
-    return buffer;
-}
-
-GdkRGBA rgba(std::uint32_t packed) {
-    return {((packed >> 16) & 0xFF) / 255.0f, ((packed >> 8) & 0xFF) / 255.0f, (packed & 0xFF) / 255.0f, 1.0f};
-}
 
 // Sizes in px: the palette's layout is in logical pixels, and GTK's pt are 4/3 of those.
 void installStyle() {
@@ -70,8 +60,8 @@ GtkWidget* appIcon(int scale) {
     gtk_image_set_pixel_size(GTK_IMAGE(image), size);
     gtk_widget_set_size_request(image, size, size);
     GtkIconTheme* theme = gtk_icon_theme_get_for_display(gdk_display_get_default());
-    if (theme && gtk_icon_theme_has_icon(theme, kAppId)) {
-        gtk_image_set_from_icon_name(GTK_IMAGE(image), kAppId);
+    if (theme && gtk_icon_theme_has_icon(theme, kAppIconName)) {
+        gtk_image_set_from_icon_name(GTK_IMAGE(image), kAppIconName);
         return image;
     }
 #ifdef CORVANE_ICON_FILE
@@ -111,8 +101,8 @@ std::string headingText() {
 } // namespace
 
 AppWindow::AppWindow(GtkApplication* app, const shell::WindowSpec& spec, GtkWidget* web, SettingsFile& settings,
-                     shell::AppDelegate*& delegate)
-    : web_(web), settings_(settings), delegate_(delegate) {
+                     const DelegateHandle& delegate)
+    : web_(web), settings_(settings), delegate_(delegate), minWidth_(spec.minWidth), minHeight_(spec.minHeight) {
     installStyle();
     window_ = GTK_WINDOW(gtk_application_window_new(app));
     g_object_ref(window_);
@@ -163,7 +153,7 @@ void AppWindow::restoreFrame(const std::string& name) {
     const auto width = settings_.integer(name + ".width");
     const auto height = settings_.integer(name + ".height");
     // Sizes from the file are untrusted: keep them within sane bounds.
-    if (width && height && *width >= 900 && *height >= 600 && *width <= 16384 && *height <= 16384)
+    if (width && height && *width >= minWidth_ && *height >= minHeight_ && *width <= 16384 && *height <= 16384)
         gtk_window_set_default_size(window_, *width, *height);
     if (settings_.boolean(name + ".maximized").value_or(false)) gtk_window_maximize(window_);
 }

@@ -5,7 +5,7 @@
 #include <gtk/gtk.h>
 #include <webkit/webkit.h>
 
-#include "AppDelegate.hpp"
+#include "DelegateHandle.hpp"
 #include "Appearance.hpp"
 #include "SettingsFile.hpp"
 #include "TitleStrip.hpp"
@@ -18,7 +18,7 @@ namespace corvane::gtk {
 class AppWindow : public shell::MainWindow {
 public:
     AppWindow(GtkApplication* app, const shell::WindowSpec& spec, GtkWidget* web, SettingsFile& settings,
-              shell::AppDelegate*& delegate);
+              const DelegateHandle& delegate);
     ~AppWindow() override;
 
     GtkWindow* window() const { return window_; }
@@ -51,8 +51,9 @@ private:
     std::unique_ptr<TitleStrip> title_;
     std::unique_ptr<Appearance> appearance_;
     SettingsFile& settings_;
-    shell::AppDelegate*& delegate_;
+    const DelegateHandle& delegate_;
     std::string frameName_;
+    int minWidth_, minHeight_; // a restored size smaller than the window's minimum is not used
     guint saveTimer_ = 0;
     guint retryTimer_ = 0;
     gint64 retryStarted_ = 0;

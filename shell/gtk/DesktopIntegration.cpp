@@ -1,5 +1,7 @@
 #include "DesktopIntegration.hpp"
 
+#include "AppId.hpp"
+
 #include <gio/gio.h>
 #include <gtk/gtk.h>
 
@@ -11,8 +13,8 @@ namespace corvane::gtk {
 
 namespace {
 
-constexpr const char* kDesktopFile = "app.corvane.Corvane.desktop";
-constexpr const char* kIconName = "app.corvane.Corvane";
+// The icons are installed under the application id.
+constexpr const char* kIconName = kAppId;
 constexpr const char* kSchemeType = "x-scheme-handler/corvane-desktop";
 constexpr const char* kDefaults = "Default Applications";
 

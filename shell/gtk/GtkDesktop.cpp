@@ -1,9 +1,11 @@
 #include "GtkDesktop.hpp"
 
+#include "AppId.hpp"
 #include "AppOrigins.hpp"
 #include "Bridge.hpp"
 #include "BridgeChannel.hpp"
 #include "BuildConfig.hpp"
+#include "DeskFeatures.hpp"
 #include "DevCert.hpp"
 #include "PageRequests.hpp"
 #include "WindowFocus.hpp"
@@ -11,8 +13,6 @@
 namespace corvane::gtk {
 
 namespace {
-
-constexpr const char* kDesktopId = "application://app.corvane.Corvane.desktop";
 
 // A development build trusts its service's certificate for the service's host, and nothing else.
 void trustDevCertificate(WebKitNetworkSession* session) {
@@ -33,9 +33,10 @@ void trustDevCertificate(WebKitNetworkSession* session) {
 } // namespace
 
 GtkDesktop::GtkDesktop(GtkApplication* app, SettingsFile& settings)
-    : app_(app), settings_(settings), notifications_(G_APPLICATION(app), delegate_), network_(delegate_),
+    : app_(app), settings_(settings), notifications_(G_APPLICATION(app), delegate_),
       panels_([this] { return window_ ? window_->window() : nullptr; },
-              [this] { return web_ ? WEBKIT_WEB_VIEW(web_->widget()) : nullptr; }) {
+              [this] { return web_ ? WEBKIT_WEB_VIEW(web_->widget()) : nullptr; }),
+      services_(app, settings, delegate_, *this) {
     const std::string data = std::string(g_get_user_data_dir()) + "/corvane";
     const std::string cache = std::string(g_get_user_cache_dir()) + "/corvane";
     session_ = webkit_network_session_new(data.c_str(), cache.c_str());
@@ -51,7 +52,6 @@ GtkDesktop::~GtkDesktop() {
     if (window_) g_signal_handlers_disconnect_by_data(window_->window(), this);
     window_.reset();
     web_.reset();
-    g_clear_object(&menuBar_);
     g_clear_object(&context_);
     g_clear_object(&session_);
 }
@@ -59,7 +59,7 @@ GtkDesktop::~GtkDesktop() {
 shell::WebView& GtkDesktop::createWebView(const shell::WebViewSpec& spec) {
     // Text checking follows the registered defaults unless the user stored a choice of their own. The
     // engine marks misspellings only; it has no automatic correction, grammar or replacement to switch off.
-    const bool spelling = settings_.boolean("WebContinuousSpellCheckingEnabled").value_or(false);
+    const bool spelling = settings_.boolean(core::DeskFeatures::spellCheckingKey).value_or(false);
     webkit_web_context_set_spell_checking_enabled(context_, spelling);
     if (spelling) webkit_web_context_set_spell_checking_languages(context_, g_get_language_names());
     web_ = std::make_unique<AppWebView>(context_, session_, spec, delegate_);
@@ -69,10 +69,10 @@ shell::WebView& GtkDesktop::createWebView(const shell::WebViewSpec& spec) {
 
 shell::MainWindow& GtkDesktop::createMainWindow(const shell::WindowSpec& spec, shell::WebView&) {
     window_ = std::make_unique<AppWindow>(app_, spec, web_->widget(), settings_, delegate_);
-    if (menuBar_) window_->setMenuBar(menuBar_);
+    if (GMenuModel* bar = services_.menuBar()) window_->setMenuBar(bar);
     g_signal_connect_swapped(window_->window(), "notify::fullscreened",
                              G_CALLBACK(+[](GtkDesktop* self, GParamSpec*) {
-                                 self->showFullScreenState(gtk_window_is_fullscreen(self->window_->window()));
+                                 self->services_.showFullScreenState(gtk_window_is_fullscreen(self->window_->window()));
                              }),
                              this);
     return *window_;
@@ -92,9 +92,10 @@ void GtkDesktop::setBadge(const std::optional<std::string>& label) {
     g_variant_builder_init(&properties, G_VARIANT_TYPE("a{sv}"));
     g_variant_builder_add(&properties, "{sv}", "count", g_variant_new_int64(count));
     g_variant_builder_add(&properties, "{sv}", "count-visible", g_variant_new_boolean(label.has_value()));
-    g_dbus_connection_emit_signal(bus, nullptr, "/app/corvane/Corvane/LauncherEntry",
-                                  "com.canonical.Unity.LauncherEntry", "Update",
-                                  g_variant_new("(sa{sv})", kDesktopId, &properties), nullptr);
+    const std::string path = std::string(kAppObjectPath) + "/LauncherEntry";
+    const std::string desktopId = std::string("application://") + kDesktopFile;
+    g_dbus_connection_emit_signal(bus, nullptr, path.c_str(), "com.canonical.Unity.LauncherEntry", "Update",
+                                  g_variant_new("(sa{sv})", desktopId.c_str(), &properties), nullptr);
 }
 
 void GtkDesktop::openExternal(const core::Url& url) {

@@ -5,26 +5,28 @@
 
 #include <webkit/webkit.h>
 
-#include "AppDelegate.hpp"
 #include "AppWebView.hpp"
-#include "AppUpdater.hpp"
 #include "AppWindow.hpp"
-#include "NetworkWatch.hpp"
+#include "DelegateHandle.hpp"
+#include "GtkServices.hpp"
 #include "Notifications.hpp"
 #include "Panels.hpp"
 #include "SettingsFile.hpp"
 #include "ports/Desktop.hpp"
-#include "ports/Services.hpp"
 
 namespace corvane::gtk {
 
-// The application's desktop services on GTK, WebKitGTK and GIO.
-class GtkDesktop : public shell::Desktop, public shell::Services {
+// The application's desktop on GTK, WebKitGTK and GIO: its one view and window, badge and activation. It
+// also owns what the delegate's other ports are implemented by: services(), notifications(), panels().
+class GtkDesktop : public shell::Desktop {
 public:
     GtkDesktop(GtkApplication* app, SettingsFile& settings);
     ~GtkDesktop() override;
-    void setDelegate(shell::AppDelegate* delegate) { delegate_ = delegate; }
+    // What every backend object reaches the delegate through; see DelegateHandle.
+    DelegateHandle& delegate() { return delegate_; }
     AppWindow* window() const { return window_.get(); }
+    AppWebView* webView() const { return web_.get(); }
+    WebKitNetworkSession* session() const { return session_; }
 
     shell::WebView& createWebView(const shell::WebViewSpec& spec) override;
     shell::MainWindow& createMainWindow(const shell::WindowSpec& spec, shell::WebView& web) override;
@@ -38,32 +40,26 @@ public:
         finishQuit_ = std::move(finish);
     }
 
-    shell::Updater* startUpdater() override;
-    void installMenuBar(const std::vector<core::Menu>& menus) override;
-    void startNetworkMonitor() override { network_.start(); }
+    void requestQuit() {
+        if (requestQuit_) requestQuit_();
+    }
+
+    shell::Services& services() { return services_; }
     shell::NotificationCenter& notifications() { return notifications_; }
     shell::Panels& panels() { return panels_; }
 
 private:
     GtkApplication* app_;
     SettingsFile& settings_;
-    shell::AppDelegate* delegate_ = nullptr;
+    DelegateHandle delegate_;
     WebKitWebContext* context_ = nullptr;
     WebKitNetworkSession* session_ = nullptr;
     std::unique_ptr<AppWebView> web_;
     std::unique_ptr<AppWindow> window_;
-    GMenuModel* menuBar_ = nullptr;
-    GMenu* fullScreenSection_ = nullptr; // owned by menuBar_
-    int fullScreenIndex_ = 0;
     GioNotifications notifications_;
-    NetworkWatch network_;
     GtkPanels panels_;
-    std::unique_ptr<AppUpdater> updater_;
+    GtkServices services_;
     std::function<void()> requestQuit_, finishQuit_;
-
-    void addActions();
-    void standardAction(const std::string& name);
-    void showFullScreenState(bool fullScreen);
 };
 
 } // namespace corvane::gtk

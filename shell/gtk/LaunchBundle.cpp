@@ -1,5 +1,6 @@
 #include "LaunchBundle.hpp"
 
+#include "AppId.hpp"
 #include "DesktopIntegration.hpp"
 
 #include <unistd.h>
@@ -7,8 +8,6 @@
 namespace corvane::gtk {
 
 namespace {
-
-constexpr const char* kAppId = "app.corvane.Corvane";
 
 // The folder holding bin/corvane for the executable of process `pid`, or empty when it is not in a bin folder.
 std::string bundleOf(const std::string& pid) {
@@ -113,7 +112,7 @@ void LaunchBundle::activateCopy(const std::string&) {
     if (!bus) return;
     GVariantBuilder platform;
     g_variant_builder_init(&platform, G_VARIANT_TYPE("a{sv}"));
-    if (GVariant* reply = busCall(bus, kAppId, "/app/corvane/Corvane", "org.freedesktop.Application", "Activate",
+    if (GVariant* reply = busCall(bus, kAppId, kAppObjectPath, "org.freedesktop.Application", "Activate",
                                   g_variant_new("(a{sv})", &platform), nullptr))
         g_variant_unref(reply);
 }

@@ -1,26 +1,15 @@
 // The menu bar on GTK: app actions with accelerators, and a menu bar at the start of the drag strip.
-#include "GtkDesktop.hpp"
+#include "GtkServices.hpp"
+
 #include "About.hpp"
 #include "BuildConfig.hpp"
+#include "GtkDesktop.hpp"
 #include "MenuBar.hpp"
 #include "WindowFocus.hpp"
 
 namespace corvane::gtk {
 
 namespace {
-
-struct ActionSpec {
-    const char* name;
-    const char* parameter; // GVariant type, or null
-};
-
-// Standard actions that exist here; what each does is in GtkDesktop::standardAction.
-constexpr ActionSpec kStandard[] = {
-    {"about", nullptr},        {"check-for-updates", nullptr}, {"hide", nullptr},         {"quit", nullptr},
-    {"close-window", nullptr}, {"undo", nullptr},              {"redo", nullptr},         {"cut", nullptr},
-    {"copy", nullptr},         {"paste", nullptr},             {"select-all", nullptr},   {"toggle-full-screen", nullptr},
-    {"minimize", nullptr},     {"maximize", nullptr},          {"bring-to-front", nullptr},
-};
 
 GVariant* targetOf(const shell::MenuBar::Entry& entry) {
     if (!entry.target) return nullptr;
@@ -30,7 +19,7 @@ GVariant* targetOf(const shell::MenuBar::Entry& entry) {
 
 } // namespace
 
-void GtkDesktop::addActions() {
+void GtkServices::addActions() {
     GActionMap* map = G_ACTION_MAP(app_);
     auto add = [&](const char* name, const GVariantType* type, GCallback callback) {
         GSimpleAction* action = g_simple_action_new(name, type);
@@ -39,24 +28,25 @@ void GtkDesktop::addActions() {
         g_object_unref(action);
     };
     add("menu-command", G_VARIANT_TYPE_STRING, G_CALLBACK(+[](GSimpleAction*, GVariant* p, gpointer d) {
-        auto* self = static_cast<GtkDesktop*>(d);
+        auto* self = static_cast<GtkServices*>(d);
         if (self->delegate_) self->delegate_->menuCommand(g_variant_get_string(p, nullptr));
     }));
     add("zoom", G_VARIANT_TYPE_INT32, G_CALLBACK(+[](GSimpleAction*, GVariant* p, gpointer d) {
-        auto* self = static_cast<GtkDesktop*>(d);
+        auto* self = static_cast<GtkServices*>(d);
         if (self->delegate_) self->delegate_->zoomAction(g_variant_get_int32(p));
     }));
     add("open-link", G_VARIANT_TYPE_STRING, G_CALLBACK(+[](GSimpleAction*, GVariant* p, gpointer d) {
-        auto* self = static_cast<GtkDesktop*>(d);
+        auto* self = static_cast<GtkServices*>(d);
         if (self->delegate_) self->delegate_->openLink(g_variant_get_string(p, nullptr));
     }));
-    for (const auto& spec : kStandard)
-        add(spec.name, nullptr, G_CALLBACK(+[](GSimpleAction* action, GVariant*, gpointer d) {
-            static_cast<GtkDesktop*>(d)->standardAction(g_action_get_name(G_ACTION(action)));
+    // What each does is in GtkServices::standardAction.
+    for (const auto& row : shell::MenuBar::standardActions)
+        add(row.name, nullptr, G_CALLBACK(+[](GSimpleAction* action, GVariant*, gpointer d) {
+            static_cast<GtkServices*>(d)->standardAction(g_action_get_name(G_ACTION(action)));
         }));
 }
 
-void GtkDesktop::installMenuBar(const std::vector<core::Menu>& menus) {
+void GtkServices::installMenuBar(const std::vector<core::Menu>& menus) {
     addActions();
     GMenu* bar = g_menu_new();
     for (const auto& menu : shell::MenuBar::build(menus, delegate_ && delegate_->canCheckForUpdates())) {
@@ -73,7 +63,7 @@ void GtkDesktop::installMenuBar(const std::vector<core::Menu>& menus) {
             GVariant* target = targetOf(entry);
             if (target) g_variant_ref_sink(target);
             g_menu_item_set_action_and_target_value(item, entry.action.c_str(), target);
-            if (entry.action == "app.toggle-full-screen") {
+            if (entry.action == shell::MenuBar::appAction(shell::MenuBar::Standard::toggleFullScreen)) {
                 fullScreenSection_ = section;
                 fullScreenIndex_ = g_menu_model_get_n_items(G_MENU_MODEL(section));
             }
@@ -103,7 +93,7 @@ void GtkDesktop::installMenuBar(const std::vector<core::Menu>& menus) {
     menuBar_ = G_MENU_MODEL(bar);
 }
 
-void GtkDesktop::showFullScreenState(bool fullScreen) {
+void GtkServices::showFullScreenState(bool fullScreen) {
     if (!fullScreenSection_) return;
     // Menu model items cannot change their label: the row is replaced in place.
     GMenuItem* item = g_menu_item_new_from_model(G_MENU_MODEL(fullScreenSection_), fullScreenIndex_);
@@ -113,32 +103,35 @@ void GtkDesktop::showFullScreenState(bool fullScreen) {
     g_object_unref(item);
 }
 
-void GtkDesktop::standardAction(const std::string& name) {
-    GtkWindow* window = window_ ? window_->window() : nullptr;
+void GtkServices::standardAction(const std::string& name) {
+    const auto* row = shell::MenuBar::standardNamed(name);
+    if (!row) return;
+    AppWindow* appWindow = desktop_.window();
+    GtkWindow* window = appWindow ? appWindow->window() : nullptr;
     auto edit = [&](const char* command) {
-        if (web_) web_->executeEditingCommand(command);
+        if (AppWebView* web = desktop_.webView()) web->executeEditingCommand(command);
     };
-    if (name == "quit") {
-        if (requestQuit_) requestQuit_();
-    } else if (name == "check-for-updates") {
-        if (delegate_) delegate_->checkForUpdates();
-    } else if (name == "about") {
-        showAbout(window);
-    } else if (name == "hide" || name == "close-window") {
-        if (window) gtk_window_close(window);
-    } else if (name == "undo") edit(WEBKIT_EDITING_COMMAND_UNDO);
-    else if (name == "redo") edit(WEBKIT_EDITING_COMMAND_REDO);
-    else if (name == "cut") edit(WEBKIT_EDITING_COMMAND_CUT);
-    else if (name == "copy") edit(WEBKIT_EDITING_COMMAND_COPY);
-    else if (name == "paste") edit(WEBKIT_EDITING_COMMAND_PASTE);
-    else if (name == "select-all") edit(WEBKIT_EDITING_COMMAND_SELECT_ALL);
-    else if (!window) return;
-    else if (name == "toggle-full-screen") window_->toggleFullScreen();
-    else if (name == "minimize") gtk_window_minimize(window);
-    else if (name == "maximize") {
-        if (gtk_window_is_maximized(window)) gtk_window_unmaximize(window);
-        else gtk_window_maximize(window);
-    } else if (name == "bring-to-front") bringForward(window);
+    using shell::MenuBar::Standard;
+    switch (row->which) {
+    case Standard::quit: desktop_.requestQuit(); break;
+    case Standard::checkForUpdates: if (delegate_) delegate_->checkForUpdates(); break;
+    case Standard::about: showAbout(window); break;
+    case Standard::hide:
+    case Standard::closeWindow: if (window) gtk_window_close(window); break;
+    case Standard::undo: edit(WEBKIT_EDITING_COMMAND_UNDO); break;
+    case Standard::redo: edit(WEBKIT_EDITING_COMMAND_REDO); break;
+    case Standard::cut: edit(WEBKIT_EDITING_COMMAND_CUT); break;
+    case Standard::copy: edit(WEBKIT_EDITING_COMMAND_COPY); break;
+    case Standard::paste: edit(WEBKIT_EDITING_COMMAND_PASTE); break;
+    case Standard::selectAll: edit(WEBKIT_EDITING_COMMAND_SELECT_ALL); break;
+    case Standard::toggleFullScreen: if (appWindow) appWindow->toggleFullScreen(); break;
+    case Standard::minimize: if (window) gtk_window_minimize(window); break;
+    case Standard::maximize:
+        if (window && gtk_window_is_maximized(window)) gtk_window_unmaximize(window);
+        else if (window) gtk_window_maximize(window);
+        break;
+    case Standard::bringToFront: if (window) bringForward(window); break;
+    }
 }
 
 } // namespace corvane::gtk

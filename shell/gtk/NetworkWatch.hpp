@@ -4,14 +4,14 @@
 
 #include <gio/gio.h>
 
-#include "AppDelegate.hpp"
+#include "DelegateHandle.hpp"
 
 namespace corvane::gtk {
 
 // Reports whether the network is usable: once after start, then on every change.
 class NetworkWatch {
 public:
-    explicit NetworkWatch(shell::AppDelegate*& delegate) : delegate_(delegate) {}
+    explicit NetworkWatch(const DelegateHandle& delegate) : delegate_(delegate) {}
     ~NetworkWatch();
     NetworkWatch(const NetworkWatch&) = delete;
     NetworkWatch& operator=(const NetworkWatch&) = delete;
@@ -22,7 +22,7 @@ private:
     static void onNetworkChanged(GNetworkMonitor*, gboolean, gpointer data);
     static void onAvailableNotify(GObject*, GParamSpec*, gpointer data);
 
-    shell::AppDelegate*& delegate_;
+    const DelegateHandle& delegate_;
     GNetworkMonitor* monitor_ = nullptr;
     std::optional<bool> last_;
 };

@@ -1,12 +1,13 @@
 #include "Notifications.hpp"
 
+#include "About.hpp"
+
 namespace corvane::gtk {
 
 namespace {
 
 constexpr const char* kResponseAction = "notice-response";
 constexpr const char* kDetailedResponseAction = "app.notice-response";
-constexpr const char* kIconName = "app.corvane.Corvane";
 
 // GVariant strings must be UTF-8; page text normally is, but a bad byte must not drop the notice.
 std::string valid(const std::string& text) {
@@ -24,7 +25,7 @@ std::optional<std::string> noneIfEmpty(const gchar* text) {
 
 } // namespace
 
-GioNotifications::GioNotifications(GApplication* app, shell::AppDelegate*& delegate) : app_(app), delegate_(delegate) {}
+GioNotifications::GioNotifications(GApplication* app, const DelegateHandle& delegate) : app_(app), delegate_(delegate) {}
 
 GioNotifications::~GioNotifications() {
     if (!response_) return;
@@ -60,7 +61,7 @@ void GioNotifications::add(const shell::NoticeRequest& request) {
     GNotification* notification = g_notification_new(valid(request.title).c_str());
     if (!request.body.empty()) g_notification_set_body(notification, valid(request.body).c_str());
     g_notification_set_priority(notification, G_NOTIFICATION_PRIORITY_NORMAL);
-    GIcon* icon = g_themed_icon_new(kIconName);
+    GIcon* icon = g_themed_icon_new(kAppIconName);
     g_notification_set_icon(notification, icon);
     g_object_unref(icon);
     g_notification_set_default_action_and_target(notification, kDetailedResponseAction, "(ss)", url.c_str(), "");

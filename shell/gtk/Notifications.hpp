@@ -2,7 +2,7 @@
 
 #include <gio/gio.h>
 
-#include "AppDelegate.hpp"
+#include "DelegateHandle.hpp"
 #include "ports/SystemPorts.hpp"
 
 namespace corvane::gtk {
@@ -12,7 +12,7 @@ namespace corvane::gtk {
 // the delegate.
 class GioNotifications : public shell::NotificationCenter {
 public:
-    GioNotifications(GApplication* app, shell::AppDelegate*& delegate);
+    GioNotifications(GApplication* app, const DelegateHandle& delegate);
     ~GioNotifications() override;
     GioNotifications(const GioNotifications&) = delete;
     GioNotifications& operator=(const GioNotifications&) = delete;
@@ -24,7 +24,7 @@ public:
 
 private:
     GApplication* app_;
-    shell::AppDelegate*& delegate_;
+    const DelegateHandle& delegate_;
     GSimpleAction* response_ = nullptr;
     std::string category_;
     std::vector<core::Notice::Action> actions_;

@@ -12,7 +12,7 @@ namespace corvane::gtk {
 namespace {
 
 struct PageRequests {
-    shell::AppDelegate*& delegate;
+    const DelegateHandle& delegate;
     WebKitNetworkSession* session;
     // Not the view's URI, which is the next page's as soon as its load starts.
     CommittedOrigin committed;
@@ -132,7 +132,7 @@ gboolean onPermissionRequest(WebKitWebView*, WebKitPermissionRequest* request, g
 
 } // namespace
 
-void connectPageRequests(WebKitWebView* view, WebKitNetworkSession* session, shell::AppDelegate*& delegate) {
+void connectPageRequests(WebKitWebView* view, WebKitNetworkSession* session, const DelegateHandle& delegate) {
     // Test machines have no camera or microphone; development builds can use the engine's stand-ins.
     if (kDevCertificatePem[0] != '\0' && g_getenv("CORVANE_MOCK_CAPTURE_DEVICES"))
         webkit_settings_set_enable_mock_capture_devices(webkit_web_view_get_settings(view), TRUE);

@@ -5,7 +5,7 @@
 
 #include <webkit/webkit.h>
 
-#include "AppDelegate.hpp"
+#include "DelegateHandle.hpp"
 #include "ports/SystemPorts.hpp"
 
 namespace corvane::gtk {

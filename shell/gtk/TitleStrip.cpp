@@ -7,6 +7,7 @@
 #include <webkit/webkit.h>
 
 #include "Palette.hpp"
+#include "PaletteColours.hpp"
 
 namespace corvane::gtk {
 
@@ -42,12 +43,6 @@ constexpr const char* kThemeScript = R"JS((() => {
   }
   return "";
 })())JS";
-
-std::string hex(std::uint32_t packed) {
-    char buffer[8];
-    g_snprintf(buffer, sizeof buffer, "#%06X", packed & 0xFFFFFF);
-    return buffer;
-}
 
 // Packed 0xRRGGBB; a translucent colour is taken over the ground.
 std::uint32_t packOver(const GdkRGBA& colour, std::uint32_t ground) {

@@ -3,6 +3,8 @@
 #include <memory>
 #include <utility>
 
+#include "About.hpp"
+
 namespace corvane::gtk {
 
 namespace {
@@ -90,8 +92,8 @@ void UpdateWindows::present(Spec spec) {
     GtkWidget* top = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 16);
     // A bundle's icon is not in the icon theme until the desktop integration has put it there.
     GtkIconTheme* theme = gtk_icon_theme_get_for_display(gtk_widget_get_display(window));
-    GtkWidget* icon = gtk_image_new_from_icon_name(gtk_icon_theme_has_icon(theme, "app.corvane.Corvane")
-                                                       ? "app.corvane.Corvane" : "system-software-update");
+    GtkWidget* icon = gtk_image_new_from_icon_name(gtk_icon_theme_has_icon(theme, kAppIconName)
+                                                       ? kAppIconName : "system-software-update");
     gtk_image_set_pixel_size(GTK_IMAGE(icon), 64);
     gtk_widget_set_valign(icon, GTK_ALIGN_START);
     gtk_box_append(GTK_BOX(top), icon);

@@ -8,6 +8,7 @@
 
 #include "About.hpp"
 #include "AppDelegate.hpp"
+#include "AppId.hpp"
 #include "BackgroundPortal.hpp"
 #include "BuildConfig.hpp"
 #include "DevCert.hpp"
@@ -97,14 +98,14 @@ gint handleLocalOptions(GApplication*, GVariantDict* options, gpointer) {
     }
     // The window's WM_CLASS, which docks match with the desktop entry's StartupWMClass; set after the
     // command line so that --help still names the command.
-    g_set_prgname("app.corvane.Corvane");
+    g_set_prgname(corvane::gtk::kAppId);
     return -1;
 }
 
 int main(int argc, char** argv) {
     corvane::gtk::adoptActivationToken();
     g_set_application_name("Corvane");
-    GtkApplication* application = corvane::gtk::newApplication("app.corvane.Corvane", G_APPLICATION_HANDLES_OPEN);
+    GtkApplication* application = corvane::gtk::newApplication(corvane::gtk::kAppId, G_APPLICATION_HANDLES_OPEN);
     App app;
     app.application = G_APPLICATION(application);
     g_application_add_main_option(app.application, "version", 0, G_OPTION_FLAG_NONE, G_OPTION_ARG_NONE,
@@ -125,10 +126,10 @@ int main(int argc, char** argv) {
         a.bundle = std::make_unique<corvane::gtk::LaunchBundle>(GTK_APPLICATION(gapp));
         a.bundle->setQuitHandler([&a] { requestQuit(a); });
         a.delegate = std::make_unique<corvane::shell::AppDelegate>(
-            corvane::shell::Ports{*a.desktop, a.settings, a.clock, *a.desktop, a.desktop->notifications(),
+            corvane::shell::Ports{*a.desktop, a.settings, a.clock, a.desktop->services(), a.desktop->notifications(),
                                   a.desktop->panels(), a.files, *a.bundle},
             std::string(corvane::core::build::version));
-        a.desktop->setDelegate(a.delegate.get());
+        a.desktop->delegate().attach(*a.delegate);
         // Development builds only: the end-to-end tests shorten the load time-out.
         if (const char* timeout = g_getenv("CORVANE_LOAD_TIMEOUT_MS"); timeout && kDevCertificatePem[0])
             a.delegate->setLoadTimeout(std::chrono::milliseconds(g_ascii_strtoull(timeout, nullptr, 10)));
@@ -166,10 +167,10 @@ int main(int argc, char** argv) {
         a.delegate->openURLs(uris);
     }), &app);
     // GTK may still run a loop of its own after shutdown (handing over the clipboard): whatever arrives
-    // then finds no delegate, and nothing it reaches is freed until the application has returned.
+    // then finds the delegate detached, and nothing it reaches is freed until the application has returned.
     g_signal_connect(application, "shutdown", G_CALLBACK(+[](GApplication*, gpointer data) {
         auto& a = *static_cast<App*>(data);
-        if (a.desktop) a.desktop->setDelegate(nullptr);
+        if (a.desktop) a.desktop->delegate().detach();
         a.statusIcon.reset();
         a.background.reset();
     }), &app);

@@ -17,7 +17,7 @@ struct WebViewSpec {
 class WebView {
 public:
     virtual ~WebView() = default;
-    // Default cache policy, 60-second time-out.
+    // Default cache policy. The 60-second time-out is the delegate's (LoadTimeout.cpp): a view adds none.
     virtual void load(const core::Url& url) = 0;
     virtual void reload() = 0;
     // Stops the load in progress, if any.

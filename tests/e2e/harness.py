@@ -22,7 +22,11 @@ REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 APP_PATH = os.environ.get("CORVANE_APP") or os.path.join(REPO, "build", "demo", "shell", "gtk", "corvane")
 DEMO_DIR = os.environ.get("CORVANE_DEMO_DIR") or os.path.join(REPO, "packaging", "demo")
 CERT_DIR = os.environ.get("CORVANE_CERT_DIR") or os.path.join(REPO, "build", "demo-cert")
-APP_ID = "app.corvane.Corvane"
+# Set by the build (CORVANE_APP_ID); the default is for running a module by hand.
+APP_ID = os.environ.get("CORVANE_APP_ID") or "app.corvane.Corvane"
+APP_OBJECT_PATH = "/" + APP_ID.replace(".", "/")
+# The build tree, which holds the desktop entry as configured for this id.
+BUILD_DIR = os.environ.get("CORVANE_BUILD_DIR") or os.path.dirname(os.path.dirname(os.path.dirname(APP_PATH)))
 
 # The app's base URL is fixed at build time, so these ports cannot be chosen at random.
 APP_PORT, OUTSIDE_PORT, UNTRUSTED_PORT, HTTP_PORT = 47443, 47444, 47445, 47080
@@ -527,7 +531,7 @@ def wait_for_badge(timeout=10, since=None, **fields):
 def activate_action(name, param=None, check=True):
     """Activates an app action over D-Bus, as a desktop menu does."""
     arg = "[]" if param is None else f"[<{GLib.Variant('i' if isinstance(param, int) else 's', param).print_(True)}>]"
-    run("gdbus", "call", "--session", "--dest", APP_ID, "--object-path", "/app/corvane/Corvane",
+    run("gdbus", "call", "--session", "--dest", APP_ID, "--object-path", APP_OBJECT_PATH,
         "--method", "org.gtk.Actions.Activate", name, arg, "{}", check=check)
 
 

@@ -48,6 +48,13 @@ class Bundle(h.E2ETestCase):
                 remarks = [line for line in out.stdout.splitlines() if line[:2] in ("E:", "W:", "I:", "P:")]
                 self.assertEqual([r for r in remarks if "cid-contains-uppercase-letter" not in r
                                   and "unknown-tag developer" not in r], [])
+        # The id reaches the files from the build, once: the entry names the icon and window class by it.
+        with open(f"{share}/applications/{APP_ID}.desktop") as f:
+            entry = f.read()
+        self.assertIn(f"\nIcon={APP_ID}\n", entry)
+        self.assertIn(f"\nStartupWMClass={APP_ID}\n", entry)
+        with open(f"{share}/metainfo/{APP_ID}.metainfo.xml") as f:
+            self.assertIn(f'<launchable type="desktop-id">{APP_ID}.desktop</launchable>', f.read())
         self.assertTrue(glob.glob(f"{share}/icons/hicolor/scalable/apps/{APP_ID}.svg"))
         self.assertTrue(glob.glob(f"{share}/icons/hicolor/256x256/apps/{APP_ID}.png"))
 

@@ -112,7 +112,7 @@ class Updates(h.E2ETestCase):
         h.key(*keys, window=window)
 
     def check_enabled(self):
-        out = h.run("gdbus", "call", "--session", "--dest", h.APP_ID, "--object-path", "/app/corvane/Corvane",
+        out = h.run("gdbus", "call", "--session", "--dest", h.APP_ID, "--object-path", h.APP_OBJECT_PATH,
                     "--method", "org.gtk.Actions.Describe", "check-for-updates")
         return out.startswith("((true,")
 

@@ -73,7 +73,7 @@ class Window(h.E2ETestCase):
         app = h.launch_app(PAINT, loaded=True)
         wid, mark = app.window_id(), h.report_count()
         # Docks match the window to the desktop entry by its class.
-        with open(os.path.join(h.REPO, "packaging", f"{h.APP_ID}.desktop")) as f:
+        with open(os.path.join(h.BUILD_DIR, "packaging", f"{h.APP_ID}.desktop")) as f:
             self.assertIn(f"StartupWMClass={h.APP_ID}\n", f.read())
         self.assertEqual(h.run("xprop", "-id", wid, "WM_CLASS").split("=")[1].strip(), f'"{h.APP_ID}", "{h.APP_ID}"')
         normal = size()

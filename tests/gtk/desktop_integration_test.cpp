@@ -7,12 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "AppId.hpp"
 #include "DesktopIntegration.hpp"
 
 namespace corvane::gtk {
 namespace {
 
-constexpr const char* kEntry = "/applications/app.corvane.Corvane.desktop";
+const std::string kEntry = std::string("/applications/") + kDesktopFile;
+const std::string kIcon = std::string("/apps/") + kAppId;
+const std::string kHandler = std::string(kDesktopFile) + ";";
 constexpr const char* kReturn = "corvane-desktop://auth?code=x";
 
 std::string readFile(const std::string& path) {
@@ -63,9 +66,9 @@ struct DesktopIntegration : ::testing::Test {
 
     std::string unpack(const std::string& folder) {
         writeFile(folder + "/bin/corvane", "#!/bin/sh\nprintf '%s\\n' \"$0\" \"$@\" > '" + record + "'\n", 0755);
-        writeFile(folder + "/share" + kEntry, readFile(CORVANE_SOURCE_DIR "/packaging/app.corvane.Corvane.desktop"));
-        writeFile(folder + "/share/icons/hicolor/scalable/apps/app.corvane.Corvane.svg", "<svg/>");
-        writeFile(folder + "/share/icons/hicolor/48x48/apps/app.corvane.Corvane.png", "png");
+        writeFile(folder + "/share" + kEntry, readFile(CORVANE_DESKTOP_ENTRY));
+        writeFile(folder + "/share/icons/hicolor/scalable" + kIcon + ".svg", "<svg/>");
+        writeFile(folder + "/share/icons/hicolor/48x48" + kIcon + ".png", "png");
         return folder + "/bin/corvane";
     }
 
@@ -104,9 +107,9 @@ TEST_F(DesktopIntegration, AnUnpackedBundleStartsFromItsEntryTakesTheSchemeAndFo
     const std::string exe = unpack(root + "/My Apps/\"$HOME\" `x` \\ it's/Corvane");
     ASSERT_TRUE(announceBundle(exe, dirs));
     EXPECT_EQ(startedBySignInReturn(), (std::vector<std::string> {exe, kReturn}));
-    EXPECT_EQ(readFile(dirs.dataHome + "/icons/hicolor/scalable/apps/app.corvane.Corvane.svg"), "<svg/>");
-    EXPECT_EQ(readFile(dirs.dataHome + "/icons/hicolor/48x48/apps/app.corvane.Corvane.png"), "png");
-    EXPECT_EQ(defaultHandler(dirs.configHome), "app.corvane.Corvane.desktop;");
+    EXPECT_EQ(readFile(dirs.dataHome + "/icons/hicolor/scalable" + kIcon + ".svg"), "<svg/>");
+    EXPECT_EQ(readFile(dirs.dataHome + "/icons/hicolor/48x48" + kIcon + ".png"), "png");
+    EXPECT_EQ(defaultHandler(dirs.configHome), kHandler);
 
     // The next launch changes nothing, so nothing is rewritten.
     const GStatBuf entry = statOf(dirs.dataHome + kEntry), list = statOf(dirs.configHome + "/mimeapps.list");
@@ -124,11 +127,11 @@ TEST_F(DesktopIntegration, AnotherHandlerStaysAndTreesTheDesktopSeesAreNotAnnoun
     struct Case {
         const char* what;
         const char* handler; // the user's default before the launch; "" for none
-        const char* after;
+        std::string after;
     };
     const Case cases[] = {
         {"another program's handler stays", "other.desktop;", "other.desktop;"},
-        {"a handler that was uninstalled is replaced", "gone.desktop;", "app.corvane.Corvane.desktop;"},
+        {"a handler that was uninstalled is replaced", "gone.desktop;", kHandler},
     };
     writeFile(dirs.dataHome + "/applications/other.desktop",
               "[Desktop Entry]\nType=Application\nName=Other\nExec=true %u\nMimeType=x-scheme-handler/corvane-desktop;\n");
