@@ -30,9 +30,12 @@ std::string appIconDirectory() {
 #endif
 }
 
-void installAppIcon() {
+void prepareWindows() {
+    static bool prepared = false;
     GdkDisplay* display = gdk_display_get_default();
-    if (!display) return;
+    if (prepared || !display) return;
+    prepared = true;
+    adw_init();
     if (const std::string dir = appIconDirectory(); !dir.empty())
         gtk_icon_theme_add_search_path(gtk_icon_theme_get_for_display(display), dir.c_str());
     gtk_window_set_default_icon_name(kAppIconName);

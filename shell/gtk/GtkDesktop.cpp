@@ -1,5 +1,6 @@
 #include "GtkDesktop.hpp"
 
+#include "About.hpp"
 #include "AppId.hpp"
 #include "AppOrigins.hpp"
 #include "Bridge.hpp"
@@ -68,6 +69,7 @@ shell::WebView& GtkDesktop::createWebView(const shell::WebViewSpec& spec) {
 }
 
 shell::MainWindow& GtkDesktop::createMainWindow(const shell::WindowSpec& spec, shell::WebView&) {
+    prepareWindows();
     window_ = std::make_unique<AppWindow>(app_, spec, web_->widget(), settings_, delegate_);
     if (GMenuModel* bar = services_.menuBar()) window_->setMenuBar(bar);
     g_signal_connect_swapped(window_->window(), "notify::fullscreened",

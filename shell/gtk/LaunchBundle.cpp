@@ -1,5 +1,6 @@
 #include "LaunchBundle.hpp"
 
+#include "About.hpp"
 #include "AppId.hpp"
 #include "DesktopIntegration.hpp"
 
@@ -55,6 +56,7 @@ core::Placement::Places LaunchBundle::places() {
 
 shell::LaunchAlertAnswer LaunchBundle::runLaunchAlert(const shell::LaunchAlert& alert) {
     // No window exists yet: the alert stands alone, modal, and start-up waits for it as for any modal alert.
+    prepareWindows();
     GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER, GTK_BUTTONS_NONE, "%s",
                                                alert.message.c_str());
     gtk_window_set_application(GTK_WINDOW(dialog), app_);

@@ -77,6 +77,7 @@ gboolean UpdateWindows::onCloseRequest(GtkWindow*, gpointer data) {
 
 void UpdateWindows::present(Spec spec) {
     closeAll();
+    prepareWindows();
     GtkWidget* window = gtk_window_new();
     window_ = GTK_WINDOW(window);
     gtk_window_set_application(window_, app_);

@@ -118,10 +118,8 @@ int main(int argc, char** argv) {
 
     g_signal_connect(application, "startup", G_CALLBACK(+[](GApplication* gapp, gpointer data) {
         auto& a = *static_cast<App*>(data);
-        adw_init();
         corvane::gtk::quietSeatlessKeyboardReads();
         corvane::gtk::applyLaunchToken(gdk_display_get_default());
-        corvane::gtk::installAppIcon();
         a.desktop = std::make_unique<corvane::gtk::GtkDesktop>(GTK_APPLICATION(gapp), a.settings);
         a.bundle = std::make_unique<corvane::gtk::LaunchBundle>(GTK_APPLICATION(gapp));
         a.bundle->setQuitHandler([&a] { requestQuit(a); });
