@@ -11,7 +11,7 @@ packages=(
   nodejs python3 python3-gi gir1.2-glib-2.0
   xvfb xauth xdotool x11-utils metacity dbus-daemon dbus-bin libglib2.0-bin imagemagick openssl iproute2
   weston gir1.2-gdkpixbuf-2.0
-  clang-14 libclang-rt-14-dev
+  clang-14 libclang-rt-14-dev clang-format-14
   dpkg-dev xz-utils desktop-file-utils appstream
 )
 

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: core and shell under ASan + UBSan, a few seconds of each fuzz
-# target, then core, shell and end-to-end tests of the real app.
+# Sets up, checks the code style, builds and runs every test: core and shell under ASan + UBSan, a few
+# seconds of each fuzz target, then core, shell and end-to-end tests of the real app.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
+# One code style: a file that differs from .clang-format fails the run before anything is built.
+"$root/scripts/format.sh" --check
 "$root/scripts/build.sh" asan
 "$root/scripts/build.sh" demo
 # What a packager builds: the app alone, Release and with Debian's flags, warning-free (build only).
