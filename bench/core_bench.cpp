@@ -38,7 +38,10 @@ BENCHMARK(parseURL);
 void parseMessage(benchmark::State& state) {
     const nlohmann::json messages[] = {
         {{"type", "setBadge"}, {"n", 7.0}},
-        {{"type", "notify"}, {"title", "Lambing check"}, {"body", "Ewe 42 is due today"}, {"tag", "k9"},
+        {{"type", "notify"},
+         {"title", "Lambing check"},
+         {"body", "Ewe 42 is due today"},
+         {"tag", "k9"},
          {"url", "/care?follow_up=k9"}},
         {{"type", "openExternal"}, {"url", "https://app.example/api/auth/google-start?next=%2Ffarm"}},
         {{"type", "menuSubscribed"}},

@@ -146,12 +146,18 @@ std::optional<BridgeMessage> parseNotify(const nlohmann::json& object) {
 
 std::string_view rawValue(MenuCommand command) {
     switch (command) {
-    case MenuCommand::newAnimal: return "new-animal";
-    case MenuCommand::search: return "search";
-    case MenuCommand::import: return "import";
-    case MenuCommand::export_: return "export";
-    case MenuCommand::print: return "print";
-    case MenuCommand::settings: return "settings";
+        case MenuCommand::newAnimal:
+            return "new-animal";
+        case MenuCommand::search:
+            return "search";
+        case MenuCommand::import:
+            return "import";
+        case MenuCommand::export_:
+            return "export";
+        case MenuCommand::print:
+            return "print";
+        case MenuCommand::settings:
+            return "settings";
     }
     return "";
 }
@@ -202,7 +208,8 @@ std::string preloadScript(std::string_view version, Platform platform) {
         commands += '"';
     }
     std::string script;
-    script.reserve(kOpening.size() + kAfterHandler.size() + kAfterCommands.size() + kAfterPlatform.size() + kClosing.size() + 128);
+    script.reserve(kOpening.size() + kAfterHandler.size() + kAfterCommands.size() + kAfterPlatform.size() +
+                   kClosing.size() + 128);
     script.append(kOpening).append(handlerName).append(kAfterHandler).append(commands);
     script.append(kAfterCommands).append(pagePlatform(platform)).append(kAfterPlatform);
     script.append(sanitisedVersion(version)).append(kClosing);

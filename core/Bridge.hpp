@@ -17,9 +17,9 @@ namespace corvane::core {
 // Menu commands forwarded into the page, in their fixed order.
 enum class MenuCommand { newAnimal, search, import, export_, print, settings };
 
-inline constexpr std::array<MenuCommand, 6> allMenuCommands{
-    MenuCommand::newAnimal, MenuCommand::search, MenuCommand::import,
-    MenuCommand::export_,   MenuCommand::print,  MenuCommand::settings};
+inline constexpr std::array<MenuCommand, 6> allMenuCommands{MenuCommand::newAnimal, MenuCommand::search,
+                                                            MenuCommand::import,    MenuCommand::export_,
+                                                            MenuCommand::print,     MenuCommand::settings};
 
 std::string_view rawValue(MenuCommand command);
 std::optional<MenuCommand> menuCommandFromRaw(std::string_view raw);

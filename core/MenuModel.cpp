@@ -9,10 +9,14 @@ namespace corvane::core {
 
 std::string_view rawValue(MenuKeyModifier modifier) {
     switch (modifier) {
-    case MenuKeyModifier::command: return "\u2318";
-    case MenuKeyModifier::shift: return "\u21E7";
-    case MenuKeyModifier::option: return "\u2325";
-    case MenuKeyModifier::control: return "\u2303";
+        case MenuKeyModifier::command:
+            return "\u2318";
+        case MenuKeyModifier::shift:
+            return "\u21E7";
+        case MenuKeyModifier::option:
+            return "\u2325";
+        case MenuKeyModifier::control:
+            return "\u2303";
     }
     return "";
 }
@@ -74,22 +78,19 @@ std::vector<Menu> build(std::string_view appName) {
         {name,
          {standard("About " + name, "", {}, "orderFrontStandardAboutPanel:"),
           standard("Check for Updates\u2026", "", {}, "checkForUpdates:"), sep,
-          command("Settings\u2026", ",", cmd, MenuCommand::settings), sep,
-          standard("Hide " + name, "h", cmd, "hide:"),
+          command("Settings\u2026", ",", cmd, MenuCommand::settings), sep, standard("Hide " + name, "h", cmd, "hide:"),
           standard("Hide Others", "h", {M::option, M::command}, "hideOtherApplications:"),
           standard("Show All", "", {}, "unhideAllApplications:"), sep,
           standard("Quit " + name, "q", cmd, "terminate:")}},
         {"File",
          {command("New Animal", "n", cmd, MenuCommand::newAnimal),
-          command("Import\u2026", "i", cmd, MenuCommand::import),
-          command("Export\u2026", "", {}, MenuCommand::export_), sep,
-          command("Print\u2026", "p", cmd, MenuCommand::print), sep,
+          command("Import\u2026", "i", cmd, MenuCommand::import), command("Export\u2026", "", {}, MenuCommand::export_),
+          sep, command("Print\u2026", "p", cmd, MenuCommand::print), sep,
           standard("Close Window", "w", cmd, "performClose:")}},
         {"Edit",
          {standard("Undo", "z", cmd, "undo:"), standard("Redo", "z", {M::shift, M::command}, "redo:"), sep,
-          standard("Cut", "x", cmd, "cut:"), standard("Copy", "c", cmd, "copy:"),
-          standard("Paste", "v", cmd, "paste:"), standard("Select All", "a", cmd, "selectAll:"), sep,
-          command("Find\u2026", "f", cmd, MenuCommand::search)}},
+          standard("Cut", "x", cmd, "cut:"), standard("Copy", "c", cmd, "copy:"), standard("Paste", "v", cmd, "paste:"),
+          standard("Select All", "a", cmd, "selectAll:"), sep, command("Find\u2026", "f", cmd, MenuCommand::search)}},
         {"View",
          {zoom("Actual Size", "0", 0), zoom("Zoom In", "+", 1), zoom("Zoom Out", "-", -1), sep,
           standard("Enter Full Screen", "", {}, "toggleFullScreen:")}},

@@ -90,7 +90,8 @@ std::string render(const std::vector<Menu>& menus);
 
 } // namespace corvane::core
 
-template <> struct std::hash<corvane::core::MenuKeyModifier> {
+template <>
+struct std::hash<corvane::core::MenuKeyModifier> {
     std::size_t operator()(corvane::core::MenuKeyModifier m) const noexcept {
         return std::hash<std::string_view>{}(corvane::core::rawValue(m));
     }

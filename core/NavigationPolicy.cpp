@@ -40,9 +40,12 @@ NavigationDecision decideNewWindow(const Url& url, const AppOrigins& origins) {
 
 const char* toString(NavigationDecision decision) {
     switch (decision) {
-    case NavigationDecision::allow: return "allow";
-    case NavigationDecision::external: return "external";
-    case NavigationDecision::deny: return "deny";
+        case NavigationDecision::allow:
+            return "allow";
+        case NavigationDecision::external:
+            return "external";
+        case NavigationDecision::deny:
+            return "deny";
     }
     return "deny";
 }

@@ -8,8 +8,6 @@ std::optional<Platform> platformNamed(std::string_view name) {
     return std::nullopt;
 }
 
-std::string_view pagePlatform(Platform platform) {
-    return platform == Platform::macOS ? "darwin" : "linux";
-}
+std::string_view pagePlatform(Platform platform) { return platform == Platform::macOS ? "darwin" : "linux"; }
 
 } // namespace corvane::core

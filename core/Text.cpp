@@ -68,8 +68,7 @@ std::size_t graphemeCount(std::string_view utf8) {
     std::size_t count = 0;
     if (U_SUCCESS(status))
         for (int32_t pos = it->next(); pos != icu::BreakIterator::DONE; pos = it->next()) ++count;
-    else
-        count = utf8.size();
+    else count = utf8.size();
     // Detach the iterator from the text before it is closed.
     UErrorCode ignored = U_ZERO_ERROR;
     UText* empty = utext_openUTF8(nullptr, "", 0, &ignored);
@@ -91,8 +90,8 @@ bool hasWhiteSpaceOrBreak(std::string_view utf8) {
         UChar32 c;
         U8_NEXT(s, i, length, c);
         if (c < 0) return true;
-        if (u_hasBinaryProperty(c, UCHAR_WHITE_SPACE) || (c >= 0x0A && c <= 0x0D) || c == 0x85 ||
-            c == 0x2028 || c == 0x2029)
+        if (u_hasBinaryProperty(c, UCHAR_WHITE_SPACE) || (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 ||
+            c == 0x2029)
             return true;
     }
     return false;
@@ -121,4 +120,3 @@ std::string lower(std::string_view utf8) { return mapCase(utf8, false); }
 std::string upper(std::string_view utf8) { return mapCase(utf8, true); }
 
 } // namespace corvane::core::text
-

@@ -6,11 +6,11 @@
 #include <array>
 #include <vector>
 
+#include <unicode/uidna.h>
 #include <boost/url/ipv6_address.hpp>
 #include <boost/url/parse.hpp>
 #include <boost/url/pct_string_view.hpp>
 #include <boost/url/url_view.hpp>
-#include <unicode/uidna.h>
 
 namespace corvane::core {
 
@@ -51,7 +51,8 @@ bool isSpecial(std::string_view scheme) {
 std::string schemeOf(std::string_view text) {
     if (text.empty() || !isAlpha(text[0])) return {};
     std::size_t i = 1;
-    while (i < text.size() && (isAlpha(text[i]) || isDigit(text[i]) || text[i] == '+' || text[i] == '-' || text[i] == '.'))
+    while (i < text.size() &&
+           (isAlpha(text[i]) || isDigit(text[i]) || text[i] == '+' || text[i] == '-' || text[i] == '.'))
         ++i;
     if (i == text.size() || text[i] != ':') return {};
     return text::lower(text.substr(0, i));
@@ -115,7 +116,8 @@ bool isForbiddenDomainCodePoint(unsigned char c) {
 // Code points an opaque host (a scheme without special rules) may not hold.
 bool isForbiddenHostCodePoint(unsigned char c) {
     static constexpr std::string_view forbidden = " #/:<>?@[\\]^|";
-    return c == 0 || c == '\t' || c == '\n' || c == '\r' || forbidden.find(static_cast<char>(c)) != std::string_view::npos;
+    return c == 0 || c == '\t' || c == '\n' || c == '\r' ||
+           forbidden.find(static_cast<char>(c)) != std::string_view::npos;
 }
 
 std::vector<std::string_view> labels(std::string_view host) {
@@ -188,9 +190,9 @@ std::optional<std::string> ipv4(std::string_view host) {
 std::optional<std::string> domainToAscii(const std::string& domain) {
     static const UIDNA* idna = [] {
         UErrorCode status = U_ZERO_ERROR;
-        UIDNA* created = uidna_openUTS46(UIDNA_CHECK_BIDI | UIDNA_CHECK_CONTEXTJ | UIDNA_NONTRANSITIONAL_TO_ASCII |
-                                             UIDNA_NONTRANSITIONAL_TO_UNICODE,
-                                         &status);
+        UIDNA* created = uidna_openUTS46(
+            UIDNA_CHECK_BIDI | UIDNA_CHECK_CONTEXTJ | UIDNA_NONTRANSITIONAL_TO_ASCII | UIDNA_NONTRANSITIONAL_TO_UNICODE,
+            &status);
         return U_SUCCESS(status) ? created : nullptr;
     }();
     if (!idna || domain.size() > 0x7FFFFFF) return std::nullopt;
@@ -218,14 +220,16 @@ std::optional<std::string> domainToAscii(const std::string& domain) {
 std::optional<std::string> readHost(const boost::urls::url_view& url) {
     if (!url.has_authority()) return std::string();
     switch (url.host_type()) {
-    case boost::urls::host_type::ipv6: {
-        auto address = boost::urls::parse_ipv6_address(url.encoded_host_address());
-        if (!address) return std::nullopt;
-        std::string bracketed = "["; // appended, not `"[" + std::string`: GCC 12 -O3 misreads that (-Wrestrict)
-        return bracketed.append(address->to_string()).append("]");
-    }
-    case boost::urls::host_type::ipvfuture: return std::nullopt;
-    default: break;
+        case boost::urls::host_type::ipv6: {
+            auto address = boost::urls::parse_ipv6_address(url.encoded_host_address());
+            if (!address) return std::nullopt;
+            std::string bracketed = "["; // appended, not `"[" + std::string`: GCC 12 -O3 misreads that (-Wrestrict)
+            return bracketed.append(address->to_string()).append("]");
+        }
+        case boost::urls::host_type::ipvfuture:
+            return std::nullopt;
+        default:
+            break;
     }
     const std::string scheme = text::lower(url.scheme());
     if (!isSpecial(scheme)) {
@@ -252,8 +256,7 @@ std::optional<Url> Url::fromView(const boost::urls::url_view& view) {
     // path: "http://1.2.3.4.evil.example/" reads as host 1.2.3.4 with the path ".evil.example/", and
     // "http://h:80x/" as port 80. After an authority the path is empty or begins with "/"; anything else
     // was misread, and is refused.
-    if (view.has_authority() && !view.encoded_path().empty() && view.encoded_path().front() != '/')
-        return std::nullopt;
+    if (view.has_authority() && !view.encoded_path().empty() && view.encoded_path().front() != '/') return std::nullopt;
     const long port = readPort(view);
     if (port == kBadPort) return std::nullopt;
     auto host = readHost(view);

@@ -22,8 +22,8 @@ public:
     std::optional<Url> resolve(std::string_view reference) const;
 
     bool hasScheme() const { return url_.has_scheme(); }
-    std::string scheme() const;         // as written; empty when absent
-    std::string schemeLower() const;    // lower-cased; empty when absent
+    std::string scheme() const;      // as written; empty when absent
+    std::string schemeLower() const; // lower-cased; empty when absent
     bool hasHost() const { return url_.has_authority(); }
     // The host as the engine uses it: for http(s), ws(s), ftp and file percent-decoded, IDNA-mapped to
     // ASCII and lower-cased (IPv4 written in dotted decimal); for other schemes as written.
@@ -34,10 +34,10 @@ public:
     std::optional<std::uint16_t> port() const { return port_; }
     // Percent-decoded path without query and fragment; a trailing "/" is dropped unless the path is "/".
     std::string path() const;
-    std::string decodedPath() const;    // percent-decoded, trailing "/" kept
-    std::string encodedPath() const;    // as written
+    std::string decodedPath() const; // percent-decoded, trailing "/" kept
+    std::string encodedPath() const; // as written
     bool hasQuery() const { return url_.has_query(); }
-    std::string query() const;          // percent-encoded, without "?"
+    std::string query() const; // percent-encoded, without "?"
     // First query item named `name`: absent when missing; inner optional empty when it has no "=".
     std::optional<std::optional<std::string>> queryItem(std::string_view name) const;
     std::string fragment() const;

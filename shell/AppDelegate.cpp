@@ -12,8 +12,11 @@ namespace corvane::shell {
 using namespace std::chrono_literals;
 
 AppDelegate::AppDelegate(Ports ports, std::string appVersion)
-    : ports_(ports), appVersion_(std::move(appVersion)), origins_(core::AppOrigins::production()),
-      startURL_(core::defaultStartURL()), self_(std::make_shared<AppDelegate*>(this)) {}
+    : ports_(ports),
+      appVersion_(std::move(appVersion)),
+      origins_(core::AppOrigins::production()),
+      startURL_(core::defaultStartURL()),
+      self_(std::make_shared<AppDelegate*>(this)) {}
 
 AppDelegate::~AppDelegate() = default;
 
@@ -32,8 +35,8 @@ void AppDelegate::applicationDidFinishLaunching() {
                 if (auto* link = std::get_if<core::action::Link>(&*item.action())) menuLinks_.push_back(link->url);
     ports_.services.installMenuBar(menus);
 
-    web_ = &ports_.desktop.createWebView(
-        {core::Bridge::preloadScript(appVersion_, core::Platform::linuxDesktop), std::string(core::Bridge::handlerName)});
+    web_ = &ports_.desktop.createWebView({core::Bridge::preloadScript(appVersion_, core::Platform::linuxDesktop),
+                                          std::string(core::Bridge::handlerName)});
     // The request goes out while the window is still being built and shown.
     web_->load(startURL_);
     window_ = &ports_.desktop.createMainWindow({"Corvane", 1280, 820, 900, 600}, *web_);

@@ -87,7 +87,8 @@ public:
     // Notices.
     void postNotice(const std::string& title, const std::optional<std::string>& body,
                     const std::optional<std::string>& tag, const std::optional<std::string>& url);
-    void didReceiveNotificationResponse(const std::optional<std::string>& url, const std::optional<std::string>& action);
+    void didReceiveNotificationResponse(const std::optional<std::string>& url,
+                                        const std::optional<std::string>& action);
 
     // Offline screen and connectivity.
     void retry();

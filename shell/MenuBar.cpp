@@ -8,8 +8,8 @@ namespace corvane::shell::MenuBar {
 namespace {
 
 std::string keyName(const std::string& key) {
-    static const std::map<std::string, std::string, std::less<>> names{
-        {",", "comma"}, {"+", "plus"}, {"-", "minus"}, {".", "period"}, {"/", "slash"}, {"=", "equal"}};
+    static const std::map<std::string, std::string, std::less<>> names{{",", "comma"},  {"+", "plus"},  {"-", "minus"},
+                                                                       {".", "period"}, {"/", "slash"}, {"=", "equal"}};
     auto it = names.find(key);
     return it == names.end() ? key : it->second;
 }
@@ -54,10 +54,18 @@ std::string accelerator(const core::MenuItem& item) {
     std::string text;
     for (auto modifier : item.modifiers()) {
         switch (modifier) {
-        case core::MenuKeyModifier::control: text += "<Super>"; break;
-        case core::MenuKeyModifier::option: text += "<Alt>"; break;
-        case core::MenuKeyModifier::shift: text += "<Shift>"; break;
-        case core::MenuKeyModifier::command: text += "<Control>"; break;
+            case core::MenuKeyModifier::control:
+                text += "<Super>";
+                break;
+            case core::MenuKeyModifier::option:
+                text += "<Alt>";
+                break;
+            case core::MenuKeyModifier::shift:
+                text += "<Shift>";
+                break;
+            case core::MenuKeyModifier::command:
+                text += "<Control>";
+                break;
         }
     }
     return text + keyName(item.key());

@@ -33,8 +33,21 @@ struct Menu {
 
 // The standard actions this desktop has, each once: the menu model's selector, the app action's name.
 enum class Standard {
-    about, checkForUpdates, hide, quit, closeWindow, undo, redo, cut, copy, paste, selectAll, toggleFullScreen,
-    minimize, maximize, bringToFront
+    about,
+    checkForUpdates,
+    hide,
+    quit,
+    closeWindow,
+    undo,
+    redo,
+    cut,
+    copy,
+    paste,
+    selectAll,
+    toggleFullScreen,
+    minimize,
+    maximize,
+    bringToFront
 };
 struct StandardAction {
     Standard which;

@@ -12,13 +12,17 @@ namespace {
 const std::vector<std::string> downloadMarks{"user.xdg.origin.url", "user.xdg.referrer.url"};
 
 LaunchAlert offerAlert() {
-    return {"Move Corvane to your Applications folder?", "It needs to be in Applications to keep itself up to date.",
-            {"Move to Applications", "Not Now"}, "Don't ask again"};
+    return {"Move Corvane to your Applications folder?",
+            "It needs to be in Applications to keep itself up to date.",
+            {"Move to Applications", "Not Now"},
+            "Don't ask again"};
 }
 
 LaunchAlert failureAlert() {
-    return {"Corvane couldn't move itself", std::string(core::Placement::moveFailedText(core::Platform::linuxDesktop)),
-            {"OK"}, std::nullopt};
+    return {"Corvane couldn't move itself",
+            std::string(core::Placement::moveFailedText(core::Platform::linuxDesktop)),
+            {"OK"},
+            std::nullopt};
 }
 
 } // namespace

@@ -65,12 +65,14 @@ void AppDelegate::decidePolicyForNavigationAction(const NavigationAction& action
     }
 
     switch (decision) {
-    case NavigationDecision::allow: return answer(PolicyAnswer::allow);
-    case NavigationDecision::external:
-        answer(PolicyAnswer::cancel);
-        if (opensFromType(action.type)) openExternally(*url);
-        return;
-    case NavigationDecision::deny: return answer(PolicyAnswer::cancel);
+        case NavigationDecision::allow:
+            return answer(PolicyAnswer::allow);
+        case NavigationDecision::external:
+            answer(PolicyAnswer::cancel);
+            if (opensFromType(action.type)) openExternally(*url);
+            return;
+        case NavigationDecision::deny:
+            return answer(PolicyAnswer::cancel);
     }
 }
 
@@ -91,9 +93,14 @@ void AppDelegate::createWebViewFor(const NavigationAction& action) {
     std::optional<core::Url> url = action.url ? core::Url::parse(*action.url) : std::nullopt;
     if (!url || !web_) return;
     switch (core::NavigationPolicy::decideNewWindow(*url, origins_)) {
-    case NavigationDecision::allow: web_->load(*url); return;
-    case NavigationDecision::external: openExternally(*url); return;
-    case NavigationDecision::deny: return;
+        case NavigationDecision::allow:
+            web_->load(*url);
+            return;
+        case NavigationDecision::external:
+            openExternally(*url);
+            return;
+        case NavigationDecision::deny:
+            return;
     }
 }
 

@@ -22,7 +22,7 @@ private:
     struct Bucket {
         double tokens;
         double capacity;
-        std::chrono::duration<double> refill;  // time for one token
+        std::chrono::duration<double> refill; // time for one token
         std::optional<Time> last;
         bool has(Time now);
     };

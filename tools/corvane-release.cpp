@@ -46,7 +46,8 @@ std::string readAll(const std::string& path) {
 }
 
 // The key file holds the base64 32-byte seed of the Ed25519 key pair.
-void keyPair(const std::string& path, unsigned char pk[crypto_sign_PUBLICKEYBYTES], unsigned char sk[crypto_sign_SECRETKEYBYTES]) {
+void keyPair(const std::string& path, unsigned char pk[crypto_sign_PUBLICKEYBYTES],
+             unsigned char sk[crypto_sign_SECRETKEYBYTES]) {
     std::string text = readAll(path);
     unsigned char seed[crypto_sign_SEEDBYTES];
     std::size_t length = 0;
@@ -150,10 +151,12 @@ std::string run(const std::string& command, int argc, char** argv) {
         return "sparkle:edSignature=\"" + s.signature + "\" length=\"" + std::to_string(s.length) + "\"";
     }
     if (command == "item") {
-        Args a(argc, argv, {"--key", "--version", "--url", "--short-version", "--title", "--notes-url", "--description"});
+        Args a(argc, argv,
+               {"--key", "--version", "--url", "--short-version", "--title", "--notes-url", "--description"});
         const std::string& url = a.need("--url");
         if (!url.starts_with("https://")) throw Failure{"--url must be https", 2};
-        if (a.maybe("--notes-url") && a.maybe("--description")) throw Failure{"give --notes-url or --description, not both", 2};
+        if (a.maybe("--notes-url") && a.maybe("--description"))
+            throw Failure{"give --notes-url or --description, not both", 2};
         const std::string version = a.need("--version");
         const std::string shortVersion = a.maybe("--short-version").value_or(version);
         auto s = sign(a.only("ARCHIVE"), a.need("--key"));
@@ -162,7 +165,8 @@ std::string run(const std::string& command, int argc, char** argv) {
         out += "  <pubDate>" + rfc822Now() + "</pubDate>\n";
         out += "  <sparkle:version>" + escape(version) + "</sparkle:version>\n";
         out += "  <sparkle:shortVersionString>" + escape(shortVersion) + "</sparkle:shortVersionString>\n";
-        if (auto notes = a.maybe("--notes-url")) out += "  <sparkle:releaseNotesLink>" + escape(*notes) + "</sparkle:releaseNotesLink>\n";
+        if (auto notes = a.maybe("--notes-url"))
+            out += "  <sparkle:releaseNotesLink>" + escape(*notes) + "</sparkle:releaseNotesLink>\n";
         if (auto html = a.maybe("--description")) out += "  <description>" + escape(*html) + "</description>\n";
         out += "  <enclosure url=\"" + escape(url) + "\" sparkle:os=\"linux\" length=\"" + std::to_string(s.length) +
                "\" type=\"application/x-xz\" sparkle:edSignature=\"" + s.signature + "\"/>\n";

@@ -26,23 +26,27 @@ std::unique_ptr<AppUpdater> AppUpdater::create(GtkApplication* app, WebKitNetwor
     if (!bundle) return nullptr;
     auto config = update::readConfig(*bundle);
     if (!config) return nullptr;
-    return std::unique_ptr<AppUpdater>(new AppUpdater(app, session, std::move(*config), *bundle, settings,
-                                                      std::move(quit), std::move(stateChanged)));
+    return std::unique_ptr<AppUpdater>(
+        new AppUpdater(app, session, std::move(*config), *bundle, settings, std::move(quit), std::move(stateChanged)));
 }
 
 AppUpdater::AppUpdater(GtkApplication* app, WebKitNetworkSession* session, update::Config config, std::string bundle,
                        shell::SettingsStore& settings, std::function<void()> quit, std::function<void()> stateChanged)
-    : app_(app), bundle_(bundle), fetcher_("Corvane/" + std::string(core::build::version), kDevCertificatePem, serviceHost()),
+    : app_(app),
+      bundle_(bundle),
+      fetcher_("Corvane/" + std::string(core::build::version), kDevCertificatePem, serviceHost()),
       windows_(app, session),
       updater_({std::move(config), std::move(bundle), std::string(core::build::version), settings, fetcher_, windows_,
                 std::move(quit), std::move(stateChanged)}) {
     shutdown_ = g_signal_connect(app, "shutdown", G_CALLBACK(onShutdown), this);
     // The question and the first check wait for the main window.
-    start_ = g_idle_add_once([](gpointer d) {
-        auto* self = static_cast<AppUpdater*>(d);
-        self->start_ = 0;
-        self->updater_.start();
-    }, this);
+    start_ = g_idle_add_once(
+        [](gpointer d) {
+            auto* self = static_cast<AppUpdater*>(d);
+            self->start_ = 0;
+            self->updater_.start();
+        },
+        this);
 }
 
 AppUpdater::~AppUpdater() {
@@ -60,10 +64,12 @@ void AppUpdater::onShutdown(GApplication*, gpointer data) {
     if (!self->updater_.relaunchRequested()) return;
     const std::string exe = self->bundle_ + "/bin/corvane";
     const std::string pid = std::to_string(getpid());
-    const char* argv[] = {"/bin/sh", "-c", "while kill -0 \"$1\" 2>/dev/null; do sleep 0.1; done; exec \"$2\"",
-                          "sh", pid.c_str(), exe.c_str(), nullptr};
+    const char* argv[] = {"/bin/sh", "-c",        "while kill -0 \"$1\" 2>/dev/null; do sleep 0.1; done; exec \"$2\"",
+                          "sh",      pid.c_str(), exe.c_str(),
+                          nullptr};
     GError* error = nullptr;
-    if (!g_spawn_async(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_STDIN_FROM_DEV_NULL, nullptr, nullptr, nullptr, &error)) {
+    if (!g_spawn_async(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_STDIN_FROM_DEV_NULL, nullptr, nullptr,
+                       nullptr, &error)) {
         g_warning("relaunch failed: %s", error->message);
         g_error_free(error);
     }

@@ -19,7 +19,8 @@ namespace {
 // so the engine always hears exactly once.
 class DecisionHandle {
 public:
-    explicit DecisionHandle(WebKitPolicyDecision* decision) : decision_(WEBKIT_POLICY_DECISION(g_object_ref(decision))) {}
+    explicit DecisionHandle(WebKitPolicyDecision* decision)
+        : decision_(WEBKIT_POLICY_DECISION(g_object_ref(decision))) {}
     ~DecisionHandle() {
         if (decision_) answer(shell::PolicyAnswer::cancel);
     }
@@ -30,9 +31,15 @@ public:
         if (!decision_) return;
         WebKitPolicyDecision* decision = std::exchange(decision_, nullptr);
         switch (answer) {
-        case shell::PolicyAnswer::allow: webkit_policy_decision_use(decision); break;
-        case shell::PolicyAnswer::cancel: webkit_policy_decision_ignore(decision); break;
-        case shell::PolicyAnswer::download: webkit_policy_decision_download(decision); break;
+            case shell::PolicyAnswer::allow:
+                webkit_policy_decision_use(decision);
+                break;
+            case shell::PolicyAnswer::cancel:
+                webkit_policy_decision_ignore(decision);
+                break;
+            case shell::PolicyAnswer::download:
+                webkit_policy_decision_download(decision);
+                break;
         }
         g_object_unref(decision);
     }
@@ -48,12 +55,18 @@ shell::PolicyHandler handlerFor(WebKitPolicyDecision* decision) {
 
 shell::NavigationType typeOf(WebKitNavigationType type) {
     switch (type) {
-    case WEBKIT_NAVIGATION_TYPE_LINK_CLICKED: return shell::NavigationType::linkActivated;
-    case WEBKIT_NAVIGATION_TYPE_FORM_SUBMITTED: return shell::NavigationType::formSubmitted;
-    case WEBKIT_NAVIGATION_TYPE_BACK_FORWARD: return shell::NavigationType::backForward;
-    case WEBKIT_NAVIGATION_TYPE_RELOAD: return shell::NavigationType::reload;
-    case WEBKIT_NAVIGATION_TYPE_FORM_RESUBMITTED: return shell::NavigationType::formResubmitted;
-    default: return shell::NavigationType::other;
+        case WEBKIT_NAVIGATION_TYPE_LINK_CLICKED:
+            return shell::NavigationType::linkActivated;
+        case WEBKIT_NAVIGATION_TYPE_FORM_SUBMITTED:
+            return shell::NavigationType::formSubmitted;
+        case WEBKIT_NAVIGATION_TYPE_BACK_FORWARD:
+            return shell::NavigationType::backForward;
+        case WEBKIT_NAVIGATION_TYPE_RELOAD:
+            return shell::NavigationType::reload;
+        case WEBKIT_NAVIGATION_TYPE_FORM_RESUBMITTED:
+            return shell::NavigationType::formResubmitted;
+        default:
+            return shell::NavigationType::other;
     }
 }
 
@@ -75,9 +88,8 @@ AppWebView::AppWebView(WebKitWebContext* context, WebKitNetworkSession* session,
                        const DelegateHandle& delegate)
     : delegate_(delegate) {
     WebKitUserContentManager* content = webkit_user_content_manager_new();
-    WebKitUserScript* script =
-        webkit_user_script_new(spec.userScript.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
-                               WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+    WebKitUserScript* script = webkit_user_script_new(spec.userScript.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                                                      WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
     webkit_user_content_manager_add_script(content, script);
     webkit_user_script_unref(script);
 
@@ -155,7 +167,8 @@ bool AppWebView::goBack() {
 }
 
 std::optional<std::string> AppWebView::backURL() {
-    WebKitBackForwardListItem* item = webkit_back_forward_list_get_back_item(webkit_web_view_get_back_forward_list(view_));
+    WebKitBackForwardListItem* item =
+        webkit_back_forward_list_get_back_item(webkit_web_view_get_back_forward_list(view_));
     return item ? orNone(webkit_back_forward_list_item_get_uri(item)) : std::nullopt;
 }
 
@@ -200,28 +213,30 @@ gboolean AppWebView::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decisi
     auto* self = static_cast<AppWebView*>(data);
     if (!self->delegate_) return FALSE;
     switch (type) {
-    case WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION: {
-        auto* navigation = WEBKIT_NAVIGATION_POLICY_DECISION(decision);
-        self->delegate_->decidePolicyForNavigationAction(
-            actionOf(webkit_navigation_policy_decision_get_navigation_action(navigation)), handlerFor(decision));
-        return TRUE;
-    }
-    case WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION: {
-        auto* navigation = WEBKIT_NAVIGATION_POLICY_DECISION(decision);
-        self->delegate_->createWebViewFor(actionOf(webkit_navigation_policy_decision_get_navigation_action(navigation)));
-        webkit_policy_decision_ignore(decision);
-        return TRUE;
-    }
-    case WEBKIT_POLICY_DECISION_TYPE_RESPONSE: {
-        auto* response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
-        shell::NavigationResponse out;
-        out.url = orNone(webkit_uri_response_get_uri(webkit_response_policy_decision_get_response(response)));
-        out.mainFrame = webkit_response_policy_decision_is_main_frame_main_resource(response);
-        out.canShowMimeType = webkit_response_policy_decision_is_mime_type_supported(response);
-        self->delegate_->decidePolicyForNavigationResponse(out, handlerFor(decision));
-        return TRUE;
-    }
-    default: return FALSE;
+        case WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION: {
+            auto* navigation = WEBKIT_NAVIGATION_POLICY_DECISION(decision);
+            self->delegate_->decidePolicyForNavigationAction(
+                actionOf(webkit_navigation_policy_decision_get_navigation_action(navigation)), handlerFor(decision));
+            return TRUE;
+        }
+        case WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION: {
+            auto* navigation = WEBKIT_NAVIGATION_POLICY_DECISION(decision);
+            self->delegate_->createWebViewFor(
+                actionOf(webkit_navigation_policy_decision_get_navigation_action(navigation)));
+            webkit_policy_decision_ignore(decision);
+            return TRUE;
+        }
+        case WEBKIT_POLICY_DECISION_TYPE_RESPONSE: {
+            auto* response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+            shell::NavigationResponse out;
+            out.url = orNone(webkit_uri_response_get_uri(webkit_response_policy_decision_get_response(response)));
+            out.mainFrame = webkit_response_policy_decision_is_main_frame_main_resource(response);
+            out.canShowMimeType = webkit_response_policy_decision_is_mime_type_supported(response);
+            self->delegate_->decidePolicyForNavigationResponse(out, handlerFor(decision));
+            return TRUE;
+        }
+        default:
+            return FALSE;
     }
 }
 
@@ -234,8 +249,10 @@ GtkWidget* AppWebView::onCreate(WebKitWebView*, WebKitNavigationAction* action, 
 void AppWebView::onLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
     auto* self = static_cast<AppWebView*>(data);
     if (!self->delegate_) return;
-    if (event == WEBKIT_LOAD_STARTED) self->delegate_->didStartProvisionalNavigation(orNone(webkit_web_view_get_uri(view)));
-    else if (event == WEBKIT_LOAD_COMMITTED) self->delegate_->didCommitNavigation(orNone(webkit_web_view_get_uri(view)));
+    if (event == WEBKIT_LOAD_STARTED)
+        self->delegate_->didStartProvisionalNavigation(orNone(webkit_web_view_get_uri(view)));
+    else if (event == WEBKIT_LOAD_COMMITTED)
+        self->delegate_->didCommitNavigation(orNone(webkit_web_view_get_uri(view)));
     else if (event == WEBKIT_LOAD_FINISHED) self->delegate_->didFinishNavigation();
 }
 
@@ -256,7 +273,8 @@ gboolean AppWebView::onLoadFailedWithTlsErrors(WebKitWebView*, gchar*, GTlsCerti
 void AppWebView::onWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer data) {
     auto* self = static_cast<AppWebView*>(data);
     // A termination the app asked for is not a crash.
-    if (self->delegate_ && reason != WEBKIT_WEB_PROCESS_TERMINATED_BY_API) self->delegate_->webContentProcessDidTerminate();
+    if (self->delegate_ && reason != WEBKIT_WEB_PROCESS_TERMINATED_BY_API)
+        self->delegate_->webContentProcessDidTerminate();
 }
 
 gboolean AppWebView::onContextMenu(WebKitWebView*, WebKitContextMenu* menu, WebKitHitTestResult*, gpointer) {

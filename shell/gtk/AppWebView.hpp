@@ -33,7 +33,6 @@ public:
     void setZoom(double factor) override { webkit_web_view_set_zoom_level(view_, factor); }
     void executeEditingCommand(const char* command) { webkit_web_view_execute_editing_command(view_, command); }
 
-
 private:
     static gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision*, WebKitPolicyDecisionType, gpointer);
     static GtkWidget* onCreate(WebKitWebView*, WebKitNavigationAction*, gpointer);

@@ -21,29 +21,51 @@ void installStyle() {
     done = true;
     using namespace shell::Palette;
     const std::string css =
-        "window.corvane-main, window.corvane-main > overlay { background-color: " + hex(ground.light) + "; }\n"
+        "window.corvane-main, window.corvane-main > overlay { background-color: " + hex(ground.light) +
+        "; }\n"
         "window.corvane-main.corvane-dark, window.corvane-main.corvane-dark > overlay { background-color: " +
-        hex(ground.dark) + "; }\n"
+        hex(ground.dark) +
+        "; }\n"
         // Without a compositor GTK frames the window; a full-screen or maximised window has no edges.
         "window.corvane-main.solid-csd.fullscreen, window.corvane-main.solid-csd.maximized { padding: 0;"
         " border: none; box-shadow: none; }\n"
-        ".corvane-offline { background-color: " + hex(ground.light) + "; }\n"
-        ".corvane-dark .corvane-offline { background-color: " + hex(ground.dark) + "; }\n"
-        ".corvane-offline .heading { color: " + hex(ink.light) +
+        ".corvane-offline { background-color: " +
+        hex(ground.light) +
+        "; }\n"
+        ".corvane-dark .corvane-offline { background-color: " +
+        hex(ground.dark) +
+        "; }\n"
+        ".corvane-offline .heading { color: " +
+        hex(ink.light) +
         "; font-family: serif; font-size: 28px; font-weight: 400; }\n"
-        ".corvane-dark .corvane-offline .heading { color: " + hex(ink.dark) + "; }\n"
-        ".corvane-offline .body { color: " + hex(ink2.light) + "; font-size: 14px; }\n"
-        ".corvane-dark .corvane-offline .body { color: " + hex(ink2.dark) + "; }\n"
-        ".corvane-offline button.retry { background: " + hex(fir) + "; color: " + hex(cream) +
+        ".corvane-dark .corvane-offline .heading { color: " +
+        hex(ink.dark) +
+        "; }\n"
+        ".corvane-offline .body { color: " +
+        hex(ink2.light) +
+        "; font-size: 14px; }\n"
+        ".corvane-dark .corvane-offline .body { color: " +
+        hex(ink2.dark) +
+        "; }\n"
+        ".corvane-offline button.retry { background: " +
+        hex(fir) + "; color: " + hex(cream) +
         "; border: none; border-radius: 22px; box-shadow: none; text-shadow: none; padding: 0; min-height: 0;"
         " min-width: 0; font-size: 14px; font-weight: 600; outline-offset: 3px; }\n"
-        ".corvane-offline button.retry:focus-visible { outline: 2px solid " + hex(fir) + "; }\n"
-        ".corvane-dark .corvane-offline button.retry:focus-visible { outline-color: " + hex(ink2.dark) + "; }\n"
-        ".corvane-offline button.retry:active { background: shade(" + hex(fir) + ", 0.85); }\n"
+        ".corvane-offline button.retry:focus-visible { outline: 2px solid " +
+        hex(fir) +
+        "; }\n"
+        ".corvane-dark .corvane-offline button.retry:focus-visible { outline-color: " +
+        hex(ink2.dark) +
+        "; }\n"
+        ".corvane-offline button.retry:active { background: shade(" +
+        hex(fir) +
+        ", 0.85); }\n"
         // Busy: the spinner takes the label's place; the colours stay, so it reads clearly.
-        ".corvane-offline button.retry:disabled { background: " + hex(fir) + "; color: " + hex(cream) +
+        ".corvane-offline button.retry:disabled { background: " +
+        hex(fir) + "; color: " + hex(cream) +
         "; filter: none; opacity: 1; }\n"
-        ".corvane-offline button.retry:disabled spinner { color: " + hex(cream) + "; filter: none; opacity: 1; }\n";
+        ".corvane-offline button.retry:disabled spinner { color: " +
+        hex(cream) + "; filter: none; opacity: 1; }\n";
     GtkCssProvider* provider = gtk_css_provider_new();
     gtk_css_provider_load_from_data(provider, css.c_str(), static_cast<gssize>(css.size()));
     gtk_style_context_add_provider_for_display(gdk_display_get_default(), GTK_STYLE_PROVIDER(provider),

@@ -5,8 +5,8 @@
 #include <gtk/gtk.h>
 #include <webkit/webkit.h>
 
-#include "DelegateHandle.hpp"
 #include "Appearance.hpp"
+#include "DelegateHandle.hpp"
 #include "SettingsFile.hpp"
 #include "TitleStrip.hpp"
 #include "ports/MainWindow.hpp"

@@ -22,7 +22,8 @@ bool prefersDark(GVariant* value) {
     }
     guint32 scheme = 0;
     if (g_variant_is_of_type(inner, G_VARIANT_TYPE_UINT32)) scheme = g_variant_get_uint32(inner);
-    else if (g_variant_is_of_type(inner, G_VARIANT_TYPE_INT32)) scheme = static_cast<guint32>(g_variant_get_int32(inner));
+    else if (g_variant_is_of_type(inner, G_VARIANT_TYPE_INT32))
+        scheme = static_cast<guint32>(g_variant_get_int32(inner));
     g_variant_unref(inner);
     return scheme == 1; // 0 no preference, 1 prefer dark, 2 prefer light
 }
@@ -134,7 +135,8 @@ void Appearance::onSettingChanged(GDBusConnection*, const gchar*, const gchar*, 
     const gchar* key = nullptr;
     GVariant* value = nullptr;
     g_variant_get(parameters, "(&s&sv)", &ns, &key, &value);
-    if (g_str_equal(ns, kNamespace) && g_str_equal(key, kKey)) static_cast<Appearance*>(data)->follow(prefersDark(value));
+    if (g_str_equal(ns, kNamespace) && g_str_equal(key, kKey))
+        static_cast<Appearance*>(data)->follow(prefersDark(value));
     g_variant_unref(value);
 }
 

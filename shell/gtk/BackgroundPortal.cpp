@@ -22,7 +22,8 @@ std::string requestPath(GDBusConnection* bus) {
 } // namespace
 
 BackgroundPortal::BackgroundPortal(GDBusConnection* bus, std::function<void()> refused)
-    : bus_(bus ? G_DBUS_CONNECTION(g_object_ref(bus)) : nullptr), refused_(std::move(refused)),
+    : bus_(bus ? G_DBUS_CONNECTION(g_object_ref(bus)) : nullptr),
+      refused_(std::move(refused)),
       cancellable_(g_cancellable_new()) {}
 
 BackgroundPortal::~BackgroundPortal() {
@@ -39,9 +40,9 @@ void BackgroundPortal::forget() {
 
 void BackgroundPortal::listen(const char* path) {
     forget();
-    subscription_ = g_dbus_connection_signal_subscribe(bus_, kPortal, "org.freedesktop.portal.Request", "Response",
-                                                       path, nullptr, G_DBUS_SIGNAL_FLAGS_NONE, onResponse, this,
-                                                       nullptr);
+    subscription_ =
+        g_dbus_connection_signal_subscribe(bus_, kPortal, "org.freedesktop.portal.Request", "Response", path, nullptr,
+                                           G_DBUS_SIGNAL_FLAGS_NONE, onResponse, this, nullptr);
 }
 
 void BackgroundPortal::request() {

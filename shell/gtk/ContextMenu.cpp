@@ -14,14 +14,21 @@ namespace {
 // Context-menu stock actions under the identifiers the trimming rule knows.
 const char* identifierOf(WebKitContextMenuAction action) {
     switch (action) {
-    case WEBKIT_CONTEXT_MENU_ACTION_RELOAD: return "WKMenuItemIdentifierReload";
-    case WEBKIT_CONTEXT_MENU_ACTION_INSPECT_ELEMENT: return "WKMenuItemIdentifierInspectElement";
-    case WEBKIT_CONTEXT_MENU_ACTION_OPEN_LINK_IN_NEW_WINDOW: return "WKMenuItemIdentifierOpenLinkInNewWindow";
-    case WEBKIT_CONTEXT_MENU_ACTION_OPEN_IMAGE_IN_NEW_WINDOW: return "WKMenuItemIdentifierOpenImageInNewWindow";
-    case WEBKIT_CONTEXT_MENU_ACTION_OPEN_VIDEO_IN_NEW_WINDOW:
-    case WEBKIT_CONTEXT_MENU_ACTION_OPEN_AUDIO_IN_NEW_WINDOW: return "WKMenuItemIdentifierOpenMediaInNewWindow";
-    case WEBKIT_CONTEXT_MENU_ACTION_OPEN_FRAME_IN_NEW_WINDOW: return "WKMenuItemIdentifierOpenFrameInNewWindow";
-    default: return nullptr;
+        case WEBKIT_CONTEXT_MENU_ACTION_RELOAD:
+            return "WKMenuItemIdentifierReload";
+        case WEBKIT_CONTEXT_MENU_ACTION_INSPECT_ELEMENT:
+            return "WKMenuItemIdentifierInspectElement";
+        case WEBKIT_CONTEXT_MENU_ACTION_OPEN_LINK_IN_NEW_WINDOW:
+            return "WKMenuItemIdentifierOpenLinkInNewWindow";
+        case WEBKIT_CONTEXT_MENU_ACTION_OPEN_IMAGE_IN_NEW_WINDOW:
+            return "WKMenuItemIdentifierOpenImageInNewWindow";
+        case WEBKIT_CONTEXT_MENU_ACTION_OPEN_VIDEO_IN_NEW_WINDOW:
+        case WEBKIT_CONTEXT_MENU_ACTION_OPEN_AUDIO_IN_NEW_WINDOW:
+            return "WKMenuItemIdentifierOpenMediaInNewWindow";
+        case WEBKIT_CONTEXT_MENU_ACTION_OPEN_FRAME_IN_NEW_WINDOW:
+            return "WKMenuItemIdentifierOpenFrameInNewWindow";
+        default:
+            return nullptr;
     }
 }
 

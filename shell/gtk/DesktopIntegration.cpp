@@ -68,8 +68,8 @@ bool writeIfChanged(const std::string& path, const char* data, gsize size) {
     GChars directory(g_path_get_dirname(path.c_str()));
     g_mkdir_with_parents(directory.get(), 0755);
     GError* error = nullptr;
-    if (!g_file_set_contents_full(path.c_str(), data, static_cast<gssize>(size), G_FILE_SET_CONTENTS_CONSISTENT,
-                                  0644, &error)) {
+    if (!g_file_set_contents_full(path.c_str(), data, static_cast<gssize>(size), G_FILE_SET_CONTENTS_CONSISTENT, 0644,
+                                  &error)) {
         g_warning("cannot write %s: %s", path.c_str(), error->message);
         g_error_free(error);
         return false;
@@ -119,7 +119,7 @@ bool installed(const std::string& id, const UserDirs& dirs) {
 // The handler the desktop's default lists name for the scheme, read in the order the desktop reads them;
 // a named program that is no longer there does not count.
 std::string currentHandler(const UserDirs& dirs) {
-    std::vector<std::string> lists {dirs.configHome + "/mimeapps.list"};
+    std::vector<std::string> lists{dirs.configHome + "/mimeapps.list"};
     for (const char* const* dir = g_get_system_config_dirs(); *dir; ++dir)
         lists.push_back(std::string(*dir) + "/mimeapps.list");
     lists.push_back(dirs.dataHome + "/applications/mimeapps.list");
@@ -158,9 +158,7 @@ std::string ownExecutable() {
     return target ? target.get() : "";
 }
 
-std::string besideExecutable(std::string_view relative) {
-    return besidePath(ownExecutable(), relative);
-}
+std::string besideExecutable(std::string_view relative) { return besidePath(ownExecutable(), relative); }
 
 bool announceBundle(const std::string& executable, const UserDirs& dirs) {
     // A line break cannot be written into an Exec key, and GIO takes the "%%" a "%" becomes there for part
@@ -180,10 +178,13 @@ void integrateWithDesktop() {
     if (GdkDisplay* display = gdk_display_get_default())
         gtk_icon_theme_add_search_path(gtk_icon_theme_get_for_display(display),
                                        besideExecutable(CORVANE_DATA_FROM_BIN "/icons").c_str());
-    g_idle_add_full(G_PRIORITY_LOW, +[](gpointer) -> gboolean {
-        announceBundle(ownExecutable(), UserDirs{g_get_user_data_dir(), g_get_user_config_dir()});
-        return G_SOURCE_REMOVE;
-    }, nullptr, nullptr);
+    g_idle_add_full(
+        G_PRIORITY_LOW,
+        +[](gpointer) -> gboolean {
+            announceBundle(ownExecutable(), UserDirs{g_get_user_data_dir(), g_get_user_config_dir()});
+            return G_SOURCE_REMOVE;
+        },
+        nullptr, nullptr);
 }
 
 } // namespace corvane::gtk

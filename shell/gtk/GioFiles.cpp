@@ -24,8 +24,8 @@ struct File {
 
 // Each child of `folder` (symbolic links not entered), in the enumerator's order.
 bool eachChild(GFile* folder, const std::function<bool(GFile* child, GFileType type)>& visit) {
-    GFileEnumerator* children = g_file_enumerate_children(folder, G_FILE_ATTRIBUTE_STANDARD_NAME ","
-                                                          G_FILE_ATTRIBUTE_STANDARD_TYPE, noFollow, nullptr, nullptr);
+    GFileEnumerator* children = g_file_enumerate_children(
+        folder, G_FILE_ATTRIBUTE_STANDARD_NAME "," G_FILE_ATTRIBUTE_STANDARD_TYPE, noFollow, nullptr, nullptr);
     if (!children) return false;
     bool ok = true;
     for (;;) {

@@ -34,7 +34,9 @@ void trustDevCertificate(WebKitNetworkSession* session) {
 } // namespace
 
 GtkDesktop::GtkDesktop(GtkApplication* app, SettingsFile& settings)
-    : app_(app), settings_(settings), notifications_(G_APPLICATION(app), delegate_),
+    : app_(app),
+      settings_(settings),
+      notifications_(G_APPLICATION(app), delegate_),
       panels_([this] { return window_ ? window_->window() : nullptr; },
               [this] { return web_ ? WEBKIT_WEB_VIEW(web_->widget()) : nullptr; }),
       services_(app, settings, delegate_, *this) {
@@ -72,8 +74,7 @@ shell::MainWindow& GtkDesktop::createMainWindow(const shell::WindowSpec& spec, s
     prepareWindows();
     window_ = std::make_unique<AppWindow>(app_, spec, web_->widget(), settings_, delegate_);
     if (GMenuModel* bar = services_.menuBar()) window_->setMenuBar(bar);
-    g_signal_connect_swapped(window_->window(), "notify::fullscreened",
-                             G_CALLBACK(+[](GtkDesktop* self, GParamSpec*) {
+    g_signal_connect_swapped(window_->window(), "notify::fullscreened", G_CALLBACK(+[](GtkDesktop* self, GParamSpec*) {
                                  self->services_.showFullScreenState(gtk_window_is_fullscreen(self->window_->window()));
                              }),
                              this);

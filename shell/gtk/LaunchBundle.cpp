@@ -74,18 +74,19 @@ shell::LaunchAlertAnswer LaunchBundle::runLaunchAlert(const shell::LaunchAlert& 
 
     Waiting waiting{g_main_loop_new(nullptr, FALSE)};
     g_signal_connect(dialog, "response", G_CALLBACK(+[](GtkDialog*, int response, gpointer data) {
-        auto* w = static_cast<Waiting*>(data);
-        w->response = response;
-        g_main_loop_quit(w->loop);
-    }), &waiting);
+                         auto* w = static_cast<Waiting*>(data);
+                         w->response = response;
+                         g_main_loop_quit(w->loop);
+                     }),
+                     &waiting);
     gtk_window_present(GTK_WINDOW(dialog));
     if (first) gtk_widget_grab_focus(first);
     g_main_loop_run(waiting.loop);
     g_main_loop_unref(waiting.loop);
 
     shell::LaunchAlertAnswer answer;
-    answer.button = waiting.response >= 0 && waiting.response < static_cast<int>(alert.buttons.size())
-                        ? waiting.response : -1;
+    answer.button =
+        waiting.response >= 0 && waiting.response < static_cast<int>(alert.buttons.size()) ? waiting.response : -1;
     answer.checked = box && gtk_check_button_get_active(GTK_CHECK_BUTTON(box));
     g_signal_handlers_disconnect_by_data(dialog, &waiting);
     gtk_window_destroy(GTK_WINDOW(dialog));
@@ -131,8 +132,8 @@ void LaunchBundle::spawnDetached(const std::vector<std::string>& argv) {
     for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
     // Without DO_NOT_REAP_CHILD GLib forks twice, so the script is nobody's child to wait for.
-    const auto flags = static_cast<GSpawnFlags>(G_SPAWN_STDIN_FROM_DEV_NULL | G_SPAWN_STDOUT_TO_DEV_NULL |
-                                                G_SPAWN_STDERR_TO_DEV_NULL);
+    const auto flags =
+        static_cast<GSpawnFlags>(G_SPAWN_STDIN_FROM_DEV_NULL | G_SPAWN_STDOUT_TO_DEV_NULL | G_SPAWN_STDERR_TO_DEV_NULL);
     g_spawn_async("/", args.data(), nullptr, flags, nullptr, nullptr, nullptr, nullptr);
 }
 

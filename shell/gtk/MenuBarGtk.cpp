@@ -28,22 +28,22 @@ void GtkServices::addActions() {
         g_object_unref(action);
     };
     add("menu-command", G_VARIANT_TYPE_STRING, G_CALLBACK(+[](GSimpleAction*, GVariant* p, gpointer d) {
-        auto* self = static_cast<GtkServices*>(d);
-        if (self->delegate_) self->delegate_->menuCommand(g_variant_get_string(p, nullptr));
-    }));
+            auto* self = static_cast<GtkServices*>(d);
+            if (self->delegate_) self->delegate_->menuCommand(g_variant_get_string(p, nullptr));
+        }));
     add("zoom", G_VARIANT_TYPE_INT32, G_CALLBACK(+[](GSimpleAction*, GVariant* p, gpointer d) {
-        auto* self = static_cast<GtkServices*>(d);
-        if (self->delegate_) self->delegate_->zoomAction(g_variant_get_int32(p));
-    }));
+            auto* self = static_cast<GtkServices*>(d);
+            if (self->delegate_) self->delegate_->zoomAction(g_variant_get_int32(p));
+        }));
     add("open-link", G_VARIANT_TYPE_STRING, G_CALLBACK(+[](GSimpleAction*, GVariant* p, gpointer d) {
-        auto* self = static_cast<GtkServices*>(d);
-        if (self->delegate_) self->delegate_->openLink(g_variant_get_string(p, nullptr));
-    }));
+            auto* self = static_cast<GtkServices*>(d);
+            if (self->delegate_) self->delegate_->openLink(g_variant_get_string(p, nullptr));
+        }));
     // What each does is in GtkServices::standardAction.
     for (const auto& row : shell::MenuBar::standardActions)
         add(row.name, nullptr, G_CALLBACK(+[](GSimpleAction* action, GVariant*, gpointer d) {
-            static_cast<GtkServices*>(d)->standardAction(g_action_get_name(G_ACTION(action)));
-        }));
+                static_cast<GtkServices*>(d)->standardAction(g_action_get_name(G_ACTION(action)));
+            }));
 }
 
 void GtkServices::installMenuBar(const std::vector<core::Menu>& menus) {
@@ -113,24 +113,50 @@ void GtkServices::standardAction(const std::string& name) {
     };
     using shell::MenuBar::Standard;
     switch (row->which) {
-    case Standard::quit: desktop_.requestQuit(); break;
-    case Standard::checkForUpdates: if (delegate_) delegate_->checkForUpdates(); break;
-    case Standard::about: showAbout(window); break;
-    case Standard::hide:
-    case Standard::closeWindow: if (window) gtk_window_close(window); break;
-    case Standard::undo: edit(WEBKIT_EDITING_COMMAND_UNDO); break;
-    case Standard::redo: edit(WEBKIT_EDITING_COMMAND_REDO); break;
-    case Standard::cut: edit(WEBKIT_EDITING_COMMAND_CUT); break;
-    case Standard::copy: edit(WEBKIT_EDITING_COMMAND_COPY); break;
-    case Standard::paste: edit(WEBKIT_EDITING_COMMAND_PASTE); break;
-    case Standard::selectAll: edit(WEBKIT_EDITING_COMMAND_SELECT_ALL); break;
-    case Standard::toggleFullScreen: if (appWindow) appWindow->toggleFullScreen(); break;
-    case Standard::minimize: if (window) gtk_window_minimize(window); break;
-    case Standard::maximize:
-        if (window && gtk_window_is_maximized(window)) gtk_window_unmaximize(window);
-        else if (window) gtk_window_maximize(window);
-        break;
-    case Standard::bringToFront: if (window) bringForward(window); break;
+        case Standard::quit:
+            desktop_.requestQuit();
+            break;
+        case Standard::checkForUpdates:
+            if (delegate_) delegate_->checkForUpdates();
+            break;
+        case Standard::about:
+            showAbout(window);
+            break;
+        case Standard::hide:
+        case Standard::closeWindow:
+            if (window) gtk_window_close(window);
+            break;
+        case Standard::undo:
+            edit(WEBKIT_EDITING_COMMAND_UNDO);
+            break;
+        case Standard::redo:
+            edit(WEBKIT_EDITING_COMMAND_REDO);
+            break;
+        case Standard::cut:
+            edit(WEBKIT_EDITING_COMMAND_CUT);
+            break;
+        case Standard::copy:
+            edit(WEBKIT_EDITING_COMMAND_COPY);
+            break;
+        case Standard::paste:
+            edit(WEBKIT_EDITING_COMMAND_PASTE);
+            break;
+        case Standard::selectAll:
+            edit(WEBKIT_EDITING_COMMAND_SELECT_ALL);
+            break;
+        case Standard::toggleFullScreen:
+            if (appWindow) appWindow->toggleFullScreen();
+            break;
+        case Standard::minimize:
+            if (window) gtk_window_minimize(window);
+            break;
+        case Standard::maximize:
+            if (window && gtk_window_is_maximized(window)) gtk_window_unmaximize(window);
+            else if (window) gtk_window_maximize(window);
+            break;
+        case Standard::bringToFront:
+            if (window) bringForward(window);
+            break;
     }
 }
 

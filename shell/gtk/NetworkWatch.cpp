@@ -30,6 +30,8 @@ void NetworkWatch::onNetworkChanged(GNetworkMonitor*, gboolean, gpointer data) {
     static_cast<NetworkWatch*>(data)->report();
 }
 
-void NetworkWatch::onAvailableNotify(GObject*, GParamSpec*, gpointer data) { static_cast<NetworkWatch*>(data)->report(); }
+void NetworkWatch::onAvailableNotify(GObject*, GParamSpec*, gpointer data) {
+    static_cast<NetworkWatch*>(data)->report();
+}
 
 } // namespace corvane::gtk

@@ -25,7 +25,8 @@ std::optional<std::string> noneIfEmpty(const gchar* text) {
 
 } // namespace
 
-GioNotifications::GioNotifications(GApplication* app, const DelegateHandle& delegate) : app_(app), delegate_(delegate) {}
+GioNotifications::GioNotifications(GApplication* app, const DelegateHandle& delegate)
+    : app_(app), delegate_(delegate) {}
 
 GioNotifications::~GioNotifications() {
     if (!response_) return;

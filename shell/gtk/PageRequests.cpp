@@ -45,10 +45,10 @@ gboolean onDecideDestination(WebKitDownload* download, const char* suggested, gp
 }
 
 void onDownloadStarted(WebKitNetworkSession*, WebKitDownload* download, gpointer data) {
-    g_signal_connect_data(download, "decide-destination", G_CALLBACK(onDecideDestination),
-                          new std::weak_ptr<PageRequests>(*static_cast<Shared*>(data)),
-                          [](gpointer weak, GClosure*) { delete static_cast<std::weak_ptr<PageRequests>*>(weak); },
-                          GConnectFlags(0));
+    g_signal_connect_data(
+        download, "decide-destination", G_CALLBACK(onDecideDestination),
+        new std::weak_ptr<PageRequests>(*static_cast<Shared*>(data)),
+        [](gpointer weak, GClosure*) { delete static_cast<std::weak_ptr<PageRequests>*>(weak); }, GConnectFlags(0));
 }
 
 gboolean onRunFileChooser(WebKitWebView*, WebKitFileChooserRequest* request, gpointer data) {
@@ -95,25 +95,25 @@ gboolean onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer dat
     const std::string& origin = self->committed.get();
     webkit_script_dialog_ref(dialog);
     switch (type) {
-    case WEBKIT_SCRIPT_DIALOG_CONFIRM:
-        self->delegate->runConfirm(origin, message, [dialog](bool confirmed) {
-            webkit_script_dialog_confirm_set_confirmed(dialog, confirmed);
-            closeDialog(dialog);
-        });
-        break;
-    case WEBKIT_SCRIPT_DIALOG_PROMPT: {
-        const char* initial = webkit_script_dialog_prompt_get_default_text(dialog);
-        self->delegate->runPrompt(origin, message, initial ? std::optional<std::string>(initial) : std::nullopt,
-                                  [dialog](std::optional<std::string> text) {
-                                      // Left unset, the page's prompt() returns null.
-                                      if (text) webkit_script_dialog_prompt_set_text(dialog, text->c_str());
-                                      closeDialog(dialog);
-                                  });
-        break;
-    }
-    default:
-        self->delegate->runAlert(origin, message, [dialog] { closeDialog(dialog); });
-        break;
+        case WEBKIT_SCRIPT_DIALOG_CONFIRM:
+            self->delegate->runConfirm(origin, message, [dialog](bool confirmed) {
+                webkit_script_dialog_confirm_set_confirmed(dialog, confirmed);
+                closeDialog(dialog);
+            });
+            break;
+        case WEBKIT_SCRIPT_DIALOG_PROMPT: {
+            const char* initial = webkit_script_dialog_prompt_get_default_text(dialog);
+            self->delegate->runPrompt(origin, message, initial ? std::optional<std::string>(initial) : std::nullopt,
+                                      [dialog](std::optional<std::string> text) {
+                                          // Left unset, the page's prompt() returns null.
+                                          if (text) webkit_script_dialog_prompt_set_text(dialog, text->c_str());
+                                          closeDialog(dialog);
+                                      });
+            break;
+        }
+        default:
+            self->delegate->runAlert(origin, message, [dialog] { closeDialog(dialog); });
+            break;
     }
     return TRUE;
 }
@@ -144,15 +144,18 @@ void connectPageRequests(WebKitWebView* view, WebKitNetworkSession* session, con
     g_signal_connect(view, "permission-request", G_CALLBACK(onPermissionRequest), shared);
     // Our bridge prints; a window.print() it did not replace (in a frame) does nothing, as on the desktop
     // this app comes from.
-    g_signal_connect(view, "print", G_CALLBACK(+[](WebKitWebView*, WebKitPrintOperation*, gpointer) -> gboolean {
-        return TRUE;
-    }), nullptr);
+    g_signal_connect(view, "print",
+                     G_CALLBACK(+[](WebKitWebView*, WebKitPrintOperation*, gpointer) -> gboolean { return TRUE; }),
+                     nullptr);
     g_signal_connect(session, "download-started", G_CALLBACK(onDownloadStarted), shared);
-    g_object_weak_ref(G_OBJECT(view), [](gpointer data, GObject*) {
-        auto* s = static_cast<Shared*>(data);
-        g_signal_handlers_disconnect_by_data((*s)->session, s);
-        delete s;
-    }, shared);
+    g_object_weak_ref(
+        G_OBJECT(view),
+        [](gpointer data, GObject*) {
+            auto* s = static_cast<Shared*>(data);
+            g_signal_handlers_disconnect_by_data((*s)->session, s);
+            delete s;
+        },
+        shared);
 }
 
 } // namespace corvane::gtk

@@ -50,22 +50,24 @@ std::optional<Paths> chosenPaths(GtkFileChooser* chooser) {
     return paths;
 }
 
-void runChooser(GtkWindow* parent, GtkFileChooserAction action, const char* title, const char* accept,
-                bool multiple, const std::string* suggestedName, std::function<void(std::optional<Paths>)> done) {
+void runChooser(GtkWindow* parent, GtkFileChooserAction action, const char* title, const char* accept, bool multiple,
+                const std::string* suggestedName, std::function<void(std::optional<Paths>)> done) {
     GtkFileChooserNative* native = gtk_file_chooser_native_new(title, parent, action, accept, "Cancel");
     gtk_native_dialog_set_modal(GTK_NATIVE_DIALOG(native), TRUE);
     if (suggestedName) gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(native), suggestedName->c_str());
     gtk_file_chooser_set_select_multiple(GTK_FILE_CHOOSER(native), multiple);
 
     auto* chooser = new Chooser{native, parent, 0, std::move(done)};
-    g_signal_connect(native, "response", G_CALLBACK(+[](GtkNativeDialog* dialog, int response, gpointer data) {
-        auto* self = static_cast<Chooser*>(data);
-        self->finish(response == GTK_RESPONSE_ACCEPT ? chosenPaths(GTK_FILE_CHOOSER(dialog)) : std::nullopt);
-    }), chooser);
+    g_signal_connect(
+        native, "response", G_CALLBACK(+[](GtkNativeDialog* dialog, int response, gpointer data) {
+            auto* self = static_cast<Chooser*>(data);
+            self->finish(response == GTK_RESPONSE_ACCEPT ? chosenPaths(GTK_FILE_CHOOSER(dialog)) : std::nullopt);
+        }),
+        chooser);
     if (parent)
-        chooser->parentDestroyed = g_signal_connect(parent, "destroy", G_CALLBACK(+[](GtkWidget*, gpointer data) {
-            static_cast<Chooser*>(data)->finish(std::nullopt);
-        }), chooser);
+        chooser->parentDestroyed = g_signal_connect(
+            parent, "destroy",
+            G_CALLBACK(+[](GtkWidget*, gpointer data) { static_cast<Chooser*>(data)->finish(std::nullopt); }), chooser);
     gtk_native_dialog_show(GTK_NATIVE_DIALOG(native));
 }
 
@@ -131,8 +133,7 @@ void GtkPanels::chooseFiles(bool multiple, bool directories,
     if (directories)
         runChooser(window_(), GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, "Select Folder", "_Select", multiple, nullptr,
                    std::move(done));
-    else
-        runChooser(window_(), GTK_FILE_CHOOSER_ACTION_OPEN, "Open File", "_Open", multiple, nullptr, std::move(done));
+    else runChooser(window_(), GTK_FILE_CHOOSER_ACTION_OPEN, "Open File", "_Open", multiple, nullptr, std::move(done));
 }
 
 void GtkPanels::showAlert(const shell::AlertSpec& spec, std::function<void(int, std::string)> done) {
@@ -167,15 +168,15 @@ void GtkPanels::showAlert(const shell::AlertSpec& spec, std::function<void(int, 
 
     // The dialog closes itself after its response.
     g_signal_connect(dialog, "response", G_CALLBACK(+[](AdwMessageDialog*, const char* response, gpointer data) {
-        auto* a = static_cast<Alert*>(data);
-        char* end = nullptr;
-        const long index = g_ascii_strtoll(response, &end, 10);
-        const bool button = end && end != response && *end == '\0' && index >= 0 && index < a->buttons;
-        a->finish(button ? static_cast<int>(index) : -1);
-    }), alert);
-    g_signal_connect(dialog, "destroy", G_CALLBACK(+[](GtkWidget*, gpointer data) {
-        static_cast<Alert*>(data)->abandon();
-    }), alert);
+                         auto* a = static_cast<Alert*>(data);
+                         char* end = nullptr;
+                         const long index = g_ascii_strtoll(response, &end, 10);
+                         const bool button = end && end != response && *end == '\0' && index >= 0 && index < a->buttons;
+                         a->finish(button ? static_cast<int>(index) : -1);
+                     }),
+                     alert);
+    g_signal_connect(dialog, "destroy",
+                     G_CALLBACK(+[](GtkWidget*, gpointer data) { static_cast<Alert*>(data)->abandon(); }), alert);
 
     gtk_window_present(GTK_WINDOW(dialog));
     // Return must reach the default button: from the field, or with nothing else focused.

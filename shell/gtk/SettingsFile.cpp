@@ -31,7 +31,8 @@ std::string salvage(const std::string& text) {
     while (std::getline(lines, line)) {
         bool opensGroup = false;
         if (!lineParses(line, opensGroup)) continue;
-        const bool blankOrComment = line.find_first_not_of(" \t") == std::string::npos || line[line.find_first_not_of(" \t")] == '#';
+        const bool blankOrComment =
+            line.find_first_not_of(" \t") == std::string::npos || line[line.find_first_not_of(" \t")] == '#';
         // A key before the first group would fail the whole file again.
         if (!inGroup && !opensGroup && !blankOrComment) continue;
         inGroup = inGroup || opensGroup;
@@ -41,8 +42,7 @@ std::string salvage(const std::string& text) {
 }
 } // namespace
 
-SettingsFile::SettingsFile()
-    : SettingsFile(std::string(g_get_user_config_dir()) + "/corvane/settings.ini") {}
+SettingsFile::SettingsFile() : SettingsFile(std::string(g_get_user_config_dir()) + "/corvane/settings.ini") {}
 
 SettingsFile::SettingsFile(std::string path) : path_(std::move(path)), file_(g_key_file_new()) { load(); }
 
@@ -154,10 +154,11 @@ void SettingsFile::save() {
     gchar* dir = g_path_get_dirname(path_.c_str());
     GError* error = nullptr;
     // Written to a temporary file, flushed, then renamed over the old one: a crash leaves one or the other.
-    const bool saved = g_mkdir_with_parents(dir, 0700) == 0
-        && g_file_set_contents_full(path_.c_str(), data, static_cast<gssize>(length),
-                                    GFileSetContentsFlags(G_FILE_SET_CONTENTS_CONSISTENT | G_FILE_SET_CONTENTS_DURABLE),
-                                    0600, &error);
+    const bool saved =
+        g_mkdir_with_parents(dir, 0700) == 0 &&
+        g_file_set_contents_full(path_.c_str(), data, static_cast<gssize>(length),
+                                 GFileSetContentsFlags(G_FILE_SET_CONTENTS_CONSISTENT | G_FILE_SET_CONTENTS_DURABLE),
+                                 0600, &error);
     if (!saved && !warned_)
         g_warning("cannot save settings to %s: %s", path_.c_str(), error ? error->message : g_strerror(errno));
     // Once per run of failures, not once per setting.

@@ -70,9 +70,7 @@ GDBusNodeInfo* nodeInfo() {
     return info;
 }
 
-const char* labelOf(gint32 id) {
-    return id == kShow ? "Show Corvane" : id == kQuit ? "Quit Corvane" : nullptr;
-}
+const char* labelOf(gint32 id) { return id == kShow ? "Show Corvane" : id == kQuit ? "Quit Corvane" : nullptr; }
 
 GVariant* itemProperties(gint32 id) {
     GVariantBuilder props;
@@ -96,15 +94,17 @@ bool known(gint32 id) { return id == 0 || labelOf(id); }
 
 StatusIcon::StatusIcon(GDBusConnection* bus, std::string iconDirectory, std::function<void()> show,
                        std::function<void()> quit)
-    : bus_(bus ? G_DBUS_CONNECTION(g_object_ref(bus)) : nullptr), iconDirectory_(std::move(iconDirectory)),
-      show_(std::move(show)), quit_(std::move(quit)) {
+    : bus_(bus ? G_DBUS_CONNECTION(g_object_ref(bus)) : nullptr),
+      iconDirectory_(std::move(iconDirectory)),
+      show_(std::move(show)),
+      quit_(std::move(quit)) {
     if (!bus_ || !nodeInfo()) return;
     static const GDBusInterfaceVTable item{onItemCall, onItemProperty, nullptr, {}};
     static const GDBusInterfaceVTable menu{onMenuCall, onMenuProperty, nullptr, {}};
-    itemObject_ = g_dbus_connection_register_object(bus_, kItemPath, nodeInfo()->interfaces[0], &item, this, nullptr,
-                                                    nullptr);
-    menuObject_ = g_dbus_connection_register_object(bus_, kMenuPath, nodeInfo()->interfaces[1], &menu, this, nullptr,
-                                                    nullptr);
+    itemObject_ =
+        g_dbus_connection_register_object(bus_, kItemPath, nodeInfo()->interfaces[0], &item, this, nullptr, nullptr);
+    menuObject_ =
+        g_dbus_connection_register_object(bus_, kMenuPath, nodeInfo()->interfaces[1], &menu, this, nullptr, nullptr);
     if (itemObject_ && menuObject_)
         watch_ = g_bus_watch_name_on_connection(bus_, "org.kde.StatusNotifierWatcher", G_BUS_NAME_WATCHER_FLAGS_NONE,
                                                 onWatcherAppeared, nullptr, this, nullptr);
@@ -213,7 +213,8 @@ void StatusIcon::onMenuCall(GDBusConnection*, const gchar*, const gchar*, const 
         for (gint32 click : clicks) self->clicked(click);
         return;
     }
-    if (g_str_equal(method, "AboutToShow")) return g_dbus_method_invocation_return_value(invocation, g_variant_new("(b)", FALSE));
+    if (g_str_equal(method, "AboutToShow"))
+        return g_dbus_method_invocation_return_value(invocation, g_variant_new("(b)", FALSE));
     if (g_str_equal(method, "AboutToShowGroup"))
         return g_dbus_method_invocation_return_value(
             invocation, g_variant_new("(@ai@ai)", g_variant_new_array(G_VARIANT_TYPE_INT32, nullptr, 0),
@@ -238,10 +239,12 @@ GVariant* StatusIcon::onMenuProperty(GDBusConnection*, const gchar*, const gchar
 void StatusIcon::clicked(gint32 id) {
     // Later, from the main loop: quitting may free what this call runs in.
     auto* action = new std::function<void()>(id == kShow ? show_ : id == kQuit ? quit_ : nullptr);
-    g_idle_add_once([](gpointer data) {
-        std::unique_ptr<std::function<void()>> run(static_cast<std::function<void()>*>(data));
-        if (*run) (*run)();
-    }, action);
+    g_idle_add_once(
+        [](gpointer data) {
+            std::unique_ptr<std::function<void()>> run(static_cast<std::function<void()>*>(data));
+            if (*run) (*run)();
+        },
+        action);
 }
 
 } // namespace corvane::gtk

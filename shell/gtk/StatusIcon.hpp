@@ -12,8 +12,7 @@ namespace corvane::gtk {
 // when one starts later; nothing at all without one.
 class StatusIcon {
 public:
-    StatusIcon(GDBusConnection* bus, std::string iconDirectory, std::function<void()> show,
-               std::function<void()> quit);
+    StatusIcon(GDBusConnection* bus, std::string iconDirectory, std::function<void()> show, std::function<void()> quit);
     ~StatusIcon();
     StatusIcon(const StatusIcon&) = delete;
     StatusIcon& operator=(const StatusIcon&) = delete;
@@ -22,12 +21,12 @@ private:
     static void onWatcherAppeared(GDBusConnection*, const gchar*, const gchar*, gpointer);
     static void onItemCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant*,
                            GDBusMethodInvocation*, gpointer);
-    static GVariant* onItemProperty(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
-                                    GError**, gpointer);
+    static GVariant* onItemProperty(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GError**,
+                                    gpointer);
     static void onMenuCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant*,
                            GDBusMethodInvocation*, gpointer);
-    static GVariant* onMenuProperty(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
-                                    GError**, gpointer);
+    static GVariant* onMenuProperty(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GError**,
+                                    gpointer);
     void clicked(gint32 id);
 
     GDBusConnection* bus_;

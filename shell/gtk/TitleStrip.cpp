@@ -62,8 +62,8 @@ bool wantsDarkInk(std::uint32_t colour) {
         const double v = c / 255.0;
         return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
     };
-    const double l = 0.2126 * linear((colour >> 16) & 0xFF) + 0.7152 * linear((colour >> 8) & 0xFF) +
-                     0.0722 * linear(colour & 0xFF);
+    const double l =
+        0.2126 * linear((colour >> 16) & 0xFF) + 0.7152 * linear((colour >> 8) & 0xFF) + 0.0722 * linear(colour & 0xFF);
     return l > 0.179;
 }
 
@@ -178,8 +178,7 @@ void TitleStrip::paint() {
     const bool themed = theme.alpha > 0;
     const std::uint32_t colour = themed ? packOver(theme, ground) : ground;
     const std::uint32_t ink = shell::Palette::ink.resolve(!wantsDarkInk(colour));
-    const std::string css =
-        "#corvane-strip { background-color: " + hex(colour) + "; color: " + hex(ink) + "; }\n";
+    const std::string css = "#corvane-strip { background-color: " + hex(colour) + "; color: " + hex(ink) + "; }\n";
     gtk_css_provider_load_from_data(colours_, css.c_str(), static_cast<gssize>(css.size()));
 }
 

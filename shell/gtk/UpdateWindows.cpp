@@ -26,27 +26,31 @@ GtkWidget* label(const std::string& text, bool heading) {
 
 // Release notes with scripts off; a link opens in the browser, never in here.
 GtkWidget* notesView(WebKitNetworkSession* session, const update::FeedItem& item) {
-    WebKitSettings* settings = webkit_settings_new_with_settings("enable-javascript", FALSE, "enable-javascript-markup", FALSE,
-                                                                  "enable-developer-extras", FALSE, nullptr);
-    GtkWidget* view = GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session, "settings", settings, nullptr));
+    WebKitSettings* settings = webkit_settings_new_with_settings("enable-javascript", FALSE, "enable-javascript-markup",
+                                                                 FALSE, "enable-developer-extras", FALSE, nullptr);
+    GtkWidget* view =
+        GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session, "settings", settings, nullptr));
     g_object_unref(settings);
-    g_signal_connect(view, "decide-policy", G_CALLBACK(+[](WebKitWebView*, WebKitPolicyDecision* decision,
-                                                            WebKitPolicyDecisionType type, gpointer) -> gboolean {
-        if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
-        auto* action = webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
-        const bool clicked = webkit_navigation_action_get_navigation_type(action) == WEBKIT_NAVIGATION_TYPE_LINK_CLICKED;
-        if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && !clicked) return FALSE;
-        const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
-        if (uri && (g_str_has_prefix(uri, "https://") || g_str_has_prefix(uri, "http://")))
-            g_app_info_launch_default_for_uri_async(uri, nullptr, nullptr, nullptr, nullptr);
-        webkit_policy_decision_ignore(decision);
-        return TRUE;
-    }), nullptr);
+    g_signal_connect(view, "decide-policy",
+                     G_CALLBACK(+[](WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
+                                    gpointer) -> gboolean {
+                         if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
+                         auto* action = webkit_navigation_policy_decision_get_navigation_action(
+                             WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+                         const bool clicked = webkit_navigation_action_get_navigation_type(action) ==
+                                              WEBKIT_NAVIGATION_TYPE_LINK_CLICKED;
+                         if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && !clicked) return FALSE;
+                         const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+                         if (uri && (g_str_has_prefix(uri, "https://") || g_str_has_prefix(uri, "http://")))
+                             g_app_info_launch_default_for_uri_async(uri, nullptr, nullptr, nullptr, nullptr);
+                         webkit_policy_decision_ignore(decision);
+                         return TRUE;
+                     }),
+                     nullptr);
     gtk_widget_set_size_request(view, 520, 220);
     if (!item.releaseNotesURL.empty() && g_str_has_prefix(item.releaseNotesURL.c_str(), "https://"))
         webkit_web_view_load_uri(WEBKIT_WEB_VIEW(view), item.releaseNotesURL.c_str());
-    else
-        webkit_web_view_load_html(WEBKIT_WEB_VIEW(view), item.description.c_str(), nullptr);
+    else webkit_web_view_load_html(WEBKIT_WEB_VIEW(view), item.description.c_str(), nullptr);
     GtkWidget* frame = gtk_frame_new(nullptr);
     gtk_frame_set_child(GTK_FRAME(frame), view);
     gtk_widget_set_vexpand(frame, TRUE);
@@ -88,13 +92,14 @@ void UpdateWindows::present(Spec spec) {
     g_signal_connect(window, "close-request", G_CALLBACK(onCloseRequest), this);
 
     GtkWidget* content = gtk_box_new(GTK_ORIENTATION_VERTICAL, 12);
-    for (auto margin : {&gtk_widget_set_margin_top, &gtk_widget_set_margin_bottom, &gtk_widget_set_margin_start, &gtk_widget_set_margin_end})
+    for (auto margin : {&gtk_widget_set_margin_top, &gtk_widget_set_margin_bottom, &gtk_widget_set_margin_start,
+                        &gtk_widget_set_margin_end})
         margin(content, 20);
     GtkWidget* top = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 16);
     // A bundle's icon is not in the icon theme until the desktop integration has put it there.
     GtkIconTheme* theme = gtk_icon_theme_get_for_display(gtk_widget_get_display(window));
-    GtkWidget* icon = gtk_image_new_from_icon_name(gtk_icon_theme_has_icon(theme, kAppIconName)
-                                                       ? kAppIconName : "system-software-update");
+    GtkWidget* icon = gtk_image_new_from_icon_name(
+        gtk_icon_theme_has_icon(theme, kAppIconName) ? kAppIconName : "system-software-update");
     gtk_image_set_pixel_size(GTK_IMAGE(icon), 64);
     gtk_widget_set_valign(icon, GTK_ALIGN_START);
     gtk_box_append(GTK_BOX(top), icon);
@@ -117,12 +122,14 @@ void UpdateWindows::present(Spec spec) {
             GtkWidget* button = gtk_button_new_with_label(buttons_[i].label.c_str());
             g_object_set_data(G_OBJECT(button), "corvane-index", GSIZE_TO_POINTER(i));
             g_signal_connect(button, "clicked", G_CALLBACK(+[](GtkButton* b, gpointer data) {
-                auto* self = static_cast<UpdateWindows*>(data);
-                const std::size_t index = GPOINTER_TO_SIZE(g_object_get_data(G_OBJECT(b), "corvane-index"));
-                auto action = std::move(self->buttons_[index].action);
-                self->closeAll();
-                if (action) action();
-            }), this);
+                                 auto* self = static_cast<UpdateWindows*>(data);
+                                 const std::size_t index =
+                                     GPOINTER_TO_SIZE(g_object_get_data(G_OBJECT(b), "corvane-index"));
+                                 auto action = std::move(self->buttons_[index].action);
+                                 self->closeAll();
+                                 if (action) action();
+                             }),
+                             this);
             if (i + 1 == buttons_.size()) {
                 gtk_widget_add_css_class(button, "suggested-action");
                 gtk_window_set_default_widget(window_, button);
@@ -155,16 +162,19 @@ void UpdateWindows::showFound(const update::FeedItem& item, const std::string& r
         bool automatic;
     };
     auto state = std::make_shared<State>(State{std::move(done), automatic});
-    g_signal_connect_data(check, "toggled", G_CALLBACK(+[](GtkCheckButton* b, gpointer d) {
-        (*static_cast<std::shared_ptr<State>*>(d))->automatic = gtk_check_button_get_active(b);
-    }), new std::shared_ptr<State>(state), +[](gpointer d, GClosure*) { delete static_cast<std::shared_ptr<State>*>(d); },
-                          GConnectFlags(0));
+    g_signal_connect_data(
+        check, "toggled", G_CALLBACK(+[](GtkCheckButton* b, gpointer d) {
+            (*static_cast<std::shared_ptr<State>*>(d))->automatic = gtk_check_button_get_active(b);
+        }),
+        new std::shared_ptr<State>(state),
+        +[](gpointer d, GClosure*) { delete static_cast<std::shared_ptr<State>*>(d); }, GConnectFlags(0));
     auto keep = [state](Answer a) {
         return [state, a] {
             if (auto done = std::exchange(state->done, nullptr)) done(a, state->automatic);
         };
     };
-    present({"Software Update", "A new version of Corvane is available!",
+    present({"Software Update",
+             "A new version of Corvane is available!",
              "Corvane " + item.displayVersion + " is now available\u2014you have " + running +
                  ". Would you like to download it now?",
              extra,
@@ -195,13 +205,22 @@ void UpdateWindows::showProgress(std::uint64_t received, std::uint64_t total) {
 }
 
 void UpdateWindows::showReady(const update::FeedItem& item, std::function<void()> relaunch) {
-    present({"Ready to Install", "Ready to Install",
-             "Corvane " + item.displayVersion + " has been downloaded and is ready to use! It will be installed when Corvane quits.",
-             nullptr, {{"Install and Relaunch", std::move(relaunch)}}, nullptr});
+    present({"Ready to Install",
+             "Ready to Install",
+             "Corvane " + item.displayVersion +
+                 " has been downloaded and is ready to use! It will be installed when Corvane quits.",
+             nullptr,
+             {{"Install and Relaunch", std::move(relaunch)}},
+             nullptr});
 }
 
 void UpdateWindows::showUpToDate(const std::string& running) {
-    present({"Up to Date", "You're up to date!", "Corvane " + running + " is currently the newest version available.", nullptr, {{"OK", nullptr}}, nullptr});
+    present({"Up to Date",
+             "You're up to date!",
+             "Corvane " + running + " is currently the newest version available.",
+             nullptr,
+             {{"OK", nullptr}},
+             nullptr});
 }
 
 void UpdateWindows::showError(const std::string& reason) {
@@ -215,9 +234,13 @@ void UpdateWindows::askAutomaticChecks(std::function<void(bool)> done) {
             if (auto done = std::exchange(*shared, nullptr)) done(yes);
         };
     };
-    present({"Automatic Updates", "Check for updates automatically?",
-             "Should Corvane automatically check for updates? You can always check for updates manually from the Corvane menu.",
-             nullptr, {{"Don't Check", answer(false)}, {"Check Automatically", answer(true)}}, answer(false)});
+    present(
+        {"Automatic Updates",
+         "Check for updates automatically?",
+         "Should Corvane automatically check for updates? You can always check for updates manually from the Corvane menu.",
+         nullptr,
+         {{"Don't Check", answer(false)}, {"Check Automatically", answer(true)}},
+         answer(false)});
 }
 
 } // namespace corvane::gtk

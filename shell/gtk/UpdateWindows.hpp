@@ -37,7 +37,7 @@ private:
         std::string heading;
         std::string body;
         GtkWidget* extra = nullptr;
-        std::vector<Button> buttons; // the last is the default
+        std::vector<Button> buttons;  // the last is the default
         std::function<void()> closed; // the window's close button, or Escape
     };
     void present(Spec spec);

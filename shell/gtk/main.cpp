@@ -11,9 +11,9 @@
 #include "AppId.hpp"
 #include "BackgroundPortal.hpp"
 #include "BuildConfig.hpp"
+#include "DesktopIntegration.hpp"
 #include "DevCert.hpp"
 #include "GioFiles.hpp"
-#include "DesktopIntegration.hpp"
 #include "GlibClock.hpp"
 #include "GtkDesktop.hpp"
 #include "LaunchBundle.hpp"
@@ -45,9 +45,11 @@ void launchOnce(App& app) {
     // A closed window leaves the app running: the desktop is asked whether it may.
     if (auto* window = app.desktop->window())
         g_signal_connect(window->window(), "notify::visible", G_CALLBACK(+[](GObject* w, GParamSpec*, gpointer data) {
-            auto& a = *static_cast<App*>(data);
-            if (!gtk_widget_get_visible(GTK_WIDGET(w)) && !a.finished && a.background) a.background->request();
-        }), &app);
+                             auto& a = *static_cast<App*>(data);
+                             if (!gtk_widget_get_visible(GTK_WIDGET(w)) && !a.finished && a.background)
+                                 a.background->request();
+                         }),
+                         &app);
 }
 
 // Dialogs still open (the engine's print dialog runs a loop of its own) are cancelled, so nothing
@@ -112,66 +114,79 @@ int main(int argc, char** argv) {
                                   "Show the version and exit", nullptr);
     g_application_set_option_context_parameter_string(app.application, "[URL]");
     g_application_set_option_context_summary(
-        app.application, "Opens the Corvane window, or brings it forward if Corvane is already running.\n"
-                         "URL: a corvane-desktop: link (a sign-in return) for the running window.");
+        app.application,
+        "Opens the Corvane window, or brings it forward if Corvane is already running.\n"
+        "URL: a corvane-desktop: link (a sign-in return) for the running window.");
     g_signal_connect(application, "handle-local-options", G_CALLBACK(handleLocalOptions), nullptr);
 
-    g_signal_connect(application, "startup", G_CALLBACK(+[](GApplication* gapp, gpointer data) {
-        auto& a = *static_cast<App*>(data);
-        corvane::gtk::quietSeatlessKeyboardReads();
-        corvane::gtk::applyLaunchToken(gdk_display_get_default());
-        a.desktop = std::make_unique<corvane::gtk::GtkDesktop>(GTK_APPLICATION(gapp), a.settings);
-        a.bundle = std::make_unique<corvane::gtk::LaunchBundle>(GTK_APPLICATION(gapp));
-        a.bundle->setQuitHandler([&a] { requestQuit(a); });
-        a.delegate = std::make_unique<corvane::shell::AppDelegate>(
-            corvane::shell::Ports{*a.desktop, a.settings, a.clock, a.desktop->services(), a.desktop->notifications(),
-                                  a.desktop->panels(), a.files, *a.bundle},
-            std::string(corvane::core::build::version));
-        a.desktop->delegate().attach(*a.delegate);
-        // Development builds only: the end-to-end tests shorten the load time-out.
-        if (const char* timeout = g_getenv("CORVANE_LOAD_TIMEOUT_MS"); timeout && kDevCertificatePem[0])
-            a.delegate->setLoadTimeout(std::chrono::milliseconds(g_ascii_strtoull(timeout, nullptr, 10)));
-        a.desktop->setQuitHandlers([&a] { requestQuit(a); }, [&a] { finishQuit(a); });
-        GDBusConnection* bus = g_application_get_dbus_connection(gapp);
-        a.background = std::make_unique<corvane::gtk::BackgroundPortal>(bus, [&a] { requestQuit(a); });
-        a.statusIcon = std::make_unique<corvane::gtk::StatusIcon>(
-            bus, corvane::gtk::appIconDirectory(), [&a] { if (a.launched && !a.finished) a.desktop->activate(); },
-            [&a] { requestQuit(a); });
-        corvane::gtk::integrateWithDesktop();
-        for (int signal : {SIGTERM, SIGINT, SIGHUP})
-            g_unix_signal_add(signal, +[](gpointer d) -> gboolean {
-                requestQuit(*static_cast<App*>(d));
-                return G_SOURCE_CONTINUE;
-            }, &a);
-    }), &app);
+    g_signal_connect(
+        application, "startup", G_CALLBACK(+[](GApplication* gapp, gpointer data) {
+            auto& a = *static_cast<App*>(data);
+            corvane::gtk::quietSeatlessKeyboardReads();
+            corvane::gtk::applyLaunchToken(gdk_display_get_default());
+            a.desktop = std::make_unique<corvane::gtk::GtkDesktop>(GTK_APPLICATION(gapp), a.settings);
+            a.bundle = std::make_unique<corvane::gtk::LaunchBundle>(GTK_APPLICATION(gapp));
+            a.bundle->setQuitHandler([&a] { requestQuit(a); });
+            a.delegate = std::make_unique<corvane::shell::AppDelegate>(
+                corvane::shell::Ports{*a.desktop, a.settings, a.clock, a.desktop->services(),
+                                      a.desktop->notifications(), a.desktop->panels(), a.files, *a.bundle},
+                std::string(corvane::core::build::version));
+            a.desktop->delegate().attach(*a.delegate);
+            // Development builds only: the end-to-end tests shorten the load time-out.
+            if (const char* timeout = g_getenv("CORVANE_LOAD_TIMEOUT_MS"); timeout && kDevCertificatePem[0])
+                a.delegate->setLoadTimeout(std::chrono::milliseconds(g_ascii_strtoull(timeout, nullptr, 10)));
+            a.desktop->setQuitHandlers([&a] { requestQuit(a); }, [&a] { finishQuit(a); });
+            GDBusConnection* bus = g_application_get_dbus_connection(gapp);
+            a.background = std::make_unique<corvane::gtk::BackgroundPortal>(bus, [&a] { requestQuit(a); });
+            a.statusIcon = std::make_unique<corvane::gtk::StatusIcon>(
+                bus, corvane::gtk::appIconDirectory(),
+                [&a] {
+                    if (a.launched && !a.finished) a.desktop->activate();
+                },
+                [&a] { requestQuit(a); });
+            corvane::gtk::integrateWithDesktop();
+            for (int signal : {SIGTERM, SIGINT, SIGHUP})
+                g_unix_signal_add(
+                    signal,
+                    +[](gpointer d) -> gboolean {
+                        requestQuit(*static_cast<App*>(d));
+                        return G_SOURCE_CONTINUE;
+                    },
+                    &a);
+        }),
+        &app);
     g_signal_connect(application, "activate", G_CALLBACK(+[](GApplication*, gpointer data) {
-        auto& a = *static_cast<App*>(data);
-        if (!a.launched) return launchOnce(a);
-        auto* window = a.desktop->window();
-        const bool visible = window && window->isVisible();
-        a.delegate->applicationShouldHandleReopen(visible);
-        // A second launch: GTK has just taken its activation token, which this hands to the compositor.
-        if (visible) a.desktop->activate();
-    }), &app);
-    g_signal_connect(application, "open", G_CALLBACK(+[](GApplication*, GFile** files, gint count, gchar*, gpointer data) {
-        auto& a = *static_cast<App*>(data);
-        launchOnce(a);
-        std::vector<std::string> uris;
-        for (gint i = 0; i < count; ++i) {
-            gchar* uri = g_file_get_uri(files[i]);
-            if (uri) uris.emplace_back(uri);
-            g_free(uri);
-        }
-        a.delegate->openURLs(uris);
-    }), &app);
+                         auto& a = *static_cast<App*>(data);
+                         if (!a.launched) return launchOnce(a);
+                         auto* window = a.desktop->window();
+                         const bool visible = window && window->isVisible();
+                         a.delegate->applicationShouldHandleReopen(visible);
+                         // A second launch: GTK has just taken its activation token, which this hands to the compositor.
+                         if (visible) a.desktop->activate();
+                     }),
+                     &app);
+    g_signal_connect(application, "open",
+                     G_CALLBACK(+[](GApplication*, GFile** files, gint count, gchar*, gpointer data) {
+                         auto& a = *static_cast<App*>(data);
+                         launchOnce(a);
+                         std::vector<std::string> uris;
+                         for (gint i = 0; i < count; ++i) {
+                             gchar* uri = g_file_get_uri(files[i]);
+                             if (uri) uris.emplace_back(uri);
+                             g_free(uri);
+                         }
+                         a.delegate->openURLs(uris);
+                     }),
+                     &app);
     // GTK may still run a loop of its own after shutdown (handing over the clipboard): whatever arrives
     // then finds the delegate detached, and nothing it reaches is freed until the application has returned.
     g_signal_connect(application, "shutdown", G_CALLBACK(+[](GApplication*, gpointer data) {
-        auto& a = *static_cast<App*>(data);
-        if (a.desktop) a.desktop->delegate().detach();
-        a.statusIcon.reset();
-        a.background.reset();
-    }), &app);
+                         auto& a = *static_cast<App*>(data);
+                         if (a.desktop) a.desktop->delegate().detach();
+                         a.statusIcon.reset();
+                         a.background.reset();
+                     }),
+                     &app);
     const int status = g_application_run(G_APPLICATION(application), argc, argv);
     app.delegate.reset();
     app.desktop.reset();

@@ -6,7 +6,7 @@ namespace corvane::shell {
 
 struct WindowSpec {
     std::string title;
-    int width, height;       // content size when nothing is restored
+    int width, height; // content size when nothing is restored
     int minWidth, minHeight;
 };
 

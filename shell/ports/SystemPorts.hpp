@@ -10,7 +10,7 @@
 namespace corvane::shell {
 
 struct NoticeRequest {
-    std::string identifier;              // a later request with the same identifier replaces this one
+    std::string identifier; // a later request with the same identifier replaces this one
     std::string title;
     std::string body;                    // empty when none
     std::string url;                     // carried to the click; empty when none
@@ -30,7 +30,7 @@ public:
 };
 
 struct AlertSpec {
-    std::string heading;                    // who is asking (the page's origin); empty when unknown
+    std::string heading; // who is asking (the page's origin); empty when unknown
     std::string message;
     std::vector<std::string> buttons;       // the first is the default
     std::optional<std::string> defaultText; // present: a text field holding it

@@ -40,8 +40,8 @@ struct LoadError {
 struct ScriptMessage {
     nlohmann::json body;
     bool mainFrame = false;
-    std::string origin;          // the posting realm's origin
-    bool currentWindow = false;  // false once the posting document was replaced
+    std::string origin;         // the posting realm's origin
+    bool currentWindow = false; // false once the posting document was replaced
 };
 
 } // namespace corvane::shell

@@ -9,8 +9,8 @@
 namespace corvane::shell {
 
 struct WebViewSpec {
-    std::string userScript;   // at document start, top frame only
-    std::string handlerName;  // the page's message channel
+    std::string userScript;  // at document start, top frame only
+    std::string handlerName; // the page's message channel
 };
 
 // The one web view.

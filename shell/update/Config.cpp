@@ -16,8 +16,8 @@ std::optional<std::string> decodeBase64(const std::string& text, std::size_t siz
     std::string out(size + 1, '\0');
     std::size_t length = 0;
     const char* end = nullptr;
-    if (sodium_base642bin(reinterpret_cast<unsigned char*>(out.data()), out.size(), text.data(), text.size(),
-                          " \t\r\n", &length, &end, sodium_base64_VARIANT_ORIGINAL) != 0 ||
+    if (sodium_base642bin(reinterpret_cast<unsigned char*>(out.data()), out.size(), text.data(), text.size(), " \t\r\n",
+                          &length, &end, sodium_base64_VARIANT_ORIGINAL) != 0 ||
         end != text.data() + text.size() || length != size)
         return std::nullopt;
     out.resize(size);
@@ -44,7 +44,9 @@ std::optional<Config> readConfig(const std::string& bundle) {
     if (!interval.empty()) {
         gchar* end = nullptr;
         const guint64 seconds = g_ascii_strtoull(interval.c_str(), &end, 10);
-        if (end && *end == '\0') config.interval = std::max(kMinimumInterval, std::chrono::seconds(std::min<guint64>(seconds, 365ull * 86400)));
+        if (end && *end == '\0')
+            config.interval =
+                std::max(kMinimumInterval, std::chrono::seconds(std::min<guint64>(seconds, 365ull * 86400)));
     }
     return config;
 }

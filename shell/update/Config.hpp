@@ -12,8 +12,8 @@ inline constexpr std::chrono::seconds kMinimumInterval{3600};
 
 // share/corvane/updates.ini in the bundle, written when the app was built.
 struct Config {
-    std::string feedURL;                   // https
-    std::array<unsigned char, 32> publicKey{};  // Ed25519
+    std::string feedURL;                       // https
+    std::array<unsigned char, 32> publicKey{}; // Ed25519
     std::chrono::seconds interval = kDefaultInterval;
 };
 

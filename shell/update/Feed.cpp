@@ -14,10 +14,13 @@ namespace {
 
 constexpr const char* kSparkle = "http://www.andymatuschak.org/xml-namespaces/sparkle";
 
-bool isSparkle(const xmlNs* ns) { return ns && ns->href && std::strcmp(reinterpret_cast<const char*>(ns->href), kSparkle) == 0; }
+bool isSparkle(const xmlNs* ns) {
+    return ns && ns->href && std::strcmp(reinterpret_cast<const char*>(ns->href), kSparkle) == 0;
+}
 
 bool named(const xmlNode* node, const char* name, bool sparkle) {
-    if (node->type != XML_ELEMENT_NODE || std::strcmp(reinterpret_cast<const char*>(node->name), name) != 0) return false;
+    if (node->type != XML_ELEMENT_NODE || std::strcmp(reinterpret_cast<const char*>(node->name), name) != 0)
+        return false;
     return sparkle ? isSparkle(node->ns) : !isSparkle(node->ns);
 }
 
@@ -31,8 +34,9 @@ std::string text(const xmlNode* node) {
 }
 
 std::string attribute(const xmlNode* node, const char* name, bool sparkle) {
-    xmlChar* value = sparkle ? xmlGetNsProp(node, reinterpret_cast<const xmlChar*>(name), reinterpret_cast<const xmlChar*>(kSparkle))
-                             : xmlGetNoNsProp(node, reinterpret_cast<const xmlChar*>(name));
+    xmlChar* value =
+        sparkle ? xmlGetNsProp(node, reinterpret_cast<const xmlChar*>(name), reinterpret_cast<const xmlChar*>(kSparkle))
+                : xmlGetNoNsProp(node, reinterpret_cast<const xmlChar*>(name));
     std::string out = value ? reinterpret_cast<const char*>(value) : "";
     xmlFree(value);
     return out;

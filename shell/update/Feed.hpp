@@ -10,14 +10,14 @@ namespace corvane::update {
 
 // One release of an appcast that this platform can install.
 struct FeedItem {
-    std::string version;          // compared with core::Version
-    std::string displayVersion;   // shown to people; the version when the feed gives none
+    std::string version;        // compared with core::Version
+    std::string displayVersion; // shown to people; the version when the feed gives none
     std::string title;
-    std::string releaseNotesURL;  // empty when none
-    std::string description;      // inline release notes (HTML), empty when none
-    std::string url;              // the archive
-    std::uint64_t length = 0;     // the archive's size in bytes
-    std::string signature;        // base64 Ed25519 signature of the archive
+    std::string releaseNotesURL; // empty when none
+    std::string description;     // inline release notes (HTML), empty when none
+    std::string url;             // the archive
+    std::uint64_t length = 0;    // the archive's size in bytes
+    std::string signature;       // base64 Ed25519 signature of the archive
 };
 
 // The items of an RSS 2.0 appcast with the sparkle namespace whose enclosure is marked for Linux and

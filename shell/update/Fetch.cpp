@@ -77,7 +77,8 @@ struct Fetcher::Transfer {
             return self->finish("The download is larger than expected.");
         }
         bool written = true;
-        if (self->output) written = g_output_stream_write_all(self->output, chunk, size, nullptr, self->cancellable, nullptr);
+        if (self->output)
+            written = g_output_stream_write_all(self->output, chunk, size, nullptr, self->cancellable, nullptr);
         else self->body.append(chunk, size);
         g_bytes_unref(bytes);
         if (!written) return self->finish("The download could not be saved.");
@@ -94,7 +95,8 @@ struct Fetcher::Transfer {
             g_error_free(error);
             return self->finish(why);
         }
-        if (soup_message_get_status(self->message) != SOUP_STATUS_OK) return self->finish("The server answered with an error.");
+        if (soup_message_get_status(self->message) != SOUP_STATUS_OK)
+            return self->finish("The server answered with an error.");
         SoupMessageHeaders* headers = soup_message_get_response_headers(self->message);
         if (soup_message_headers_get_encoding(headers) == SOUP_ENCODING_CONTENT_LENGTH) {
             const auto declared = static_cast<std::uint64_t>(soup_message_headers_get_content_length(headers));
@@ -104,7 +106,8 @@ struct Fetcher::Transfer {
         }
         if (!self->request.file.empty()) {
             GFile* file = g_file_new_for_path(self->request.file.c_str());
-            self->output = G_OUTPUT_STREAM(g_file_replace(file, nullptr, FALSE, G_FILE_CREATE_PRIVATE, self->cancellable, nullptr));
+            self->output = G_OUTPUT_STREAM(
+                g_file_replace(file, nullptr, FALSE, G_FILE_CREATE_PRIVATE, self->cancellable, nullptr));
             g_object_unref(file);
             if (!self->output) return self->finish("The download could not be saved.");
         }
@@ -114,7 +117,8 @@ struct Fetcher::Transfer {
 
 Fetcher::Fetcher(const std::string& userAgent, const std::string& trustedPem, const std::string& trustedHost)
     : session_(soup_session_new_with_options("user-agent", userAgent.c_str(), "timeout", 60u, nullptr)),
-      trustedHost_(trustedHost), live_(std::make_shared<std::vector<Transfer*>>()) {
+      trustedHost_(trustedHost),
+      live_(std::make_shared<std::vector<Transfer*>>()) {
     if (!trustedPem.empty()) trusted_ = g_tls_certificate_new_from_pem(trustedPem.c_str(), -1, nullptr);
 }
 
@@ -139,29 +143,36 @@ void Fetcher::fetch(Request request) {
     if (!uri || g_strcmp0(g_uri_get_scheme(uri), "https") != 0) {
         if (uri) g_uri_unref(uri);
         // Reported from the main loop, like every other outcome.
-        g_idle_add_once([](gpointer d) { static_cast<Transfer*>(d)->finish("The update address is not secure (https)."); }, t);
+        g_idle_add_once(
+            [](gpointer d) { static_cast<Transfer*>(d)->finish("The update address is not secure (https)."); }, t);
         return;
     }
     t->message = soup_message_new_from_uri(SOUP_METHOD_GET, uri);
     g_uri_unref(uri);
     g_signal_connect(t->message, "restarted", G_CALLBACK(+[](SoupMessage* m, gpointer d) {
-        if (g_strcmp0(g_uri_get_scheme(soup_message_get_uri(m)), "https") != 0)
-            static_cast<Transfer*>(d)->fail("The update address is not secure (https).");
-    }), t);
+                         if (g_strcmp0(g_uri_get_scheme(soup_message_get_uri(m)), "https") != 0)
+                             static_cast<Transfer*>(d)->fail("The update address is not secure (https).");
+                     }),
+                     t);
     if (trusted_) {
         struct Trust {
             GTlsCertificate* certificate;
             std::string host;
         };
-        g_signal_connect_data(t->message, "accept-certificate", G_CALLBACK(+[](SoupMessage* m, GTlsCertificate* peer, GTlsCertificateFlags, gpointer d) -> gboolean {
-            auto* trust = static_cast<Trust*>(d);
-            return g_ascii_strcasecmp(g_uri_get_host(soup_message_get_uri(m)), trust->host.c_str()) == 0 &&
-                   g_tls_certificate_is_same(peer, trust->certificate);
-        }), new Trust{g_object_ref(trusted_), trustedHost_}, +[](gpointer d, GClosure*) {
-            auto* trust = static_cast<Trust*>(d);
-            g_object_unref(trust->certificate);
-            delete trust;
-        }, GConnectFlags(0));
+        g_signal_connect_data(
+            t->message, "accept-certificate",
+            G_CALLBACK(+[](SoupMessage* m, GTlsCertificate* peer, GTlsCertificateFlags, gpointer d) -> gboolean {
+                auto* trust = static_cast<Trust*>(d);
+                return g_ascii_strcasecmp(g_uri_get_host(soup_message_get_uri(m)), trust->host.c_str()) == 0 &&
+                       g_tls_certificate_is_same(peer, trust->certificate);
+            }),
+            new Trust{g_object_ref(trusted_), trustedHost_},
+            +[](gpointer d, GClosure*) {
+                auto* trust = static_cast<Trust*>(d);
+                g_object_unref(trust->certificate);
+                delete trust;
+            },
+            GConnectFlags(0));
     }
     soup_session_send_async(session_, t->message, G_PRIORITY_DEFAULT, t->cancellable, Transfer::onSent, t);
 }

@@ -22,9 +22,9 @@ public:
 
     struct Request {
         std::string url;
-        std::uint64_t limit = 0;     // more bytes than this end the transfer
-        bool exact = false;          // the body must be exactly `limit` bytes
-        std::string file;            // written here (replaced); empty: kept in memory
+        std::uint64_t limit = 0; // more bytes than this end the transfer
+        bool exact = false;      // the body must be exactly `limit` bytes
+        std::string file;        // written here (replaced); empty: kept in memory
         std::function<void(std::uint64_t received)> progress;
         // Called once: the body when kept in memory, or the reason it failed (empty on success).
         std::function<void(std::string error, std::string body)> done;

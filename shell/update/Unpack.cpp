@@ -72,8 +72,8 @@ std::string extract(const std::string& archivePath, const fs::path& into) {
     if (archive_read_open_filename(in.get(), archivePath.c_str(), 64 * 1024) != ARCHIVE_OK)
         return "The update is not a readable archive.";
     std::unique_ptr<archive, WriterDeleter> out(archive_write_disk_new());
-    archive_write_disk_set_options(out.get(), ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_PERM |
-                                                  ARCHIVE_EXTRACT_SECURE_NODOTDOT);
+    archive_write_disk_set_options(out.get(),
+                                   ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_PERM | ARCHIVE_EXTRACT_SECURE_NODOTDOT);
     std::set<std::string> links;
     std::uint64_t written = 0;
     archive_entry* entry = nullptr;
@@ -95,17 +95,18 @@ std::string extract(const std::string& archivePath, const fs::path& into) {
             archive_entry_set_hardlink(entry, (into / join(*target, target->size())).c_str());
         } else {
             switch (archive_entry_filetype(entry)) {
-            case AE_IFREG:
-            case AE_IFDIR:
-                break;
-            case AE_IFLNK: {
-                const char* target = archive_entry_symlink(entry);
-                if (!target || !staysInside(*parts, target)) return "The update archive has a link outside its folder.";
-                links.insert(relative);
-                break;
-            }
-            default:
-                return "The update archive holds a device or other special file.";
+                case AE_IFREG:
+                case AE_IFDIR:
+                    break;
+                case AE_IFLNK: {
+                    const char* target = archive_entry_symlink(entry);
+                    if (!target || !staysInside(*parts, target))
+                        return "The update archive has a link outside its folder.";
+                    links.insert(relative);
+                    break;
+                }
+                default:
+                    return "The update archive holds a device or other special file.";
             }
         }
         archive_entry_set_perm(entry, archive_entry_perm(entry) & 0755);

@@ -57,13 +57,16 @@ void Updater::scheduleNext() {
     std::int64_t wait = last + s_.config.interval.count() - now();
     // A clock set back does not postpone checks for longer than the interval.
     wait = std::clamp<std::int64_t>(wait, 1, s_.config.interval.count());
-    timer_ = g_timeout_add_seconds(static_cast<guint>(wait), +[](gpointer d) -> gboolean {
-        auto* self = static_cast<Updater*>(d);
-        self->timer_ = 0;
-        if (self->state_ == State::idle) self->check(false);
-        else self->scheduleNext();
-        return G_SOURCE_REMOVE;
-    }, this);
+    timer_ = g_timeout_add_seconds(
+        static_cast<guint>(wait),
+        +[](gpointer d) -> gboolean {
+            auto* self = static_cast<Updater*>(d);
+            self->timer_ = 0;
+            if (self->state_ == State::idle) self->check(false);
+            else self->scheduleNext();
+            return G_SOURCE_REMOVE;
+        },
+        this);
 }
 
 bool Updater::canCheckForUpdates() const { return state_ == State::idle || state_ == State::ready; }
@@ -83,28 +86,30 @@ void Updater::check(bool userInitiated) {
     setState(State::checking);
     s_.fetcher.fetch({s_.config.feedURL, kMaxFeedBytes, false, "", nullptr,
                       [this, userInitiated](std::string error, std::string body) {
-        s_.settings.setString(keys::lastCheckTime, std::to_string(now()));
-        setState(State::idle);
-        scheduleNext();
-        if (!error.empty()) return fail(error == Fetcher::cancelled ? "" : error, userInitiated);
-        auto items = parseFeed(body);
-        if (!items) return fail("The update feed is not readable.", userInitiated);
-        auto update = newestUpdate(*items, s_.running);
-        if (!update) {
-            if (userInitiated) s_.windows.showUpToDate(s_.running);
-            return;
-        }
-        if (!userInitiated && s_.settings.string(keys::skippedVersion) == update->version) return;
-        if (!userInitiated && s_.settings.boolean(keys::automaticDownloads).value_or(false))
-            return download(*update, false);
-        s_.windows.showFound(*update, s_.running, s_.settings.boolean(keys::automaticDownloads).value_or(false),
-                             [this, item = *update](UpdateWindows::Answer answer, bool automatic) {
-            if (answer == UpdateWindows::Answer::skip) s_.settings.setString(keys::skippedVersion, item.version);
-            if (answer != UpdateWindows::Answer::install || state_ != State::idle) return;
-            s_.settings.setBoolean(keys::automaticDownloads, automatic);
-            download(item, true);
-        });
-    }});
+                          s_.settings.setString(keys::lastCheckTime, std::to_string(now()));
+                          setState(State::idle);
+                          scheduleNext();
+                          if (!error.empty()) return fail(error == Fetcher::cancelled ? "" : error, userInitiated);
+                          auto items = parseFeed(body);
+                          if (!items) return fail("The update feed is not readable.", userInitiated);
+                          auto update = newestUpdate(*items, s_.running);
+                          if (!update) {
+                              if (userInitiated) s_.windows.showUpToDate(s_.running);
+                              return;
+                          }
+                          if (!userInitiated && s_.settings.string(keys::skippedVersion) == update->version) return;
+                          if (!userInitiated && s_.settings.boolean(keys::automaticDownloads).value_or(false))
+                              return download(*update, false);
+                          s_.windows.showFound(
+                              *update, s_.running, s_.settings.boolean(keys::automaticDownloads).value_or(false),
+                              [this, item = *update](UpdateWindows::Answer answer, bool automatic) {
+                                  if (answer == UpdateWindows::Answer::skip)
+                                      s_.settings.setString(keys::skippedVersion, item.version);
+                                  if (answer != UpdateWindows::Answer::install || state_ != State::idle) return;
+                                  s_.settings.setBoolean(keys::automaticDownloads, automatic);
+                                  download(item, true);
+                              });
+                      }});
 }
 
 void Updater::fail(const std::string& reason, bool visible) {
@@ -122,13 +127,13 @@ void Updater::download(const FeedItem& item, bool visible) {
                           if (visible) s_.windows.showProgress(received, total);
                       },
                       [this, item, visible](std::string error, std::string) {
-        if (!error.empty()) {
-            setState(State::idle);
-            if (error == Fetcher::cancelled) return s_.windows.closeAll();
-            return fail(error, visible);
-        }
-        stage(item, visible);
-    }});
+                          if (!error.empty()) {
+                              setState(State::idle);
+                              if (error == Fetcher::cancelled) return s_.windows.closeAll();
+                              return fail(error, visible);
+                          }
+                          stage(item, visible);
+                      }});
 }
 
 // The signature is checked before a byte of the archive is unpacked. Both run on a worker thread (half
@@ -143,26 +148,38 @@ void Updater::stage(const FeedItem& item, bool visible) {
         FeedItem item;
         bool visible;
     };
-    auto* job = new Job{stagingPath(s_.bundle, "download"), stagingPath(s_.bundle, "staged"), item.signature,
-                        s_.config.publicKey, "", {}, alive_, item, visible};
-    GTask* task = g_task_new(nullptr, nullptr, +[](GObject*, GAsyncResult* result, gpointer) {
-        auto* job = static_cast<Job*>(g_task_get_task_data(G_TASK(result)));
-        auto owner = job->owner.lock();
-        if (owner) (*owner)->staged(job->item, job->visible, job->refused, job->unpacked.bundle.value_or(""));
-    }, nullptr);
-    g_task_set_task_data(task, job, +[](gpointer d) { delete static_cast<Job*>(d); });
-    g_task_run_in_thread(task, +[](GTask*, gpointer, gpointer data, GCancellable*) {
-        auto* job = static_cast<Job*>(data);
-        std::error_code error;
-        if (!verifyFile(job->file, job->signature, job->key)) {
-            job->refused = "The update is not signed by the makers of Corvane.";
-        } else {
-            fs::remove_all(job->root, error);
-            job->unpacked = unpack(job->file, job->root);
-            job->refused = job->unpacked.error;
-        }
-        fs::remove(job->file, error);
-    });
+    auto* job = new Job{stagingPath(s_.bundle, "download"),
+                        stagingPath(s_.bundle, "staged"),
+                        item.signature,
+                        s_.config.publicKey,
+                        "",
+                        {},
+                        alive_,
+                        item,
+                        visible};
+    GTask* task = g_task_new(
+        nullptr, nullptr,
+        +[](GObject*, GAsyncResult* result, gpointer) {
+            auto* job = static_cast<Job*>(g_task_get_task_data(G_TASK(result)));
+            auto owner = job->owner.lock();
+            if (owner) (*owner)->staged(job->item, job->visible, job->refused, job->unpacked.bundle.value_or(""));
+        },
+        nullptr);
+    g_task_set_task_data(
+        task, job, +[](gpointer d) { delete static_cast<Job*>(d); });
+    g_task_run_in_thread(
+        task, +[](GTask*, gpointer, gpointer data, GCancellable*) {
+            auto* job = static_cast<Job*>(data);
+            std::error_code error;
+            if (!verifyFile(job->file, job->signature, job->key)) {
+                job->refused = "The update is not signed by the makers of Corvane.";
+            } else {
+                fs::remove_all(job->root, error);
+                job->unpacked = unpack(job->file, job->root);
+                job->refused = job->unpacked.error;
+            }
+            fs::remove(job->file, error);
+        });
     g_object_unref(task);
 }
 

@@ -51,12 +51,12 @@ public:
     struct Setup {
         Config config;
         std::string bundle;
-        std::string running;  // this copy's version
+        std::string running; // this copy's version
         shell::SettingsStore& settings;
         Fetcher& fetcher;
         UpdateWindows& windows;
-        std::function<void()> quit;            // asks the app to quit (for "Install and Relaunch")
-        std::function<void()> stateChanged;    // canCheckForUpdates() may have changed
+        std::function<void()> quit;         // asks the app to quit (for "Install and Relaunch")
+        std::function<void()> stateChanged; // canCheckForUpdates() may have changed
     };
     explicit Updater(Setup setup);
     ~Updater() override;
@@ -85,8 +85,8 @@ private:
     Setup s_;
     State state_ = State::idle;
     std::optional<FeedItem> ready_;
-    std::string stagedRoot_;    // the unpacked archive
-    std::string stagedBundle_;  // inside it: the folder holding bin/corvane
+    std::string stagedRoot_;   // the unpacked archive
+    std::string stagedBundle_; // inside it: the folder holding bin/corvane
     bool relaunch_ = false;
     unsigned timer_ = 0;
     std::shared_ptr<Updater*> alive_; // work on other threads reports back only while this lives

@@ -96,8 +96,8 @@ void onPost(GPtrArray* arguments, gpointer userData) {
     if (WebKitWebPage* page = webkit_web_process_extension_get_page(binding->owner->extension, binding->pageId)) {
         GVariant* parameters =
             g_variant_new(wire::kPostParametersType, mainFrame, binding->origin.c_str(), current, converted);
-        webkit_web_page_send_message_to_view(page, webkit_user_message_new(wire::kPostMessageName, parameters),
-                                             nullptr, nullptr, nullptr);
+        webkit_web_page_send_message_to_view(page, webkit_user_message_new(wire::kPostMessageName, parameters), nullptr,
+                                             nullptr, nullptr);
     } else {
         g_debug("post from a closed page dropped");
     }
@@ -120,7 +120,10 @@ void onWindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* page, WebKit
         return;
     }
 
-    auto* binding = new RealmBinding{owner, webkit_web_page_get_id(page), {}, webkit_frame_is_main_frame(frame) != FALSE,
+    auto* binding = new RealmBinding{owner,
+                                     webkit_web_page_get_id(page),
+                                     {},
+                                     webkit_frame_is_main_frame(frame) != FALSE,
                                      realmOrigin(frame, owner->originWorld)};
     g_weak_ref_init(&binding->frame, frame);
     GObjectRef<JSCValue> native(jsc_value_new_function_variadic(context.get(), nullptr, G_CALLBACK(onPost), binding,
