@@ -37,14 +37,13 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     web_ = &ports_.desktop.createWebView({core::Bridge::preloadScript(appVersion_, core::Platform::linuxDesktop),
                                           std::string(core::Bridge::handlerName)});
-    // The request goes out while the window is still being built and shown.
-    web_->load(startURL_);
     window_ = &ports_.desktop.createMainWindow({"Corvane", 1280, 820, 900, 600}, *web_);
     window_->restoreFrame("CorvaneMain");
     window_->present();
     if (ports_.settings.boolean(keys::wasFullScreen).value_or(false)) window_->toggleFullScreen();
     ports_.desktop.activate();
 
+    web_->load(startURL_);
     ports_.notifications.setUp(core::Notice::checkinCategory, core::Notice::actions());
 
     std::weak_ptr<AppDelegate*> weak = self_;
