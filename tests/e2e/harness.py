@@ -38,6 +38,7 @@ PLAIN_URL = f"http://localhost:{HTTP_PORT}"
 SIGNIN_START = f"{BASE_URL}/api/auth/google-start"
 SCREEN = (1280, 900)
 RECORDED_SCHEMES = ("https", "http", "mailto", "tel", "sms", "facetime")
+GRACE = 1.0  # for something that must not happen: longer than the app takes to do it
 
 # Without the standard service directories nothing of the real desktop can be activated.
 BUS_CONFIG = """<busconfig><type>session</type><keep_umask/><listen>unix:dir={}</listen><auth>EXTERNAL</auth>
@@ -591,6 +592,11 @@ def pointer(x, y, *then):
 
 def read_settings():
     return current_app().home.read_settings()
+
+
+def saved(key):
+    """The current launch's stored setting key, or None."""
+    return read_settings().get("Corvane", {}).get(key)
 
 
 class E2ETestCase(unittest.TestCase):

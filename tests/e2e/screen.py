@@ -13,6 +13,8 @@ gi.require_version("GdkPixbuf", "2.0")
 from gi.repository import GdkPixbuf  # noqa: E402
 
 GROUND = "E3E5DF"  # the window's ground colour (light appearance)
+ICON = "325243"  # the app icon's ground
+STRIP = 28  # the window's top strip, in pixels
 
 
 class Shot:

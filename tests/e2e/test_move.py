@@ -10,7 +10,6 @@ import time
 import harness as h
 from harness import setUpModule, tearDownModule  # noqa: F401
 
-BUILD_DIR = os.path.dirname(os.path.dirname(os.path.dirname(h.APP_PATH)))
 MARKS = ("user.xdg.origin.url", "user.xdg.referrer.url")
 DECLINED = "moveToApplicationsDeclined"
 _template = None
@@ -21,7 +20,7 @@ def bundle_template():
     global _template
     if _template is None:
         _template = f"{h.session().tmp}/bundle/Corvane"
-        subprocess.run(["cmake", "--install", BUILD_DIR, "--prefix", _template], check=True, capture_output=True)
+        subprocess.run(["cmake", "--install", h.BUILD_DIR, "--prefix", _template], check=True, capture_output=True)
     return _template
 
 

@@ -13,8 +13,6 @@ PROBE = "/t/probe?k=offline"
 GROUND = {"light": "E3E5DF", "dark": "1D221F"}
 INK = {"light": "1B1F1A", "dark": "E7EAE4"}
 FIR, CREAM = "2C4A3C", "F4F1EA"
-ICON = "325243"  # the icon's ground
-STRIP = 28
 
 
 def setUpModule():
@@ -131,7 +129,7 @@ class Offline(h.E2ETestCase):
         below = (x, by + bh + 8, w, geo["Y"] + geo["HEIGHT"] - (by + bh + 8))
         self.assertEqual(shot.off_pixels(GROUND[scheme], below), [], "ground below the button")
         stack_top = by + bh - 400  # the stack is about 340 px tall
-        above = (x, geo["Y"] + STRIP + 4, w, stack_top - (geo["Y"] + STRIP + 4))
+        above = (x, geo["Y"] + screen.STRIP + 4, w, stack_top - (geo["Y"] + screen.STRIP + 4))
         self.assertEqual(shot.off_pixels(GROUND[scheme], above), [], "ground above the stack")
         # Heading text in ink, between the top of the stack and the button, in two lines.
         text = (middle - 240, stack_top, 480, by - stack_top)
@@ -139,7 +137,7 @@ class Offline(h.E2ETestCase):
         other = "light" if scheme == "dark" else "dark"
         self.assertEqual(shot.count(INK[other], text), 0, f"no {other} heading ink")
         # The app's icon above the heading (its own green, not the button's).
-        self.assertGreater(shot.count(ICON, (middle - 48, stack_top, 96, by - stack_top)), 2000, "icon drawn")
+        self.assertGreater(shot.count(screen.ICON, (middle - 48, stack_top, 96, by - stack_top)), 2000, "icon drawn")
 
     def test_refused_connection_shows_the_screen_and_return_retries(self):
         h.launch_app(PROBE)
@@ -148,7 +146,7 @@ class Offline(h.E2ETestCase):
         self.assertTrue(h.current_app().alive())
 
         # The strip's menus stay reachable over the screen, and closing one leaves Return on Retry.
-        under_menu = (geo["X"] + 80, geo["Y"] + STRIP + 8, 160, 80)
+        under_menu = (geo["X"] + 80, geo["Y"] + screen.STRIP + 8, 160, 80)
         h.click(94, 19)
         screen.wait_for(lambda s: s.off_pixels(GROUND["light"], under_menu) != [], timeout=5)
         h.key("Escape")

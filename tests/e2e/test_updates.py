@@ -8,8 +8,7 @@ import time
 
 import harness as h
 
-BUILD = os.environ.get("CORVANE_BUILD_DIR") or os.path.join(h.REPO, "build", "demo")
-RELEASE = os.environ.get("CORVANE_RELEASE") or os.path.join(BUILD, "tools", "corvane-release")
+RELEASE = os.environ.get("CORVANE_RELEASE") or os.path.join(h.BUILD_DIR, "tools", "corvane-release")
 FEEDS = f"{h.BASE_URL}/updates"
 NS = 'xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/sparkle"'
 W = {}
@@ -44,7 +43,7 @@ def setUpModule():
     os.makedirs(W["served"])
     s.start_demo("--updates-dir", W["served"])
     W["pristine"] = f"{s.tmp}/pristine/Corvane"
-    subprocess.run(["cmake", "--install", BUILD, "--prefix", W["pristine"]], check=True, capture_output=True)
+    subprocess.run(["cmake", "--install", h.BUILD_DIR, "--prefix", W["pristine"]], check=True, capture_output=True)
     W["key"] = f"{s.tmp}/release.key"
     W["public"] = release("keygen", W["key"])
 
