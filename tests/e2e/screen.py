@@ -38,6 +38,18 @@ class Shot:
         return sum(self.data[i:i + 3] == want for row in range(y, y + hgt)
                    for i in range((row * self.width + x) * 3, (row * self.width + x + w) * 3, 3))
 
+    def bounds(self, colour, rect, same=True):
+        """(x, y, w, h) around the pixels of rect that are (or with same False, are not) colour; None if none."""
+        x, y, w, hgt = rect
+        want = bytes.fromhex(colour)
+        xs, ys = [], []
+        for r in range(y, y + hgt):
+            row = self.data[(r * self.width + x) * 3:(r * self.width + x + w) * 3]
+            if hits := [i // 3 for i in range(0, len(row), 3) if (row[i:i + 3] == want) == same]:
+                xs += [x + hits[0], x + hits[-1]]
+                ys.append(r)
+        return (min(xs), min(ys), max(xs) - min(xs) + 1, max(ys) - min(ys) + 1) if ys else None
+
     def off_pixels(self, colour, rect, skip=()):
         """Rows of rect (x, y, w, h) holding a pixel of another colour, leaving out the rects in skip."""
         x, y, w, hgt = rect

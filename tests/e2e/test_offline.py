@@ -26,30 +26,15 @@ def service_up(test):
 
 def find_button(shot, geo):
     """(x, y, w, h) of the fir pixels in the window's lower half (the icon sits above the middle)."""
-    x0, y0, w, hgt = geo["X"], geo["Y"], geo["WIDTH"], geo["HEIGHT"]
-    fir = bytes.fromhex(FIR)
-    xs, ys = [], []
-    for y in range(y0 + hgt // 2, y0 + hgt):
-        row = shot.data[(y * shot.width + x0) * 3:(y * shot.width + x0 + w) * 3]
-        hits = [i // 3 for i in range(0, len(row), 3) if row[i:i + 3] == fir]
-        if hits:
-            xs += [x0 + hits[0], x0 + hits[-1]]
-            ys.append(y)
-    return (min(xs), min(ys), max(xs) - min(xs) + 1, max(ys) - min(ys) + 1) if ys else None
+    hgt = geo["HEIGHT"]
+    return shot.bounds(FIR, (geo["X"], geo["Y"] + hgt // 2, geo["WIDTH"], hgt - hgt // 2))
 
 
 def button_face(shot, button):
     """(width, height) of what is drawn on the Retry button inside its round ends: its label or spinner."""
     bx, by, bw, bh = button
-    fir = bytes.fromhex(FIR)
-    xs, ys = [], []
-    for y in range(by + 3, by + bh - 3):
-        for x in range(bx + bh // 2, bx + bw - bh // 2):
-            i = (y * shot.width + x) * 3
-            if shot.data[i:i + 3] != fir:
-                xs.append(x)
-                ys.append(y)
-    return (max(xs) - min(xs) + 1, max(ys) - min(ys) + 1) if xs else (0, 0)
+    face = shot.bounds(FIR, (bx + bh // 2, by + 3, bw - bh // 2 * 2, bh - 6), same=False)
+    return face[2:] if face else (0, 0)
 
 
 def offline_screen(scheme, timeout=20):
