@@ -86,10 +86,11 @@ def _first_line(stream, what, log):
     return line
 
 
-def _read_jsonl(path):
+def _lines(path):
+    """The complete lines written to path so far; none before it exists."""
     try:
         with open(path) as f:
-            return [json.loads(line) for line in f if line.endswith("\n")]
+            return [line[:-1] for line in f if line.endswith("\n")]
     except FileNotFoundError:
         return []
 
@@ -201,11 +202,7 @@ class Home:
         _write(f"{config}/mimeapps.list", f"[Default Applications]\n{defaults}")
 
     def opened_uris(self):
-        try:
-            with open(self.opened_file) as f:
-                return [line[:-1] for line in f if line.endswith("\n")]
-        except FileNotFoundError:
-            return []
+        return _lines(self.opened_file)
 
     def write_settings(self, settings):
         os.makedirs(os.path.dirname(self.settings_path), exist_ok=True)
@@ -366,10 +363,10 @@ class Session:
         return conn
 
     def reports(self):
-        return _read_jsonl(self.reports_file)
+        return [json.loads(line) for line in _lines(self.reports_file)]
 
     def requests(self):
-        return _read_jsonl(self.requests_file)
+        return [json.loads(line) for line in _lines(self.requests_file)]
 
     def close(self):
         kill_app(self)
