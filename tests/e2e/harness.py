@@ -533,9 +533,10 @@ def activate_action(name, param=None, check=True):
         "--method", "org.gtk.Actions.Activate", name, arg, "{}", check=check)
 
 
-def windows(pid=None):
-    """Visible X windows of the app (or pid)."""
-    return [int(w) for w in run("xdotool", "search", "--onlyvisible", "--pid", pid or current_app().pid,
+def windows(pid=None, name=None):
+    """Visible X windows of the app (or pid); with name, those whose title matches that regular expression."""
+    named = ("--all", "--name", name) if name else ()
+    return [int(w) for w in run("xdotool", "search", "--onlyvisible", *named, "--pid", pid or current_app().pid,
                                 check=False).split()]
 
 
