@@ -68,9 +68,7 @@ class Window(h.E2ETestCase):
     def test_window_buttons_by_click(self):
         app = h.launch_app(PAINT, loaded=True)
         wid, mark = app.window_id(), h.report_count()
-        # Docks match the window to the desktop entry by its class.
-        with open(os.path.join(h.BUILD_DIR, "packaging", f"{h.APP_ID}.desktop")) as f:
-            self.assertIn(f"StartupWMClass={h.APP_ID}\n", f.read())
+        # Docks match the window to the desktop entry by its class (the entry's side: test_bundle).
         self.assertEqual(h.run("xprop", "-id", wid, "WM_CLASS").split("=")[1].strip(), f'"{h.APP_ID}", "{h.APP_ID}"')
         normal = size()
         (minimise, maximise, close), middle = buttons()
