@@ -535,8 +535,8 @@ def activate_action(name, param=None, check=True):
 
 def windows(pid=None, name=None):
     """Visible X windows of the app (or pid); with name, those whose title matches that regular expression."""
-    named = ("--all", "--name", name) if name else ()
-    return [int(w) for w in run("xdotool", "search", "--onlyvisible", *named, "--pid", pid or current_app().pid,
+    named = ("--all", "--name", name) if name else ()  # the pattern goes last
+    return [int(w) for w in run("xdotool", "search", "--onlyvisible", "--pid", pid or current_app().pid, *named,
                                 check=False).split()]
 
 
