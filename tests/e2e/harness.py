@@ -38,6 +38,7 @@ PLAIN_URL = f"http://localhost:{HTTP_PORT}"
 SIGNIN_START = f"{BASE_URL}/api/auth/google-start"
 SCREEN = (1280, 900)
 RECORDED_SCHEMES = ("https", "http", "mailto", "tel", "sms", "facetime")
+GRACE = 1.0  # for something that must not happen: longer than the app takes to do it
 
 # Without the standard service directories nothing of the real desktop can be activated.
 BUS_CONFIG = """<busconfig><type>session</type><keep_umask/><listen>unix:dir={}</listen><auth>EXTERNAL</auth>
@@ -85,10 +86,11 @@ def _first_line(stream, what, log):
     return line
 
 
-def _read_jsonl(path):
+def _lines(path):
+    """The complete lines written to path so far; none before it exists."""
     try:
         with open(path) as f:
-            return [json.loads(line) for line in f if line.endswith("\n")]
+            return [line[:-1] for line in f if line.endswith("\n")]
     except FileNotFoundError:
         return []
 
@@ -200,11 +202,7 @@ class Home:
         _write(f"{config}/mimeapps.list", f"[Default Applications]\n{defaults}")
 
     def opened_uris(self):
-        try:
-            with open(self.opened_file) as f:
-                return [line[:-1] for line in f if line.endswith("\n")]
-        except FileNotFoundError:
-            return []
+        return _lines(self.opened_file)
 
     def write_settings(self, settings):
         os.makedirs(os.path.dirname(self.settings_path), exist_ok=True)
@@ -365,10 +363,10 @@ class Session:
         return conn
 
     def reports(self):
-        return _read_jsonl(self.reports_file)
+        return [json.loads(line) for line in _lines(self.reports_file)]
 
     def requests(self):
-        return _read_jsonl(self.requests_file)
+        return [json.loads(line) for line in _lines(self.requests_file)]
 
     def close(self):
         kill_app(self)
@@ -535,9 +533,10 @@ def activate_action(name, param=None, check=True):
         "--method", "org.gtk.Actions.Activate", name, arg, "{}", check=check)
 
 
-def windows(pid=None):
-    """Visible X windows of the app (or pid)."""
-    return [int(w) for w in run("xdotool", "search", "--onlyvisible", "--pid", pid or current_app().pid,
+def windows(pid=None, name=None):
+    """Visible X windows of the app (or pid); with name, those whose title matches that regular expression."""
+    named = ("--all", "--name", name) if name else ()  # the pattern goes last
+    return [int(w) for w in run("xdotool", "search", "--onlyvisible", "--pid", pid or current_app().pid, *named,
                                 check=False).split()]
 
 
@@ -591,6 +590,11 @@ def pointer(x, y, *then):
 
 def read_settings():
     return current_app().home.read_settings()
+
+
+def saved(key):
+    """The current launch's stored setting key, or None."""
+    return read_settings().get("Corvane", {}).get(key)
 
 
 class E2ETestCase(unittest.TestCase):

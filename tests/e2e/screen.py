@@ -13,6 +13,8 @@ gi.require_version("GdkPixbuf", "2.0")
 from gi.repository import GdkPixbuf  # noqa: E402
 
 GROUND = "E3E5DF"  # the window's ground colour (light appearance)
+ICON = "325243"  # the app icon's ground
+STRIP = 28  # the window's top strip, in pixels
 
 
 class Shot:
@@ -35,6 +37,18 @@ class Shot:
         want = bytes.fromhex(colour)
         return sum(self.data[i:i + 3] == want for row in range(y, y + hgt)
                    for i in range((row * self.width + x) * 3, (row * self.width + x + w) * 3, 3))
+
+    def bounds(self, colour, rect, same=True):
+        """(x, y, w, h) around the pixels of rect that are (or with same False, are not) colour; None if none."""
+        x, y, w, hgt = rect
+        want = bytes.fromhex(colour)
+        xs, ys = [], []
+        for r in range(y, y + hgt):
+            row = self.data[(r * self.width + x) * 3:(r * self.width + x + w) * 3]
+            if hits := [i // 3 for i in range(0, len(row), 3) if (row[i:i + 3] == want) == same]:
+                xs += [x + hits[0], x + hits[-1]]
+                ys.append(r)
+        return (min(xs), min(ys), max(xs) - min(xs) + 1, max(ys) - min(ys) + 1) if ys else None
 
     def off_pixels(self, colour, rect, skip=()):
         """Rows of rect (x, y, w, h) holding a pixel of another colour, leaving out the rects in skip."""

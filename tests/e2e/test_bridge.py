@@ -6,7 +6,6 @@ from urllib.parse import quote, urlencode
 import harness as h
 from harness import setUpModule, tearDownModule  # noqa: F401
 
-GRACE = 1.0  # for something that must not happen: longer than the app takes to do it
 MAX_STALL = 0.4  # seconds a hostile post may hold up what the page does next
 
 
@@ -40,7 +39,7 @@ class Senders(h.E2ETestCase):
                         self.assertLess(shown["t"] - set_at, MAX_STALL)
                         self.assertEqual(len(h.badge_updates()), 1)
                     elif badge is None:
-                        time.sleep(GRACE)
+                        time.sleep(h.GRACE)
                         self.assertEqual(h.badge_updates(), [])
                     else:
                         h.wait_for_badge(count=badge, visible=True)
@@ -53,7 +52,7 @@ class Senders(h.E2ETestCase):
         outside = f"{h.OUTSIDE_URL}/t/post?n=4"
         h.launch_app("/t/links?" + urlencode({"click": "to", "to": "/t/redirect?to=" + quote(outside, safe="")}))
         h.wait_for_opened_uri(outside, timeout=15)
-        time.sleep(GRACE)
+        time.sleep(h.GRACE)
         self.assertEqual(h.reports(origin=h.OUTSIDE_PORT), [])
         self.assertEqual(h.badge_updates(), [])
 
@@ -64,7 +63,7 @@ class OpenExternal(h.E2ETestCase):
         lookalike = f"{h.OUTSIDE_URL}/api/auth/google-start"
         h.launch_app("/t/external?" + urlencode([("auto", "other0,signin"), ("url", lookalike)]))
         h.wait_for_opened_uri(h.SIGNIN_START, timeout=15)
-        time.sleep(GRACE / 2)
+        time.sleep(h.GRACE / 2)
         self.assertEqual(len(h.reports(event="openExternal")), 2)
         self.assertEqual(h.opened_uris(), [h.SIGNIN_START])
 

@@ -10,13 +10,11 @@ import tarfile
 import harness as h
 from harness import setUpModule, tearDownModule  # noqa: F401
 
-BUILD_DIR = os.environ.get("CORVANE_BUILD_DIR") or os.path.dirname(os.path.dirname(os.path.dirname(h.APP_PATH)))
-APP_ID = h.APP_ID
 PAGE = "/t/probe?k=bundle&badge=3"
 
 
 def install(prefix):
-    subprocess.run(["cmake", "--install", BUILD_DIR, "--prefix", prefix], check=True, capture_output=True)
+    subprocess.run(["cmake", "--install", h.BUILD_DIR, "--prefix", prefix], check=True, capture_output=True)
 
 
 def can_hide_build_tree():
@@ -39,8 +37,8 @@ class Bundle(h.E2ETestCase):
 
     def test_installed_files_pass_the_desktop_validators(self):
         share = os.path.join(self.folder, "Corvane", "share")
-        for cmd in (["desktop-file-validate", f"{share}/applications/{APP_ID}.desktop"],
-                    ["appstreamcli", "validate", "--pedantic", "--no-net", f"{share}/metainfo/{APP_ID}.metainfo.xml"]):
+        for cmd in (["desktop-file-validate", f"{share}/applications/{h.APP_ID}.desktop"],
+                    ["appstreamcli", "validate", "--pedantic", "--no-net", f"{share}/metainfo/{h.APP_ID}.metainfo.xml"]):
             with self.subTest(cmd[0]):
                 out = subprocess.run(cmd, capture_output=True, text=True)
                 self.assertEqual(out.returncode, 0, out.stdout + out.stderr)
@@ -49,14 +47,14 @@ class Bundle(h.E2ETestCase):
                 self.assertEqual([r for r in remarks if "cid-contains-uppercase-letter" not in r
                                   and "unknown-tag developer" not in r], [])
         # The id reaches the files from the build, once: the entry names the icon and window class by it.
-        with open(f"{share}/applications/{APP_ID}.desktop") as f:
+        with open(f"{share}/applications/{h.APP_ID}.desktop") as f:
             entry = f.read()
-        self.assertIn(f"\nIcon={APP_ID}\n", entry)
-        self.assertIn(f"\nStartupWMClass={APP_ID}\n", entry)
-        with open(f"{share}/metainfo/{APP_ID}.metainfo.xml") as f:
-            self.assertIn(f'<launchable type="desktop-id">{APP_ID}.desktop</launchable>', f.read())
-        self.assertTrue(glob.glob(f"{share}/icons/hicolor/scalable/apps/{APP_ID}.svg"))
-        self.assertTrue(glob.glob(f"{share}/icons/hicolor/256x256/apps/{APP_ID}.png"))
+        self.assertIn(f"\nIcon={h.APP_ID}\n", entry)
+        self.assertIn(f"\nStartupWMClass={h.APP_ID}\n", entry)
+        with open(f"{share}/metainfo/{h.APP_ID}.metainfo.xml") as f:
+            self.assertIn(f'<launchable type="desktop-id">{h.APP_ID}.desktop</launchable>', f.read())
+        self.assertTrue(glob.glob(f"{share}/icons/hicolor/scalable/apps/{h.APP_ID}.svg"))
+        self.assertTrue(glob.glob(f"{share}/icons/hicolor/256x256/apps/{h.APP_ID}.png"))
 
     def test_unpacked_bundle_runs_announces_itself_and_takes_sign_in_returns(self):
         exe = self.exe
@@ -65,7 +63,7 @@ class Bundle(h.E2ETestCase):
             wrapper = os.path.join(self.root, "hidden-build-tree.sh")
             with open(wrapper, "w") as f:
                 f.write('#!/bin/sh\nexec unshare --mount -- sh -c \'mount -t tmpfs none "$0" && exec "$@"\' '
-                        f'"{BUILD_DIR}" "{exe}" "$@"\n')
+                        f'"{h.BUILD_DIR}" "{exe}" "$@"\n')
             os.chmod(wrapper, 0o755)
             exe = wrapper
         app = h.launch_app(PAGE, loaded=True, exe=exe)
@@ -77,7 +75,7 @@ class Bundle(h.E2ETestCase):
 
         # The desktop resolves the scheme through the entry and default the bundle wrote (their contents:
         # DesktopIntegration unit tests); the second process it starts hands the address to the running one.
-        h.expect(lambda: glob.glob(f"{app.env['XDG_DATA_HOME']}/applications/{APP_ID}.desktop"), "desktop entry")
+        h.expect(lambda: glob.glob(f"{app.env['XDG_DATA_HOME']}/applications/{h.APP_ID}.desktop"), "desktop entry")
         opened = subprocess.run(["gio", "open", "corvane-desktop://auth?code=x"], env=app.env, timeout=20,
                                 capture_output=True, text=True)
         self.assertEqual(opened.returncode, 0, opened.stderr)

@@ -11,7 +11,6 @@ import screen
 from harness import setUpModule, tearDownModule  # noqa: F401
 
 
-ICON = "325243"  # the app icon's ground
 
 
 def dialog(skip=()):
@@ -116,8 +115,8 @@ class About(h.E2ETestCase):
         geo = h.window_geometry(wid)
         # Its logo (the icon's own green) is drawn, above the name.
         icon = (geo["X"], geo["Y"], geo["WIDTH"], geo["HEIGHT"] // 3)
-        shot = screen.wait_for(lambda s: s.count(ICON, icon) > 2000, timeout=5)
-        self.assertGreater(shot.count(ICON, icon), 2000)
+        shot = screen.wait_for(lambda s: s.count(screen.ICON, icon) > 2000, timeout=5)
+        self.assertGreater(shot.count(screen.ICON, icon), 2000)
         h.key("Escape", window=wid)
         self.assertTrue(h.poll(lambda: wid not in h.windows(), 5))
 

@@ -9,7 +9,6 @@ from harness import setUpModule, tearDownModule  # noqa: F401
 
 PAGE, NEXT = "7B2D8E", "2C7A5B"  # colours no part of the app draws
 FIR = bytes.fromhex("2C4A3C")  # the farm page's sign-in button
-STRIP = 28
 MENUS, CONTROLS = 400, 200  # the strip's own menus at its start and window controls at its end
 THEME = "2C4A3C"  # a page's theme-color
 LIGHT_INK = "E7EAE4"
@@ -51,12 +50,12 @@ class Reveal(h.E2ETestCase):
         mx = geo["X"] + geo["WIDTH"] // 2
         top = next((y for y in range(geo["Y"], geo["Y"] + 6) if shot.at(mx, y) == strip), None)
         self.assertIsNotNone(top, f"no strip ({strip}) at the window's top")
-        below = dict(geo, Y=top + STRIP, HEIGHT=geo["Y"] + geo["HEIGHT"] - top - STRIP)
+        below = dict(geo, Y=top + screen.STRIP, HEIGHT=geo["Y"] + geo["HEIGHT"] - top - screen.STRIP)
         x, y, w, hgt = screen.content_rect(shot, colour, below)
-        self.assertEqual(shot.off_pixels(colour, (x, top + STRIP, w, y + hgt - top - STRIP)), [],
+        self.assertEqual(shot.off_pixels(colour, (x, top + screen.STRIP, w, y + hgt - top - screen.STRIP)), [],
                          f"window rows not all {what} ({colour})")
-        controls = [(x, top, MENUS, STRIP), (x + w - CONTROLS, top, CONTROLS, STRIP)]
-        self.assertEqual(shot.off_pixels(strip, (x, top, w, STRIP), skip=controls), [], f"strip not all {strip}")
+        controls = [(x, top, MENUS, screen.STRIP), (x + w - CONTROLS, top, CONTROLS, screen.STRIP)]
+        self.assertEqual(shot.off_pixels(strip, (x, top, w, screen.STRIP), skip=controls), [], f"strip not all {strip}")
         return x, top, w
 
     def page_shown(self, timeout):
@@ -88,4 +87,4 @@ class Reveal(h.E2ETestCase):
         shot = screen.wait_for(lambda s: s.at(640, 400) == PAGE and s.count(THEME, (0, 0, 1280, 40)) > 20000, 5)
         x, top, _ = self.assert_window_all(shot, PAGE, "page below the strip", strip=THEME)
         # Light menu titles on the dark colour.
-        self.assertGreater(shot.count(LIGHT_INK, (x, top, MENUS, STRIP)), 50, "menu titles in light ink")
+        self.assertGreater(shot.count(LIGHT_INK, (x, top, MENUS, screen.STRIP)), 50, "menu titles in light ink")

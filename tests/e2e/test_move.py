@@ -10,7 +10,6 @@ import time
 import harness as h
 from harness import setUpModule, tearDownModule  # noqa: F401
 
-BUILD_DIR = os.path.dirname(os.path.dirname(os.path.dirname(h.APP_PATH)))
 MARKS = ("user.xdg.origin.url", "user.xdg.referrer.url")
 DECLINED = "moveToApplicationsDeclined"
 _template = None
@@ -21,7 +20,7 @@ def bundle_template():
     global _template
     if _template is None:
         _template = f"{h.session().tmp}/bundle/Corvane"
-        subprocess.run(["cmake", "--install", BUILD_DIR, "--prefix", _template], check=True, capture_output=True)
+        subprocess.run(["cmake", "--install", h.BUILD_DIR, "--prefix", _template], check=True, capture_output=True)
     return _template
 
 
@@ -103,9 +102,6 @@ class Move(h.E2ETestCase):
                 print(f.read()[-3000:])
             raise
 
-    def settings(self):
-        return self.home.read_settings().get("Corvane", {})
-
     def test_move_replaces_an_older_copy_trashes_the_download_and_relaunches(self):
         os.makedirs(self.installed)
         h._write(f"{self.installed}/older", "")
@@ -130,14 +126,14 @@ class Move(h.E2ETestCase):
         self.assertEqual(len(moved), 1)
         wid = h.expect(lambda: (h.windows(moved[0]) or [None])[0], "moved copy's window", 15)
         self.assertEqual(h.window_geometry(wid)["WIDTH"], 1280)
-        self.assertNotIn(DECLINED, self.settings())
+        self.assertIsNone(h.saved(DECLINED))
 
     def test_not_now_with_dont_ask_again_is_stored_and_leaves_the_bundle(self):
         app = self.launch()
         wid, _ = self.offer(app)
         self.not_now(wid)
         h.wait_for_report(event="loaded", page="/farm", top=True, timeout=30)
-        self.assertEqual(self.settings()[DECLINED], "true")
+        self.assertEqual(h.saved(DECLINED), "true")
         self.assertTrue(os.path.exists(self.downloaded))
         self.assertFalse(os.path.exists(self.installed))
 
@@ -153,7 +149,7 @@ class Move(h.E2ETestCase):
         self.assertTrue(app.alive())
         self.assertNotEqual(marked(self.downloaded), [])
         self.assertTrue(os.path.isfile(f"{self.home.home}/Applications"))
-        self.assertNotIn(DECLINED, self.settings())
+        self.assertIsNone(h.saved(DECLINED))
 
     def test_copy_running_from_the_destination_comes_forward_and_nothing_is_touched(self):
         shutil.copytree(bundle_template(), self.installed, symlinks=True)

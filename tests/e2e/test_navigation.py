@@ -6,7 +6,6 @@ from urllib.parse import quote, urlencode
 import harness as h
 from harness import setUpModule, tearDownModule  # noqa: F401
 
-GRACE = 1.0  # for something that must not happen: longer than the app takes to do it
 
 
 class Navigation(h.E2ETestCase):
@@ -38,7 +37,7 @@ class Navigation(h.E2ETestCase):
                     h.click(640, 400)
                 else:
                     h.launch_app(f"/t/links?click={link}", loaded=True)
-                self.assert_goes(lands, opens, GRACE / 2 if lands else GRACE)
+                self.assert_goes(lands, opens, h.GRACE / 2 if lands else h.GRACE)
                 if opens:
                     self.assertEqual(len(h.reports(event="loaded")), 1, "the page did not stay")
                     # Stopped before it left: the outside server never hears of it.
@@ -70,7 +69,7 @@ class Navigation(h.E2ETestCase):
                 window = h.windows()
                 self.assertEqual(len(window), 1)
                 h.click(640, 400)  # a real click: WebKit refuses new windows without a user gesture
-                self.assert_goes(lands, opens, GRACE / 2)
+                self.assert_goes(lands, opens, h.GRACE / 2)
                 self.assertEqual(h.windows(), window)
                 if opens:
                     self.assertEqual(h.requests_seen(port=h.OUTSIDE_PORT), [])
@@ -93,7 +92,7 @@ class Navigation(h.E2ETestCase):
                 h.launch_app(path, loaded=True)
                 h.wait_for_opened_uri(to)
                 self.assertEqual(h.wait_for_report(event="still-here")["href"], h.BASE_URL + path)
-                time.sleep(GRACE / 2)
+                time.sleep(h.GRACE / 2)
                 self.assertEqual(h.opened_uris(), [to])
                 self.assertEqual(len(h.reports(event="loaded", top=True)), 1, "the page did not stay")
                 for port in (h.OUTSIDE_PORT, h.UNTRUSTED_PORT):
@@ -108,12 +107,12 @@ class Navigation(h.E2ETestCase):
 
     def test_scripted_mailto_click_is_not_handed_on(self):
         h.launch_app("/t/links?click=mailto", loaded=True)
-        time.sleep(GRACE)
+        time.sleep(h.GRACE)
         self.assert_nothing_left()
 
     def test_form_post_to_another_site_is_neither_shown_nor_handed_on(self):
         h.launch_app("/t/links?click=form-other", loaded=True)
-        time.sleep(GRACE + 1)
+        time.sleep(h.GRACE + 1)
         self.assert_nothing_left()
         self.assertEqual(h.requests_seen(port=h.OUTSIDE_PORT, method="POST"), [])  # the form data never left
 
@@ -156,7 +155,7 @@ class Navigation(h.E2ETestCase):
         h.launch_app("/t/frames", loaded=True)
         for name in ("cross", "same", "data"):
             h.wait_for_report(event="frame-loaded", name=name)
-        time.sleep(GRACE / 2)
+        time.sleep(h.GRACE / 2)
         self.assertEqual(h.reports(event="frame-loaded", name="http"), [])
         self.assertEqual(h.requests_seen(port=h.HTTP_PORT), [])
         self.assertEqual(h.opened_uris(), [])
@@ -166,5 +165,5 @@ class Navigation(h.E2ETestCase):
         h.launch_app("/t/frames?" + urlencode([("src", f) for f in frames]), loaded=True)
         landed = lambda: h.reports(event="loaded", page="/outside?from=link", top=False)
         self.assertTrue(h.poll(lambda: len(landed()) == 2), f"frames that got there: {landed()}")
-        time.sleep(GRACE / 2)
+        time.sleep(h.GRACE / 2)
         self.assert_nothing_left()

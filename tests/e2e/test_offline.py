@@ -13,8 +13,6 @@ PROBE = "/t/probe?k=offline"
 GROUND = {"light": "E3E5DF", "dark": "1D221F"}
 INK = {"light": "1B1F1A", "dark": "E7EAE4"}
 FIR, CREAM = "2C4A3C", "F4F1EA"
-ICON = "325243"  # the icon's ground
-STRIP = 28
 
 
 def setUpModule():
@@ -28,30 +26,15 @@ def service_up(test):
 
 def find_button(shot, geo):
     """(x, y, w, h) of the fir pixels in the window's lower half (the icon sits above the middle)."""
-    x0, y0, w, hgt = geo["X"], geo["Y"], geo["WIDTH"], geo["HEIGHT"]
-    fir = bytes.fromhex(FIR)
-    xs, ys = [], []
-    for y in range(y0 + hgt // 2, y0 + hgt):
-        row = shot.data[(y * shot.width + x0) * 3:(y * shot.width + x0 + w) * 3]
-        hits = [i // 3 for i in range(0, len(row), 3) if row[i:i + 3] == fir]
-        if hits:
-            xs += [x0 + hits[0], x0 + hits[-1]]
-            ys.append(y)
-    return (min(xs), min(ys), max(xs) - min(xs) + 1, max(ys) - min(ys) + 1) if ys else None
+    hgt = geo["HEIGHT"]
+    return shot.bounds(FIR, (geo["X"], geo["Y"] + hgt // 2, geo["WIDTH"], hgt - hgt // 2))
 
 
 def button_face(shot, button):
     """(width, height) of what is drawn on the Retry button inside its round ends: its label or spinner."""
     bx, by, bw, bh = button
-    fir = bytes.fromhex(FIR)
-    xs, ys = [], []
-    for y in range(by + 3, by + bh - 3):
-        for x in range(bx + bh // 2, bx + bw - bh // 2):
-            i = (y * shot.width + x) * 3
-            if shot.data[i:i + 3] != fir:
-                xs.append(x)
-                ys.append(y)
-    return (max(xs) - min(xs) + 1, max(ys) - min(ys) + 1) if xs else (0, 0)
+    face = shot.bounds(FIR, (bx + bh // 2, by + 3, bw - bh // 2 * 2, bh - 6), same=False)
+    return face[2:] if face else (0, 0)
 
 
 def offline_screen(scheme, timeout=20):
@@ -131,7 +114,7 @@ class Offline(h.E2ETestCase):
         below = (x, by + bh + 8, w, geo["Y"] + geo["HEIGHT"] - (by + bh + 8))
         self.assertEqual(shot.off_pixels(GROUND[scheme], below), [], "ground below the button")
         stack_top = by + bh - 400  # the stack is about 340 px tall
-        above = (x, geo["Y"] + STRIP + 4, w, stack_top - (geo["Y"] + STRIP + 4))
+        above = (x, geo["Y"] + screen.STRIP + 4, w, stack_top - (geo["Y"] + screen.STRIP + 4))
         self.assertEqual(shot.off_pixels(GROUND[scheme], above), [], "ground above the stack")
         # Heading text in ink, between the top of the stack and the button, in two lines.
         text = (middle - 240, stack_top, 480, by - stack_top)
@@ -139,7 +122,7 @@ class Offline(h.E2ETestCase):
         other = "light" if scheme == "dark" else "dark"
         self.assertEqual(shot.count(INK[other], text), 0, f"no {other} heading ink")
         # The app's icon above the heading (its own green, not the button's).
-        self.assertGreater(shot.count(ICON, (middle - 48, stack_top, 96, by - stack_top)), 2000, "icon drawn")
+        self.assertGreater(shot.count(screen.ICON, (middle - 48, stack_top, 96, by - stack_top)), 2000, "icon drawn")
 
     def test_refused_connection_shows_the_screen_and_return_retries(self):
         h.launch_app(PROBE)
@@ -148,7 +131,7 @@ class Offline(h.E2ETestCase):
         self.assertTrue(h.current_app().alive())
 
         # The strip's menus stay reachable over the screen, and closing one leaves Return on Retry.
-        under_menu = (geo["X"] + 80, geo["Y"] + STRIP + 8, 160, 80)
+        under_menu = (geo["X"] + 80, geo["Y"] + screen.STRIP + 8, 160, 80)
         h.click(94, 19)
         screen.wait_for(lambda s: s.off_pixels(GROUND["light"], under_menu) != [], timeout=5)
         h.key("Escape")

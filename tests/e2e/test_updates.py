@@ -8,8 +8,7 @@ import time
 
 import harness as h
 
-BUILD = os.environ.get("CORVANE_BUILD_DIR") or os.path.join(h.REPO, "build", "demo")
-RELEASE = os.environ.get("CORVANE_RELEASE") or os.path.join(BUILD, "tools", "corvane-release")
+RELEASE = os.environ.get("CORVANE_RELEASE") or os.path.join(h.BUILD_DIR, "tools", "corvane-release")
 FEEDS = f"{h.BASE_URL}/updates"
 NS = 'xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/sparkle"'
 W = {}
@@ -44,7 +43,7 @@ def setUpModule():
     os.makedirs(W["served"])
     s.start_demo("--updates-dir", W["served"])
     W["pristine"] = f"{s.tmp}/pristine/Corvane"
-    subprocess.run(["cmake", "--install", BUILD, "--prefix", W["pristine"]], check=True, capture_output=True)
+    subprocess.run(["cmake", "--install", h.BUILD_DIR, "--prefix", W["pristine"]], check=True, capture_output=True)
     W["key"] = f"{s.tmp}/release.key"
     W["public"] = release("keygen", W["key"])
 
@@ -102,9 +101,7 @@ class Updates(h.E2ETestCase):
         return app
 
     def window(self, title, timeout=15):
-        pid = h.current_app().pid
-        return h.expect(lambda: [int(w) for w in h.run("xdotool", "search", "--all", "--onlyvisible", "--pid", pid, "--name",
-                                                        f"^{title}$", check=False).split()], f"window {title!r}", timeout)[0]
+        return h.expect(lambda: h.windows(name=f"^{title}$"), f"window {title!r}", timeout)[0]
 
     def press(self, title, *keys):
         window = self.window(title)
@@ -163,8 +160,7 @@ class Updates(h.E2ETestCase):
         self.launch(bundle)
         h.activate_action("check-for-updates")
         self.press("Software Update", "shift+Tab", "Return")  # Remind Me Later
-        h.expect(lambda: not h.run("xdotool", "search", "--all", "--onlyvisible", "--name", "^Software Update$", check=False),
-                 "the window closed")
+        h.expect(lambda: not h.windows(name="^Software Update$"), "the window closed")
         self.assertNotIn("updateSkippedVersion", h.read_settings()["Corvane"])
         h.activate_action("check-for-updates")
         self.press("Software Update", "shift+Tab", "shift+Tab", "Return")  # Skip This Version
@@ -193,8 +189,7 @@ class Updates(h.E2ETestCase):
         self.launch(bundle, updateAutomaticChecks=True, updateAutomaticDownloads=True)
         folder = os.path.dirname(bundle)
         h.expect(lambda: sorted(os.listdir(folder)) == [".Corvane-update-staged", "Corvane"], "staged update", 15)
-        self.assertEqual(h.run("xdotool", "search", "--all", "--onlyvisible", "--name", "^(Software Update|Ready to Install)$",
-                               check=False), "")
+        self.assertEqual(h.windows(name="^(Software Update|Ready to Install)$"), [])
         self.assertEqual(h.quit_app()[0], 0)
         self.assertTrue(os.path.exists(f"{bundle}/share/corvane/RELEASE"))
 
@@ -205,7 +200,7 @@ class Updates(h.E2ETestCase):
         h.launch_app(home=home, exe=f"{bundle}/bin/corvane")
         h.wait_for_report(event="loaded", top=True, timeout=20)
         time.sleep(1)
-        self.assertEqual(h.run("xdotool", "search", "--all", "--onlyvisible", "--name", "^Automatic Updates$", check=False), "")
+        self.assertEqual(h.windows(name="^Automatic Updates$"), [])
         h.quit_app()
         h.launch_app(home=home, exe=f"{bundle}/bin/corvane")
         self.press("Automatic Updates", "Return")  # Check Automatically

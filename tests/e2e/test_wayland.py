@@ -18,11 +18,7 @@ COMPLAINT = re.compile(r"^.*\b(Gtk|Gdk|Gsk|Adwaita|GLib-GObject)-(CRITICAL|WARNI
 
 def spans(shot, *rows):
     """The window's ground across each of these rows of the output: the window covers them."""
-    return all(shot.count("E3E5DF", (0, y, h.SCREEN[0], 1)) > 1000 for y in rows)
-
-
-def saved(key):
-    return h.read_settings().get("Corvane", {}).get(key)
+    return all(shot.count(screen.GROUND, (0, y, h.SCREEN[0], 1)) > 1000 for y in rows)
 
 
 SERVER = None
@@ -66,15 +62,15 @@ class Wayland(h.E2ETestCase):
         # Maximised, then full screen, by the desktop's menu: the compositor's answer is what is kept.
         h.activate_action("maximize")
         screen.wait_for(lambda s: spans(s, 40, h.SCREEN[1] - 3) and not spans(s, 2), 5)
-        h.expect(lambda: saved("CorvaneMain.maximized") == "true", "maximised state saved")
+        h.expect(lambda: h.saved("CorvaneMain.maximized") == "true", "maximised state saved")
         h.activate_action("toggle-full-screen")
         screen.wait_for(lambda s: spans(s, 2, h.SCREEN[1] - 3), 5)
-        h.expect(lambda: saved("wasFullScreen") == "true", "full screen saved")
+        h.expect(lambda: h.saved("wasFullScreen") == "true", "full screen saved")
 
         code, _ = h.quit_app()
         self.assertEqual(code, 0)
         self.assertFalse(h.wait_for_report(event="pagehide", page=back)["persisted"])
-        self.assertEqual((saved("lastPath"), saved("wasFullScreen"), saved("CorvaneMain.maximized")),
+        self.assertEqual((h.saved("lastPath"), h.saved("wasFullScreen"), h.saved("CorvaneMain.maximized")),
                          (back, "true", "true"))
         self.assert_quiet(app)
 
@@ -85,7 +81,7 @@ class Wayland(h.E2ETestCase):
         h.activate_action("toggle-full-screen")
         screen.wait_for(lambda s: spans(s, 40, h.SCREEN[1] - 3) and not spans(s, 2), 5)
         self.assertEqual(h.quit_app()[0], 0)
-        self.assertEqual((saved("wasFullScreen"), saved("CorvaneMain.maximized")), ("false", "true"))
+        self.assertEqual((h.saved("wasFullScreen"), h.saved("CorvaneMain.maximized")), ("false", "true"))
         self.assert_quiet(app)
 
     def test_offline_start_and_a_returning_network(self):

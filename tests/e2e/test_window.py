@@ -14,7 +14,6 @@ setUpModule = h.setUpModuleWithWindowManager
 
 PAGE = "7B2D8E"
 PAINT = f"/t/paint?bg={PAGE}"
-STRIP = 28
 MAXIMIZED = {"MAXIMIZED_VERT", "MAXIMIZED_HORZ"}
 
 
@@ -26,7 +25,7 @@ def strip():
     top = next(y for y in range(geo["Y"], my) if shot.at(mx, y) == PAGE)
     left = next(x for x in range(geo["X"], mx) if shot.at(x, my) == PAGE)
     right = next(x for x in range(geo["X"] + geo["WIDTH"] - 1, mx, -1) if shot.at(x, my) == PAGE)
-    return left, top - STRIP, right - left + 1
+    return left, top - screen.STRIP, right - left + 1
 
 
 def buttons():
@@ -35,7 +34,7 @@ def buttons():
     x, y, w = strip()
     shot = screen.grab()
     dark = [c for c in range(x + w - 160, x + w)
-            if any(int(shot.at(c, r)[:2], 16) < 0x60 for r in range(y + 6, y + STRIP - 6))]
+            if any(int(shot.at(c, r)[:2], 16) < 0x60 for r in range(y + 6, y + screen.STRIP - 6))]
     runs = []
     for c in dark:
         if runs and c - runs[-1][-1] <= 3:
@@ -43,7 +42,7 @@ def buttons():
         else:
             runs.append([c])
     assert len(runs) == 3, f"window buttons not found: {runs}"
-    return [(r[0] + r[-1]) // 2 for r in runs], y + STRIP // 2
+    return [(r[0] + r[-1]) // 2 for r in runs], y + screen.STRIP // 2
 
 
 def state_becomes(test, want, without=()):
@@ -56,25 +55,20 @@ def size():
     return geo["WIDTH"], geo["HEIGHT"]
 
 
-def stored_full_screen():
-    return h.read_settings().get("Corvane", {}).get("wasFullScreen")
-
-
 def page_fills_screen(shot):
     return shot.off_pixels(PAGE, (0, 0, *h.SCREEN)) == []
 
 
 def strip_shown_at_top(shot):
-    return shot.count(screen.GROUND, (0, 0, 1280, STRIP)) > 1280 * STRIP * 0.8 and shot.row_is(STRIP, PAGE, 0, 1280)
+    strip = screen.STRIP
+    return shot.count(screen.GROUND, (0, 0, 1280, strip)) > 1280 * strip * 0.8 and shot.row_is(strip, PAGE, 0, 1280)
 
 
 class Window(h.E2ETestCase):
     def test_window_buttons_by_click(self):
         app = h.launch_app(PAINT, loaded=True)
         wid, mark = app.window_id(), h.report_count()
-        # Docks match the window to the desktop entry by its class.
-        with open(os.path.join(h.BUILD_DIR, "packaging", f"{h.APP_ID}.desktop")) as f:
-            self.assertIn(f"StartupWMClass={h.APP_ID}\n", f.read())
+        # Docks match the window to the desktop entry by its class (the entry's side: test_bundle).
         self.assertEqual(h.run("xprop", "-id", wid, "WM_CLASS").split("=")[1].strip(), f'"{h.APP_ID}", "{h.APP_ID}"')
         normal = size()
         (minimise, maximise, close), middle = buttons()
@@ -105,7 +99,7 @@ class Window(h.E2ETestCase):
     def test_strip_drags_double_clicks_and_opens_the_window_menu(self):
         h.launch_app(PAINT, loaded=True)
         x, y, w = strip()
-        grip = (x + w // 2, y + STRIP // 2)
+        grip = (x + w // 2, y + screen.STRIP // 2)
         start = h.window_geometry()
 
         # A click alone leaves the window where it is; a press and drag moves it with the pointer.
@@ -122,7 +116,7 @@ class Window(h.E2ETestCase):
         for want, without in ((MAXIMIZED, ()), (set(), MAXIMIZED)):
             time.sleep(0.6)  # past the double-click time: two double-clicks in a row count as four clicks
             x, y, w = strip()
-            h.pointer(x + w // 2, y + STRIP // 2, "click", "--repeat", 2, "--delay", 80, 1)
+            h.pointer(x + w // 2, y + screen.STRIP // 2, "click", "--repeat", 2, "--delay", 80, 1)
             state_becomes(self, want, without)
         # Back to its size and height; the window manager may pull it back on screen sideways.
         self.assertTrue(h.poll(lambda: (size(), h.window_geometry()["Y"]) == ((1280, 820), moved["Y"]), 5),
@@ -131,7 +125,7 @@ class Window(h.E2ETestCase):
         # Right-click: the window manager's window menu, whose first item minimises.
         before = set(h.run("xwininfo", "-root", "-children").splitlines())
         x, y, w = strip()
-        h.pointer(x + w // 2, y + STRIP // 2, "click", 3)
+        h.pointer(x + w // 2, y + screen.STRIP // 2, "click", 3)
         menu = h.expect(lambda: [line for line in set(h.run("xwininfo", "-root", "-children").splitlines()) - before
                                  if '"metacity"' in line and "+" in line], "window menu", 5)
         h.run("xdotool", "key", "Down", "Return")
@@ -143,8 +137,8 @@ class Window(h.E2ETestCase):
             h.pointer(640, 300)
             h.pointer(640, 0)
             screen.wait_for(strip_shown_at_top, 5)
-            h.pointer(173, STRIP // 2, "click", 1)
-            h.expect(lambda: screen.grab().count("FFFFFF", (150, STRIP, 170, 140)) > 3000, "View menu", 5)
+            h.pointer(173, screen.STRIP // 2, "click", 1)
+            h.expect(lambda: screen.grab().count("FFFFFF", (150, screen.STRIP, 170, 140)) > 3000, "View menu", 5)
             h.run("xdotool", "key", "Down", "Down", "Down", "Return")
 
         h.launch_app(PAINT, loaded=True, wasFullScreen=True)
@@ -161,10 +155,10 @@ class Window(h.E2ETestCase):
 
         h.key("F11")
         state_becomes(self, set(), without={"FULLSCREEN"})
-        self.assertTrue(h.poll(lambda: stored_full_screen() == "false", 5), stored_full_screen())
+        self.assertTrue(h.poll(lambda: h.saved("wasFullScreen") == "false", 5), h.saved("wasFullScreen"))
         h.key("F11")
         state_becomes(self, {"FULLSCREEN"})
-        self.assertTrue(h.poll(lambda: stored_full_screen() == "true", 5), stored_full_screen())
+        self.assertTrue(h.poll(lambda: h.saved("wasFullScreen") == "true", 5), h.saved("wasFullScreen"))
         leave_by_menu()
         state_becomes(self, set(), without={"FULLSCREEN"})
         self.assertTrue(h.poll(lambda: size() == (1280, 820), 5), size())

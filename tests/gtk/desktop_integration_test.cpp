@@ -9,6 +9,7 @@
 
 #include "AppId.hpp"
 #include "DesktopIntegration.hpp"
+#include "TestFiles.hpp"
 
 namespace corvane::gtk {
 namespace {
@@ -18,22 +19,8 @@ const std::string kIcon = std::string("/apps/") + kAppId;
 const std::string kHandler = std::string(kDesktopFile) + ";";
 constexpr const char* kReturn = "corvane-desktop://auth?code=x";
 
-std::string readFile(const std::string& path) {
-    gchar* data = nullptr;
-    gsize size = 0;
-    if (!g_file_get_contents(path.c_str(), &data, &size, nullptr)) return "<absent>";
-    std::string text(data, size);
-    g_free(data);
-    return text;
-}
-
-void writeFile(const std::string& path, const std::string& text, int mode = 0644) {
-    gchar* directory = g_path_get_dirname(path.c_str());
-    g_mkdir_with_parents(directory, 0755);
-    g_free(directory);
-    ASSERT_TRUE(g_file_set_contents(path.c_str(), text.c_str(), -1, nullptr));
-    g_chmod(path.c_str(), mode);
-}
+using testing::readFile;
+using testing::writeFile;
 
 std::string defaultHandler(const std::string& configHome) {
     GKeyFile* list = g_key_file_new();
@@ -48,21 +35,9 @@ std::string defaultHandler(const std::string& configHome) {
 
 // A test home, and unpacked trees whose program writes down how it was started.
 struct DesktopIntegration : ::testing::Test {
-    std::string root, record;
-    UserDirs dirs;
-
-    void SetUp() override {
-        gchar* made = g_dir_make_tmp("corvane-desktop-XXXXXX", nullptr);
-        root = made;
-        g_free(made);
-        record = root + "/started.txt";
-        dirs = {root + "/home/.local/share", root + "/home/.config"};
-    }
-    void TearDown() override {
-        const char* argv[] = {"rm", "-rf", root.c_str(), nullptr};
-        g_spawn_sync(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, nullptr,
-                     nullptr, nullptr, nullptr);
-    }
+    testing::TempFolder temp;
+    const std::string root = temp.path, record = root + "/started.txt";
+    UserDirs dirs{root + "/home/.local/share", root + "/home/.config"};
 
     std::string unpack(const std::string& folder) {
         writeFile(folder + "/bin/corvane", "#!/bin/sh\nprintf '%s\\n' \"$0\" \"$@\" > '" + record + "'\n", 0755);
@@ -151,8 +126,8 @@ TEST_F(DesktopIntegration, AnotherHandlerStaysAndTreesTheDesktopSeesAreNotAnnoun
     EXPECT_FALSE(announceBundle(unpack(root + "/100% farm"), dirs));
     writeFile(root + "/build/shell/gtk/corvane", "", 0755);
     EXPECT_FALSE(announceBundle(root + "/build/shell/gtk/corvane", dirs));
-    EXPECT_EQ(readFile(dirs.dataHome + kEntry), "<absent>");
-    EXPECT_EQ(readFile(local.configHome + "/mimeapps.list"), "<absent>");
+    EXPECT_EQ(readFile(dirs.dataHome + kEntry), "(none)");
+    EXPECT_EQ(readFile(local.configHome + "/mimeapps.list"), "(none)");
 }
 
 } // namespace

@@ -6,35 +6,17 @@
 
 #include <string>
 
+#include "TestFiles.hpp"
+
 namespace corvane::gtk {
 namespace {
 
-struct Folder {
-    std::string path;
-    Folder() {
-        gchar* made = g_dir_make_tmp("settings-XXXXXX", nullptr);
-        path = made;
-        g_free(made);
-    }
-    ~Folder() {
-        const std::string cmd = "rm -rf '" + path + "'";
-        [[maybe_unused]] int status = system(cmd.c_str());
-    }
+using testing::readFile;
+using testing::writeFile;
+
+struct Folder : testing::TempFolder {
     std::string file() const { return path + "/settings.ini"; }
 };
-
-std::string read(const std::string& path) {
-    gchar* contents = nullptr;
-    gsize length = 0;
-    if (!g_file_get_contents(path.c_str(), &contents, &length, nullptr)) return "(none)";
-    std::string out(contents, length);
-    g_free(contents);
-    return out;
-}
-
-void write(const std::string& path, const std::string& text) {
-    ASSERT_TRUE(g_file_set_contents(path.c_str(), text.data(), static_cast<gssize>(text.size()), nullptr));
-}
 
 int warnings = 0;
 void countWarnings(const gchar*, GLogLevelFlags level, const gchar*, gpointer) {
@@ -62,7 +44,7 @@ TEST(SettingsFile, BrokenFilesAreSetAsideAndGoodSettingsSurvive) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Folder folder;
-        write(folder.file(), c.text);
+        writeFile(folder.file(), c.text);
         g_log_set_default_handler(countWarnings, nullptr);
         {
             SettingsFile settings(folder.file());
@@ -72,12 +54,12 @@ TEST(SettingsFile, BrokenFilesAreSetAsideAndGoodSettingsSurvive) {
         }
         g_log_set_default_handler(g_log_default_handler, nullptr);
         // The original is kept for the user, byte for byte.
-        EXPECT_EQ(read(folder.file() + ".broken"), c.setAside ? c.text : "(none)");
+        EXPECT_EQ(readFile(folder.file() + ".broken"), c.setAside ? c.text : "(none)");
         SettingsFile again(folder.file());
         EXPECT_EQ(again.integer("CorvaneMain.width").value_or(0), c.width);
         EXPECT_EQ(again.string("lastPath").value_or(""), c.lastPath);
         EXPECT_EQ(again.boolean("wasFullScreen"), std::optional<bool>(true));
-        EXPECT_LT(read(folder.file()).size(), 200u);
+        EXPECT_LT(readFile(folder.file()).size(), 200u);
     }
 
     {
@@ -92,17 +74,17 @@ TEST(SettingsFile, BrokenFilesAreSetAsideAndGoodSettingsSurvive) {
 
     // A good file is used as it is and nothing is set aside.
     Folder folder;
-    write(folder.file(), "# mine\n" + good);
+    writeFile(folder.file(), "# mine\n" + good);
     SettingsFile settings(folder.file());
     settings.setBoolean("wasFullScreen", false);
-    EXPECT_EQ(read(folder.file() + ".broken"), "(none)");
-    EXPECT_EQ(read(folder.file()), "# mine\n\n" + good + "wasFullScreen=false\n");
+    EXPECT_EQ(readFile(folder.file() + ".broken"), "(none)");
+    EXPECT_EQ(readFile(folder.file()), "# mine\n\n" + good + "wasFullScreen=false\n");
 }
 
 TEST(SettingsFile, AFailingSaveIsReportedOnceAndLosesNothingInMemory) {
     Folder folder;
     // The config folder's place is taken by a file: every save fails.
-    write(folder.path + "/corvane", "");
+    writeFile(folder.path + "/corvane", "");
     warnings = 0;
     g_log_set_default_handler(countWarnings, nullptr);
     SettingsFile settings(folder.path + "/corvane/settings.ini");
