@@ -39,7 +39,8 @@ TEST(MenuModel, MenuBarShape) {
             EXPECT_FALSE(menu.items[i].isSeparator() && menu.items[i - 1].isSeparator()) << menu.title;
         for (const auto& item : menu.items)
             if (item.action())
-                if (auto* c = std::get_if<action::Command>(&*item.action())) commands.insert(std::string(rawValue(c->command)));
+                if (auto* c = std::get_if<action::Command>(&*item.action()))
+                    commands.insert(std::string(rawValue(c->command)));
     }
     EXPECT_EQ(titles, (std::vector<std::string>{"Corvane", "File", "Edit", "View", "Window", "Help"}));
     EXPECT_EQ(sizes, (std::vector<std::size_t>{10, 7, 9, 5, 4, 2}));
@@ -62,7 +63,10 @@ TEST(MenuModel, Render) {
               "  Hide Corvane  \u2318H\n  Hide Others  \u2325\u2318H\n  Show All\n  ---\n  Quit Corvane  \u2318Q");
     EXPECT_EQ(render.back(), 'y'); // "...Privacy Policy", no trailing line feed
 
-    struct { std::vector<Menu> menus; const char* text; } cases[] = {
+    struct {
+        std::vector<Menu> menus;
+        const char* text;
+    } cases[] = {
         {{}, ""},
         {{{"Empty", {}}}, "Empty"},
         {{{"S", {MenuItem::separator()}}}, "S\n  ---"},

@@ -62,10 +62,13 @@ TEST(Notice, AppPathLengthCountsCharacters) {
 TEST(BridgeParse, NumbersBooleansAndNaNStayApart) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
-    struct { json n; std::optional<int> badge; } cases[] = {
-        {json(7), 7}, {json(7u), 7}, {json(3.0), 3}, {json(-0.0), 0}, {json(1e300), 9999}, {json(9999.0), 9999},
-        {json(nan), {}}, {json(inf), {}}, {json(-inf), {}}, {json(true), {}}, {json(false), {}},
-        {json(nullptr), {}}, {json(-1e-300), {}}, {json(0.1), {}}, {json::array({1}), {}},
+    struct {
+        json n;
+        std::optional<int> badge;
+    } cases[] = {
+        {json(7), 7},         {json(7u), 7},       {json(3.0), 3},      {json(-0.0), 0},  {json(1e300), 9999},
+        {json(9999.0), 9999}, {json(nan), {}},     {json(inf), {}},     {json(-inf), {}}, {json(true), {}},
+        {json(false), {}},    {json(nullptr), {}}, {json(-1e-300), {}}, {json(0.1), {}},  {json::array({1}), {}},
     };
     for (const auto& c : cases) {
         auto message = Bridge::parse(json{{"type", "setBadge"}, {"n", c.n}});
@@ -123,18 +126,32 @@ TEST(BridgeScripts, PreloadScriptMatchesTheReferenceListing) {
 }
 
 TEST(BridgeScripts, VersionIsReducedToDigitsAndDots) {
-    struct { const char* in; const char* out; } cases[] = {
-        {"1.4.2", "1.4.2"}, {"1.2.3.4.5", "1.2.3.4"}, {"10.0.19045.2006.7", "10.0.19045.2006"}, {"2.0-beta", "2.0"},
-        {"1..2", "1"}, {"3.", "3"}, {"", "0"}, {"beta", "0"}, {" 1.0", "0"}, {"1.0\";alert(1);\"", "1.0"},
+    struct {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"1.4.2", "1.4.2"},
+        {"1.2.3.4.5", "1.2.3.4"},
+        {"10.0.19045.2006.7", "10.0.19045.2006"},
+        {"2.0-beta", "2.0"},
+        {"1..2", "1"},
+        {"3.", "3"},
+        {"", "0"},
+        {"beta", "0"},
+        {" 1.0", "0"},
+        {"1.0\";alert(1);\"", "1.0"},
     };
     for (auto c : cases)
-        EXPECT_NE(Bridge::preloadScript(c.in, Platform::linuxDesktop).find(std::string("version: \"") + c.out + "\",\n"), std::string::npos)
+        EXPECT_NE(
+            Bridge::preloadScript(c.in, Platform::linuxDesktop).find(std::string("version: \"") + c.out + "\",\n"),
+            std::string::npos)
             << c.in;
 }
 
 TEST(BridgeScripts, CallScriptArgumentsAreJsonLiterals) {
-    EXPECT_EQ(Bridge::navigateScript("/a\u0001\u00e9</script>"),
-              "typeof window.__cvDesktopNavigate === 'function' ? window.__cvDesktopNavigate(\"/a\\u0001\u00e9</script>\") : -1");
+    EXPECT_EQ(
+        Bridge::navigateScript("/a\u0001\u00e9</script>"),
+        "typeof window.__cvDesktopNavigate === 'function' ? window.__cvDesktopNavigate(\"/a\\u0001\u00e9</script>\") : -1");
     auto auth = Bridge::authScript(*Url::parse("corvane-desktop://auth?c=%22x%22&u=/farm"));
     ASSERT_TRUE(auth);
     EXPECT_NE(auth->find("(\"corvane-desktop:\\/\\/auth?c=%22x%22&u=\\/farm\")"), std::string::npos);

@@ -16,16 +16,24 @@ TEST(Url, ParseFailsOnNonReferences) {
 
 // Links as the web engine writes them (location.href): WHATWG keeps these characters raw.
 TEST(Url, EngineURLsReadAsTheirEscapes) {
-    struct { const char* href; const char* text; const char* path; const char* query; const char* fragment; } cases[] = {
+    struct {
+        const char* href;
+        const char* text;
+        const char* path;
+        const char* query;
+        const char* fragment;
+    } cases[] = {
         {"https://app.example/animals?filter[species]=cow", "https://app.example/animals?filter%5Bspecies%5D=cow",
          "/animals", "filter%5Bspecies%5D=cow", ""},
         {"https://app.example/x?ids=1|2&q=^{a}`\\", "https://app.example/x?ids=1%7C2&q=%5E%7Ba%7D%60%5C", "/x",
          "ids=1%7C2&q=%5E%7Ba%7D%60%5C", ""},
         {"https://app.example/x?q=100%", "https://app.example/x?q=100%25", "/x", "q=100%25", ""},
-        {"https://app.example/a[1]|b^/%zz%2", "https://app.example/a%5B1%5D%7Cb%5E/%25zz%252", "/a[1]|b^/%zz%2", "", ""},
+        {"https://app.example/a[1]|b^/%zz%2", "https://app.example/a%5B1%5D%7Cb%5E/%25zz%252", "/a[1]|b^/%zz%2", "",
+         ""},
         {"https://app.example/a%20b%2F?x=%41", "https://app.example/a%20b%2F?x=%41", "/a b", "x=%41", ""},
         {"https://app.example/#a#b[c]", "https://app.example/#a%23b%5Bc%5D", "/", "", "a#b[c]"},
-        {"/animals?filter[species]=cow#t", "/animals?filter%5Bspecies%5D=cow#t", "/animals", "filter%5Bspecies%5D=cow", "t"},
+        {"/animals?filter[species]=cow#t", "/animals?filter%5Bspecies%5D=cow#t", "/animals", "filter%5Bspecies%5D=cow",
+         "t"},
         {"x-app:a\\b?c\\d", "x-app:a%5Cb?c%5Cd", "a\\b", "c%5Cd", ""},
         {"https://[::1]:8/[x]", "https://[::1]:8/%5Bx%5D", "/[x]", "", ""},
     };
@@ -46,7 +54,10 @@ TEST(Url, EngineURLsReadAsTheirEscapes) {
 
 // Hosts as the engine reads them; a host it refuses makes no URL.
 TEST(Url, HostsReadAsTheEngineReadsThem) {
-    struct { const char* text; const char* host; } read[] = {
+    struct {
+        const char* text;
+        const char* host;
+    } read[] = {
         {"https://App.Example/", "app.example"},
         {"https://%41pp.example/", "app.example"},
         {"https://%C3%89cole.example/", "xn--cole-9oa.example"},
@@ -91,9 +102,13 @@ TEST(Url, ComponentsAsRulesSeeThem) {
     EXPECT_EQ(url.queryItem("q"), std::optional<std::optional<std::string>>(std::optional<std::string>("1+2")));
     EXPECT_EQ(url.fragment(), "Frag");
 
-    struct { const char* text; const char* path; bool host; } cases[] = {
-        {"https://host", "", true}, {"https://host/", "/", true}, {"/farm/", "/farm", false},
-        {"https://@host/x", "/x", true}, {"https:///x", "/x", true}, {"mailto:a", "a", false},
+    struct {
+        const char* text;
+        const char* path;
+        bool host;
+    } cases[] = {
+        {"https://host", "", true},      {"https://host/", "/", true}, {"/farm/", "/farm", false},
+        {"https://@host/x", "/x", true}, {"https:///x", "/x", true},   {"mailto:a", "a", false},
     };
     for (auto c : cases) {
         auto u = *Url::parse(c.text);
@@ -114,19 +129,21 @@ TEST(Url, QueryItemsAndResolution) {
         auto empty = Url::parse(text);
         ASSERT_TRUE(empty) << text;
         EXPECT_FALSE(empty->queryItem("follow_up")) << text;
-        EXPECT_EQ(empty->queryItem(""), std::optional<std::optional<std::string>>(std::optional<std::string>())) << text;
+        EXPECT_EQ(empty->queryItem(""), std::optional<std::optional<std::string>>(std::optional<std::string>()))
+            << text;
     }
 
     auto base = *Url::parse("https://app.example/farm");
     EXPECT_EQ(base.resolve("/x/../y?z#f")->text(), "https://app.example/y?z#f");
     EXPECT_EQ(base.resolve("//other.example/x")->text(), "https://other.example/x");
     EXPECT_EQ(base.resolve("/a?b[]=1|2")->text(), "https://app.example/a?b%5B%5D=1%7C2");
-    EXPECT_FALSE(base.resolve("\\\\other.example/x")); // "//" to the engine: refused, not read as a path
+    EXPECT_FALSE(base.resolve("\\\\other.example/x"));    // "//" to the engine: refused, not read as a path
     EXPECT_FALSE(Url::parse("/relative")->resolve("/x")); // no base scheme
 
     // Odd bases and references: never an exception, and every result reads back as itself.
     const char* bases[] = {"https:x", "https:", "a:b", "a:/b", "https://h", "https://h/a/b?q#f", "x:%41/../b"};
-    const char* refs[] = {"//h", "//h/p", "//", "..//x", ".//x", "./a:b", "../../..//x", "?#", "#", "", "/./../", "//@h:"};
+    const char* refs[] = {"//h",         "//h/p", "//", "..//x", ".//x",   "./a:b",
+                          "../../..//x", "?#",    "#",  "",      "/./../", "//@h:"};
     for (const char* b : bases)
         for (const char* r : refs) {
             auto resolved = Url::parse(b)->resolve(r);
@@ -140,13 +157,19 @@ TEST(Url, QueryItemsAndResolution) {
 }
 
 TEST(Text, GraphemesCountUserPerceivedCharacters) {
-    struct { std::string text; std::size_t count; } cases[] = {
-        {"", 0}, {"abc", 3}, {"a\r\nb", 3}, {"\r\r\n", 2},
-        {"e\u0301", 1},                                  // e + combining acute
-        {"\u00e9\u00e9", 2},                             // precomposed, two bytes each
+    struct {
+        std::string text;
+        std::size_t count;
+    } cases[] = {
+        {"", 0},
+        {"abc", 3},
+        {"a\r\nb", 3},
+        {"\r\r\n", 2},
+        {"e\u0301", 1},                                    // e + combining acute
+        {"\u00e9\u00e9", 2},                               // precomposed, two bytes each
         {"\U0001F468\u200D\U0001F469\u200D\U0001F467", 1}, // family emoji, one cluster
-        {"\U0001F1F3\U0001F1FF", 1},                     // flag
-        {"\xff\xfe", 2},                                 // invalid bytes still count
+        {"\U0001F1F3\U0001F1FF", 1},                       // flag
+        {"\xff\xfe", 2},                                   // invalid bytes still count
     };
     for (const auto& c : cases) EXPECT_EQ(text::graphemeCount(c.text), c.count) << c.text;
     EXPECT_TRUE(text::graphemesAtMost(std::string(200, 'x'), 200));
@@ -154,8 +177,8 @@ TEST(Text, GraphemesCountUserPerceivedCharacters) {
 }
 
 TEST(Text, WhiteSpaceAndCase) {
-    for (const char* s : {" ", "\t", "\n", "\v", "\f", "\r", "\u0085", "\u00a0", "\u1680", "\u2003", "\u2028",
-                          "\u2029", "\u3000", "\xc3"})
+    for (const char* s : {" ", "\t", "\n", "\v", "\f", "\r", "\u0085", "\u00a0", "\u1680", "\u2003", "\u2028", "\u2029",
+                          "\u3000", "\xc3"})
         EXPECT_TRUE(text::hasWhiteSpaceOrBreak(std::string("/a") + s + "b")) << s;
     for (const char* s : {"/farm", "/\u200b", "/\u00e9"}) EXPECT_FALSE(text::hasWhiteSpaceOrBreak(s)) << s;
     EXPECT_EQ(text::upper("stra\u00dfe"), "STRASSE"); // full mapping, not one-to-one

@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         auto url = Url::parse(line);
         require(set.containsOrigin(line) == (url && set.contains(*url)));
         if (url)
-            if (auto origin = AppOrigins::originOf(*url)) require(Url::parse(*origin) && set.containsOrigin(*origin) == set.contains(*url));
+            if (auto origin = AppOrigins::originOf(*url))
+                require(Url::parse(*origin) && set.containsOrigin(*origin) == set.contains(*url));
     }
     auto base = lines.empty() ? std::optional<Url>(defaultStartURL()) : Url::parse(lines.front());
     if (!base) return 0;

@@ -1,6 +1,6 @@
 // Url parse and resolve. Input: BASE "\n" REFERENCE.
-#include "Check.hpp"
 #include "Url.hpp"
+#include "Check.hpp"
 
 using corvane::core::Url;
 using namespace corvane::fuzz;

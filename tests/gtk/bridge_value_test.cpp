@@ -13,8 +13,7 @@ namespace {
 
 // Spells out each value's JSON type, so a bool that became 1.0, NaN that
 // became null or -0 that became 0 shows up as a different text.
-std::string typed(const nlohmann::json& value)
-{
+std::string typed(const nlohmann::json& value) {
     if (value.is_number_float()) {
         char buffer[G_ASCII_DTOSTR_BUF_SIZE];
         return std::string("d:") + g_ascii_formatd(buffer, sizeof buffer, "%g", value.get<double>());
@@ -22,49 +21,44 @@ std::string typed(const nlohmann::json& value)
     if (!value.is_structured())
         return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace); // null, true, false, "text"
     std::string text = value.is_array() ? "[" : "{";
-    for (const auto& [key, member] : value.items())
-        text += (value.is_array() ? "" : key + "=") + typed(member) + ",";
+    for (const auto& [key, member] : value.items()) text += (value.is_array() ? "" : key + "=") + typed(member) + ",";
     return text + (value.is_array() ? "]" : "}");
 }
 
-std::unique_ptr<GVariant, decltype(&g_variant_unref)> parsed(const std::string& text)
-{
+std::unique_ptr<GVariant, decltype(&g_variant_unref)> parsed(const std::string& text) {
     GVariant* value = g_variant_parse(nullptr, text.c_str(), nullptr, nullptr, nullptr);
     EXPECT_NE(value, nullptr) << text;
-    return { value, g_variant_unref };
+    return {value, g_variant_unref};
 }
 
-std::string nest(int depth, const std::string& open, std::string text, const std::string& close)
-{
-    while (depth--)
-        text = open + text + close;
+std::string nest(int depth, const std::string& open, std::string text, const std::string& close) {
+    while (depth--) text = open + text + close;
     return text;
 }
 
-TEST(BridgeValueToJson, ConvertsBodiesAndDropsMalformedOnes)
-{
+TEST(BridgeValueToJson, ConvertsBodiesAndDropsMalformedOnes) {
     const std::optional<std::string> dropped;
     const std::pair<std::string, std::optional<std::string>> cases[] = {
-        { "{'n': <nan>}", "{n=d:nan,}" },
-        { "-inf", "d:-inf" },
-        { "-0.0", "d:-0" },
-        { "[<true>, <false>, <0.0>]", "[true,false,d:0,]" },
-        { "{'type': <'notify'>, 'data': <{'list': <[<1.5>, <'h\u00e9 \U0001F600'>, <{'deep': <true>}>]>}>}",
-            "{data={list=[d:1.5,\"h\u00e9 \U0001F600\",{deep=true,},],},type=\"notify\",}" },
-        { "{'body': <@mv nothing>}", "{body=null,}" },
-        { "[<@a{sv} {}>, <@av []>]", "[{},[],]" },
-        { "[byte 0x61, 0x00, 0x62]", R"("a\u0000b")" },
-        { nest(32, "[<", "1.0", ">]"), nest(32, "[", "d:1", ",]") },
-        { nest(33, "[<", "1.0", ">]"), dropped },
+        {"{'n': <nan>}", "{n=d:nan,}"},
+        {"-inf", "d:-inf"},
+        {"-0.0", "d:-0"},
+        {"[<true>, <false>, <0.0>]", "[true,false,d:0,]"},
+        {"{'type': <'notify'>, 'data': <{'list': <[<1.5>, <'h\u00e9 \U0001F600'>, <{'deep': <true>}>]>}>}",
+         "{data={list=[d:1.5,\"h\u00e9 \U0001F600\",{deep=true,},],},type=\"notify\",}"},
+        {"{'body': <@mv nothing>}", "{body=null,}"},
+        {"[<@a{sv} {}>, <@av []>]", "[{},[],]"},
+        {"[byte 0x61, 0x00, 0x62]", R"("a\u0000b")"},
+        {nest(32, "[<", "1.0", ">]"), nest(32, "[", "d:1", ",]")},
+        {nest(33, "[<", "1.0", ">]"), dropped},
         // Anything the extension never sends drops the whole value, however deep.
-        { "@mv <1.0>", dropped },
-        { "['a', 'b']", dropped },
-        { "{'a': 'b'}", dropped },
-        { "<1.0>", dropped },
-        { "{'type': <'print'>, 'n': <int32 1>}", dropped },
-        { "[<1.0>, <byte 1>]", dropped },
-        { "[{'a', <1.0>}, {'a', <2.0>}]", dropped },
-        { "[byte 0x61, 0xff]", dropped },
+        {"@mv <1.0>", dropped},
+        {"['a', 'b']", dropped},
+        {"{'a': 'b'}", dropped},
+        {"<1.0>", dropped},
+        {"{'type': <'print'>, 'n': <int32 1>}", dropped},
+        {"[<1.0>, <byte 1>]", dropped},
+        {"[{'a', <1.0>}, {'a', <2.0>}]", dropped},
+        {"[byte 0x61, 0xff]", dropped},
     };
     for (const auto& [text, expected] : cases) {
         SCOPED_TRACE(text);
@@ -74,19 +68,16 @@ TEST(BridgeValueToJson, ConvertsBodiesAndDropsMalformedOnes)
 }
 
 // An array of `count` values, each `element` (a GVariant text).
-std::unique_ptr<GVariant, decltype(&g_variant_unref)> repeated(gsize count, const char* element)
-{
+std::unique_ptr<GVariant, decltype(&g_variant_unref)> repeated(gsize count, const char* element) {
     GVariantBuilder builder;
     g_variant_builder_init(&builder, G_VARIANT_TYPE("av"));
     GVariant* one = g_variant_ref_sink(g_variant_parse(nullptr, element, nullptr, nullptr, nullptr));
-    for (gsize i = 0; i < count; ++i)
-        g_variant_builder_add(&builder, "v", one);
+    for (gsize i = 0; i < count; ++i) g_variant_builder_add(&builder, "v", one);
     g_variant_unref(one);
-    return { g_variant_ref_sink(g_variant_builder_end(&builder)), g_variant_unref };
+    return {g_variant_ref_sink(g_variant_builder_end(&builder)), g_variant_unref};
 }
 
-TEST(BridgeValueToJson, EveryValueCountsTowardTheLimit)
-{
+TEST(BridgeValueToJson, EveryValueCountsTowardTheLimit) {
     // The body itself is one value: 99 999 elements fill the limit exactly.
     EXPECT_TRUE(bridgeValueToJson(repeated(99999, "@mv nothing").get()));
     EXPECT_FALSE(bridgeValueToJson(repeated(100000, "@mv nothing").get()));
@@ -104,8 +95,7 @@ TEST(BridgeValueToJson, EveryValueCountsTowardTheLimit)
     EXPECT_FALSE(bridgeValueToJson(repeated(2, named.c_str()).get()));
 }
 
-TEST(BridgePostFromParameters, ReadsSenderFirstThenTheBodyOfAnAcceptedOne)
-{
+TEST(BridgePostFromParameters, ReadsSenderFirstThenTheBodyOfAnAcceptedOne) {
     const auto message = parsed("(true, 'https://a.example:8443', false, <{'type': <'print'>}>)");
     std::vector<std::string> asked;
     const auto ask = [&](bool answer) {
@@ -116,7 +106,7 @@ TEST(BridgePostFromParameters, ReadsSenderFirstThenTheBodyOfAnAcceptedOne)
     };
     EXPECT_FALSE(bridgePostFromParameters(message.get(), ask(false)).has_value());
     const auto post = bridgePostFromParameters(message.get(), ask(true));
-    EXPECT_EQ(asked, (std::vector<std::string> { "1 https://a.example:8443 0", "1 https://a.example:8443 0" }));
+    EXPECT_EQ(asked, (std::vector<std::string>{"1 https://a.example:8443 0", "1 https://a.example:8443 0"}));
     ASSERT_TRUE(post.has_value());
     EXPECT_EQ(typed(post->body), R"({type="print",})");
     EXPECT_TRUE(post->mainFrame);
@@ -135,14 +125,13 @@ TEST(BridgePostFromParameters, ReadsSenderFirstThenTheBodyOfAnAcceptedOne)
         g_variant_ref_sink(g_variant_new_from_bytes(G_VARIANT_TYPE("(bsbv)"), bytes, FALSE)), g_variant_unref);
     g_bytes_unref(bytes);
     const auto started = g_get_monotonic_time();
-    for (int i = 0; i < 1000; ++i)
-        EXPECT_FALSE(bridgePostFromParameters(floodMessage.get(), ask(false)).has_value());
+    for (int i = 0; i < 1000; ++i) EXPECT_FALSE(bridgePostFromParameters(floodMessage.get(), ask(false)).has_value());
     EXPECT_LT(g_get_monotonic_time() - started, G_USEC_PER_SEC / 2);
     EXPECT_EQ(asked.size(), 1000u);
 
     const auto accept = [](bool, const std::string&, bool) { return true; };
-    for (const char* text : { "(true, 'o', <1.0>)", "(uint32 1, 'o', true, <1.0>)", "(true, 'o', true, <int32 1>)",
-             "(<1.0>, true, 'o', true)" }) {
+    for (const char* text : {"(true, 'o', <1.0>)", "(uint32 1, 'o', true, <1.0>)", "(true, 'o', true, <int32 1>)",
+                             "(<1.0>, true, 'o', true)"}) {
         SCOPED_TRACE(text);
         EXPECT_FALSE(bridgePostFromParameters(parsed(text).get(), accept).has_value());
     }

@@ -41,7 +41,8 @@ TEST(ContextMenu, DropsTheEntriesTheAppDoesNotOfferAndTidiesSeparators) {
     EXPECT_EQ(trimmed({reload, kSeparator, inspect}), V{});
     EXPECT_EQ(trimmed({WEBKIT_CONTEXT_MENU_ACTION_OPEN_IMAGE_IN_NEW_WINDOW, kSeparator, copyImage}), V{copyImage});
     EXPECT_EQ(trimmed({copyImage, kSeparator, inspect}), V{copyImage});
-    EXPECT_EQ(trimmed({WEBKIT_CONTEXT_MENU_ACTION_OPEN_VIDEO_IN_NEW_WINDOW, WEBKIT_CONTEXT_MENU_ACTION_OPEN_AUDIO_IN_NEW_WINDOW,
+    EXPECT_EQ(trimmed({WEBKIT_CONTEXT_MENU_ACTION_OPEN_VIDEO_IN_NEW_WINDOW,
+                       WEBKIT_CONTEXT_MENU_ACTION_OPEN_AUDIO_IN_NEW_WINDOW,
                        WEBKIT_CONTEXT_MENU_ACTION_OPEN_FRAME_IN_NEW_WINDOW, copy}),
               V{copy});
     EXPECT_EQ(trimmed({open, kSeparator, copy}), (V{open, kSeparator, copy}));

@@ -72,7 +72,7 @@ struct DesktopIntegration : ::testing::Test {
 };
 
 GStatBuf statOf(const std::string& path) {
-    GStatBuf st {};
+    GStatBuf st{};
     g_stat(path.c_str(), &st);
     return st;
 }
@@ -81,7 +81,7 @@ TEST_F(DesktopIntegration, AnUnpackedBundleStartsFromItsEntryTakesTheSchemeAndFo
     // Every character an Exec key must escape, in the folder a person chose.
     const std::string exe = unpack(root + "/My Apps/\"$HOME\" `x` \\ it's/Corvane");
     ASSERT_TRUE(announceBundle(exe, dirs));
-    EXPECT_EQ(startedBySignInReturn(), (std::vector<std::string> {exe, kReturn}));
+    EXPECT_EQ(startedBySignInReturn(), (std::vector<std::string>{exe, kReturn}));
     EXPECT_EQ(readFile(dirs.dataHome + "/icons/hicolor/scalable" + kIcon + ".svg"), "<svg/>");
     EXPECT_EQ(readFile(dirs.dataHome + "/icons/hicolor/48x48" + kIcon + ".png"), "png");
     EXPECT_EQ(defaultHandler(dirs.configHome), kHandler);
@@ -95,7 +95,7 @@ TEST_F(DesktopIntegration, AnUnpackedBundleStartsFromItsEntryTakesTheSchemeAndFo
     ASSERT_EQ(g_rename((root + "/My Apps").c_str(), (root + "/Moved").c_str()), 0);
     const std::string moved = root + "/Moved/\"$HOME\" `x` \\ it's/Corvane/bin/corvane";
     ASSERT_TRUE(announceBundle(moved, dirs));
-    EXPECT_EQ(startedBySignInReturn(), (std::vector<std::string> {moved, kReturn}));
+    EXPECT_EQ(startedBySignInReturn(), (std::vector<std::string>{moved, kReturn}));
 }
 
 TEST_F(DesktopIntegration, AnotherHandlerStaysAndTreesTheDesktopSeesAreNotAnnounced) {
@@ -108,8 +108,9 @@ TEST_F(DesktopIntegration, AnotherHandlerStaysAndTreesTheDesktopSeesAreNotAnnoun
         {"another program's handler stays", "other.desktop;", "other.desktop;"},
         {"a handler that was uninstalled is replaced", "gone.desktop;", kHandler},
     };
-    writeFile(dirs.dataHome + "/applications/other.desktop",
-              "[Desktop Entry]\nType=Application\nName=Other\nExec=true %u\nMimeType=x-scheme-handler/corvane-desktop;\n");
+    writeFile(
+        dirs.dataHome + "/applications/other.desktop",
+        "[Desktop Entry]\nType=Application\nName=Other\nExec=true %u\nMimeType=x-scheme-handler/corvane-desktop;\n");
     const std::string exe = unpack(root + "/Corvane");
     for (const auto& c : cases) {
         writeFile(dirs.configHome + "/mimeapps.list",
@@ -120,7 +121,7 @@ TEST_F(DesktopIntegration, AnotherHandlerStaysAndTreesTheDesktopSeesAreNotAnnoun
 
     // Installed where the desktop already looks (here ~/.local), or still in its build tree.
     g_remove((dirs.dataHome + kEntry).c_str());
-    const UserDirs local {root + "/local/share", root + "/local/config"};
+    const UserDirs local{root + "/local/share", root + "/local/config"};
     EXPECT_FALSE(announceBundle(unpack(root + "/local"), local));
     // And one a launcher would refuse: GIO reads the escaped "%" of an Exec key as part of the file name.
     EXPECT_FALSE(announceBundle(unpack(root + "/100% farm"), dirs));

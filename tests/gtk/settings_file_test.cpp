@@ -1,7 +1,7 @@
 #include "SettingsFile.hpp"
 
-#include <gtest/gtest.h>
 #include <glib/gstdio.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <string>
@@ -29,14 +29,18 @@ TEST(SettingsFile, BrokenFilesAreSetAsideAndGoodSettingsSurvive) {
     struct Case {
         const char* what;
         std::string text;
-        int width;  // 0: none
+        int width; // 0: none
         std::string lastPath;
         bool setAside;
     } cases[] = {
         {"bad line between the settings", "[Corvane]\nCorvaneMain.width=1400\nthis is not a setting\nlastPath=/farm\n",
          1400, "/farm", true},
         {"a key before any group", "stray=1\n[Corvane]\nlastPath=/care\n", 0, "/care", true},
-        {"binary rubbish", std::string("\x7f" "ELF\0\0\x01", 7), 0, "", true},
+        {"binary rubbish",
+         std::string("\x7f"
+                     "ELF\0\0\x01",
+                     7),
+         0, "", true},
         {"over 1 MiB, however valid", big, 0, "", true},
         // The file format holds it; only the value is unusable.
         {"a value that is not UTF-8", "[Corvane]\nlastPath=/\xff\xfe\nCorvaneMain.width=900\n", 900, "", false},

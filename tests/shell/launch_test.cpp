@@ -7,7 +7,6 @@ using namespace corvane::shell;
 using namespace corvane::shell::testing;
 using namespace std::chrono_literals;
 
-
 TEST(Launch, RunsInOrder) {
     Rig rig;
     rig.launch();
@@ -87,9 +86,13 @@ TEST(MoveToApplications, MovesInOrderAndEndsTheLaunch) {
 }
 
 TEST(MoveToApplications, OldCopyOnAVolumeIsLeftWhenReadOnly) {
-    struct { std::optional<bool> readOnly; bool trashed; std::string volume; } cases[] = {
+    struct {
+        std::optional<bool> readOnly;
+        bool trashed;
+        std::string volume;
+    } cases[] = {
         {true, false, "/media/ann/USB"},
-        {false, false, ""},       // writable, but outside the home
+        {false, false, ""}, // writable, but outside the home
         {std::nullopt, false, ""},
     };
     for (const auto& c : cases) {
@@ -105,8 +108,13 @@ TEST(MoveToApplications, OldCopyOnAVolumeIsLeftWhenReadOnly) {
 }
 
 TEST(MoveToApplications, NotNowAndNoOfferLaunchNormally) {
-    struct { std::string path; std::vector<LaunchAlertAnswer> answers; std::optional<bool> storedBefore;
-             int alerts; std::optional<bool> storedAfter; } cases[] = {
+    struct {
+        std::string path;
+        std::vector<LaunchAlertAnswer> answers;
+        std::optional<bool> storedBefore;
+        int alerts;
+        std::optional<bool> storedAfter;
+    } cases[] = {
         {downloaded, {{1, false}}, std::nullopt, 1, std::nullopt},
         {downloaded, {{1, true}}, std::nullopt, 1, true},
         {downloaded, {{-1, true}}, std::nullopt, 1, true}, // closed with the box ticked
@@ -138,8 +146,9 @@ TEST(MoveToApplications, FailureAlertThenLaunchFromHere) {
         ASSERT_EQ(rig.bundle.alerts.size(), 2u);
         const auto& failure = rig.bundle.alerts[1];
         EXPECT_EQ(failure.message, "Corvane couldn't move itself");
-        EXPECT_EQ(failure.informative, "Drag Corvane into the Applications folder in your file manager instead. "
-                                       "It keeps working from here in the meantime.");
+        EXPECT_EQ(failure.informative,
+                  "Drag Corvane into the Applications folder in your file manager instead. "
+                  "It keeps working from here in the meantime.");
         EXPECT_EQ(failure.buttons, std::vector<std::string>{"OK"});
         EXPECT_EQ(failure.checkBox, std::nullopt);
         EXPECT_EQ(rig.log.with("files.copy").size(), trashFails ? 0u : 1u);
@@ -157,14 +166,17 @@ TEST(MoveToApplications, CopyRunningFromTheDestinationTakesOver) {
     rig.bundle.copies = {"/home/ann/Documents/Corvane", "/home/ann/Applications/./Corvane/"};
     rig.bundle.answers = {moveAnswer};
     rig.launch();
-    EXPECT_EQ(rig.log.calls, (std::vector<std::string>{"bundle.alert Move Corvane to your Applications folder?",
-                                                       "bundle.activateCopy /home/ann/Applications/./Corvane/",
-                                                       "bundle.terminate"}));
+    EXPECT_EQ(rig.log.calls,
+              (std::vector<std::string>{"bundle.alert Move Corvane to your Applications folder?",
+                                        "bundle.activateCopy /home/ann/Applications/./Corvane/", "bundle.terminate"}));
 }
 
 // The gate's own cases are AppOrigins' (core tests and the rules table).
 TEST(Launch, StoredPathPassesTheGateOrIsIgnored) {
-    struct { const char* stored; std::string loads; } cases[] = {
+    struct {
+        const char* stored;
+        std::string loads;
+    } cases[] = {
         {"/records?id=7", base + "/records?id=7"},
         {"//elsewhere.example/x", base + "/farm"},
     };

@@ -65,9 +65,10 @@ TEST(Menus, CommandsLinksAndBar) {
     rig.app.openLink(mail);
     rig.app.openLink("https://phish.example/"); // the link action is reachable over the session bus
     rig.app.openLink("not a url");
-    EXPECT_EQ(rig.log.calls, (std::vector<std::string>{
-                                 "window.present", "web.evaluate " + core::Bridge::dispatchScript(core::MenuCommand::settings),
-                                 "desktop.openExternal " + mail}));
+    EXPECT_EQ(rig.log.calls,
+              (std::vector<std::string>{"window.present",
+                                        "web.evaluate " + core::Bridge::dispatchScript(core::MenuCommand::settings),
+                                        "desktop.openExternal " + mail}));
 
     const auto bar = MenuBar::build(core::MenuModel::build("Corvane"), false);
     ASSERT_EQ(bar.size(), 6u);
@@ -83,8 +84,8 @@ TEST(Menus, CommandsLinksAndBar) {
         return out;
     };
     EXPECT_EQ(rows(bar[0]), (std::vector<std::string>{"About Corvane ", "Check for Updates\u2026 ", "---",
-                                                      "Settings\u2026 <Control>comma", "---",
-                                                      "Hide Corvane <Control>h", "---", "Quit Corvane <Control>q"}));
+                                                      "Settings\u2026 <Control>comma", "---", "Hide Corvane <Control>h",
+                                                      "---", "Quit Corvane <Control>q"}));
     const auto& app = bar[0].entries;
     EXPECT_FALSE(app[1].enabled); // Check for Updates… without an updater
     EXPECT_EQ(app[3].action, "app.menu-command");
@@ -180,17 +181,20 @@ TEST(Termination, PageHideThenReplyOnce) {
 }
 
 TEST(Termination, SavesWhereTheUserWas) {
-    struct { std::string url; std::optional<std::string> stored; } cases[] = {
+    struct {
+        std::string url;
+        std::optional<std::string> stored;
+    } cases[] = {
         {base + "/records?id=7#notes", "/records?id=7"},
         {base + "/records/", "/records"},
         {base + "/r%C3%A9colte?q=a%20b", "/r%C3%A9colte?q=a%20b"},
         {base + "/", "old"},
         {base + "/welcome", "old"},
         {base + "/signin?next=x", "old"},
-        {base + "/a%20b", "old"},                        // whitespace once decoded
-        {base + "/" + std::string(600, 'x'), "old"},     // too long
+        {base + "/a%20b", "old"},                    // whitespace once decoded
+        {base + "/" + std::string(600, 'x'), "old"}, // too long
         {base + "/" + repeat("%C3%A9", 85), "/" + repeat("%C3%A9", 85)},
-        {base + "/" + repeat("%C3%A9", 100), "old"},     // 101 characters decoded, 601 as stored
+        {base + "/" + repeat("%C3%A9", 100), "old"}, // 101 characters decoded, 601 as stored
         {base + "/animals?filter[species]=cow|sheep", "/animals?filter%5Bspecies%5D=cow%7Csheep"},
         {base + "/x?q=100%", "/x?q=100%25"},
         {"https://outside.example/records", "old"},

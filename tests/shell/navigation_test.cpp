@@ -13,22 +13,28 @@ struct Deciding : Launched {
     // The answer given, which must come exactly once.
     std::string action(const std::string& url, TargetFrame frame, NavigationType type = NavigationType::linkActivated,
                        bool download = false, bool gesture = true) {
-        return answerOf(
-            [&](PolicyHandler h) { app.decidePolicyForNavigationAction({url, frame, type, download, gesture}, h); });
+        return answerOf([&](PolicyHandler h) {
+            app.decidePolicyForNavigationAction({url, frame, type, download, gesture}, h);
+        });
     }
     std::string response(const std::string& url, bool mainFrame, bool canShow = true) {
         return answerOf([&](PolicyHandler h) { app.decidePolicyForNavigationResponse({url, mainFrame, canShow}, h); });
     }
+
 private:
-    template <class F> std::string answerOf(F call) {
+    template <class F>
+    std::string answerOf(F call) {
         std::vector<PolicyAnswer> answers;
         call([&](PolicyAnswer a) { answers.push_back(a); });
         EXPECT_EQ(answers.size(), 1u);
         if (answers.empty()) return "none";
         switch (answers[0]) {
-        case PolicyAnswer::allow: return "allow";
-        case PolicyAnswer::cancel: return "cancel";
-        case PolicyAnswer::download: return "download";
+            case PolicyAnswer::allow:
+                return "allow";
+            case PolicyAnswer::cancel:
+                return "cancel";
+            case PolicyAnswer::download:
+                return "download";
         }
         return "?";
     }
@@ -39,7 +45,14 @@ private:
 TEST(NavigationHost, ActionsCarryOutThePolicy) {
     using T = NavigationType;
     using F = TargetFrame;
-    struct { std::string url; F frame; T type; std::string answer; bool opened; bool gesture = true; } cases[] = {
+    struct {
+        std::string url;
+        F frame;
+        T type;
+        std::string answer;
+        bool opened;
+        bool gesture = true;
+    } cases[] = {
         {base + "/records?id=7", F::main, T::linkActivated, "allow", false},
         {base + "/records?id=7", F::unknown, T::other, "allow", false},
         {"https://outside.example/x", F::main, T::linkActivated, "cancel", true},
@@ -53,7 +66,7 @@ TEST(NavigationHost, ActionsCarryOutThePolicy) {
         {"mailto:someone@example.com", F::unknown, T::other, "cancel", true},
         {"mailto:someone@example.com", F::unknown, T::linkActivated, "cancel", false, false}, // a frame's script
         {"tel:123", F::unknown, T::formSubmitted, "cancel", false},
-        {"about:blank", F::unknown, T::other, "allow", false}, // frames need it; a main frame is sent back
+        {"about:blank", F::unknown, T::other, "allow", false},           // frames need it; a main frame is sent back
         {"http://plain.example/", F::unknown, T::other, "allow", false}, // settled at the response
         {"about:blank", F::main, T::other, "cancel", false},
         {"about:blank", F::sub, T::other, "allow", false},
@@ -223,20 +236,20 @@ TEST(NavigationHost, AMainFrameLoadThatNeverCommitsTimesOutAsOffline) {
 TEST(BridgeDispatch, SenderCheckThenEffects) {
     Launched rig;
     const nlohmann::json badge{{"type", "setBadge"}, {"n", 7}};
-    rig.post(badge, false);                                   // sub-frame
-    rig.post(badge, true, "https://outside.example");         // untrusted page
-    rig.post(badge, true, base, false);                       // stale window
-    rig.post(badge, true, "null");                            // opaque origin
-    rig.post({{"type", "setBadge"}, {"n", -1}});              // malformed
+    rig.post(badge, false);                           // sub-frame
+    rig.post(badge, true, "https://outside.example"); // untrusted page
+    rig.post(badge, true, base, false);               // stale window
+    rig.post(badge, true, "null");                    // opaque origin
+    rig.post({{"type", "setBadge"}, {"n", -1}});      // malformed
     EXPECT_TRUE(rig.log.calls.empty());
 
     for (int n : {7, 0, 999, 1000, 9999}) {
         rig.post({{"type", "setBadge"}, {"n", n}});
         rig.clock.advance(0ms);
     }
-    EXPECT_EQ(rig.log.calls, (std::vector<std::string>{"desktop.setBadge 7", "desktop.setBadge (none)",
-                                                       "desktop.setBadge 999", "desktop.setBadge 999+",
-                                                       "desktop.setBadge 999+"}));
+    EXPECT_EQ(rig.log.calls,
+              (std::vector<std::string>{"desktop.setBadge 7", "desktop.setBadge (none)", "desktop.setBadge 999",
+                                        "desktop.setBadge 999+", "desktop.setBadge 999+"}));
     rig.log.calls.clear();
     // Many in one turn of the main loop: the launcher hears the last, once.
     for (int n = 1; n <= 1000; ++n) rig.post({{"type", "setBadge"}, {"n", n}});

@@ -59,9 +59,9 @@ TEST(Notices, ABurstOfFiveThenTwentyAMinuteAndATagReplacesWithoutCounting) {
 
     rig.clock.advance(15s);
     for (int i = 0; i < 6; ++i) rig.notify({{"title", "Check Bramble"}, {"tag", "k9"}});
-    EXPECT_EQ(added(), 32u);  // one counted, five replacing it
+    EXPECT_EQ(added(), 32u); // one counted, five replacing it
     for (int i = 0; i < 5; ++i) rig.notify({{"title", "Fed"}});
-    EXPECT_EQ(added(), 36u);  // the four the burst had left
+    EXPECT_EQ(added(), 36u); // the four the burst had left
     // Replacing in a loop is held to one a second.
     for (int i = 0; i < 100; ++i) rig.notify({{"title", "Check Bramble"}, {"tag", "k9"}});
     rig.clock.advance(1s);
@@ -71,7 +71,10 @@ TEST(Notices, ABurstOfFiveThenTwentyAMinuteAndATagReplacesWithoutCounting) {
 }
 
 TEST(Notices, ClicksRouteIntoTheApp) {
-    struct { std::optional<std::string> url, action; std::string path; } cases[] = {
+    struct {
+        std::optional<std::string> url, action;
+        std::string path;
+    } cases[] = {
         {"/care?follow_up=k9", "no_better", "/care?follow_up=k9&answer=no_better"},
         {"/care?follow_up=k9", std::nullopt, "/care?follow_up=k9"},
         {"/care?follow_up=k9", "Better", "/care?follow_up=k9"},
@@ -81,8 +84,8 @@ TEST(Notices, ClicksRouteIntoTheApp) {
     for (const auto& c : cases) {
         Launched rig;
         rig.app.didReceiveNotificationResponse(c.url, c.action);
-        EXPECT_EQ(rig.log.calls, (std::vector<std::string>{"window.present", "desktop.activate",
-                                                           "web.load " + base + c.path}));
+        EXPECT_EQ(rig.log.calls,
+                  (std::vector<std::string>{"window.present", "desktop.activate", "web.load " + base + c.path}));
     }
 }
 
@@ -90,7 +93,7 @@ TEST(Offline, ScreenOnceRetryTargetsAndPathWatch) {
     Launched rig;
     rig.app.pathDidUpdate(false); // first report: never retries
     rig.app.pathDidUpdate(true);
-    rig.app.retry();              // no failure yet: the start URL
+    rig.app.retry(); // no failure yet: the start URL
     EXPECT_EQ(rig.log.calls, std::vector<std::string>{"web.load " + base + "/farm"});
 
     rig.log.calls.clear();
@@ -133,10 +136,12 @@ TEST(PageDialogs, ResultsAndPanels) {
     rig.panels.alert(0, "");
     rig.app.runConfirm(origin, "Delete?", [&](bool ok) { results.push_back(ok ? "true" : "false"); });
     rig.panels.alert(-1, ""); // Escape
-    rig.app.runPrompt(origin, "Name?", "abc", [&](std::optional<std::string> t) { results.push_back(t ? "'" + *t + "'" : "null"); });
+    rig.app.runPrompt(origin, "Name?", "abc",
+                      [&](std::optional<std::string> t) { results.push_back(t ? "'" + *t + "'" : "null"); });
     EXPECT_EQ(rig.panels.lastAlert.defaultText, std::optional<std::string>("abc"));
     rig.panels.alert(0, "");
-    rig.app.runPrompt(origin, "Name?", std::nullopt, [&](std::optional<std::string> t) { results.push_back(t ? *t : "null"); });
+    rig.app.runPrompt(origin, "Name?", std::nullopt,
+                      [&](std::optional<std::string> t) { results.push_back(t ? *t : "null"); });
     EXPECT_EQ(rig.panels.lastAlert.defaultText, std::optional<std::string>(""));
     rig.panels.alert(1, "typed");
     bool alerted = false;
@@ -152,10 +157,10 @@ TEST(PageDialogs, ResultsAndPanels) {
     rig.panels.save(std::nullopt);
     EXPECT_EQ(saved, std::nullopt);
     rig.app.runOpenPanel(true, false, [](auto) {});
-    EXPECT_EQ(rig.log.with("panels."), (std::vector<std::string>{"panels.alert Delete?", "panels.alert Delete?",
-                                                                 "panels.alert Name?", "panels.alert Name?",
-                                                                 "panels.alert Saved", "panels.save herd.csv",
-                                                                 "panels.open multiple"}));
+    EXPECT_EQ(rig.log.with("panels."),
+              (std::vector<std::string>{"panels.alert Delete?", "panels.alert Delete?", "panels.alert Name?",
+                                        "panels.alert Name?", "panels.alert Saved", "panels.save herd.csv",
+                                        "panels.open multiple"}));
 }
 
 TEST(PageDialogs, MediaOnlyForTheTrustedMainFrame) {

@@ -1,6 +1,6 @@
 // Appcasts as they are found in the wild, and the configuration the bundle carries.
-#include <fstream>
 #include <filesystem>
+#include <fstream>
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,8 @@
 namespace corvane::update {
 namespace {
 
-std::string feed(const std::string& items, const std::string& ns = "xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\"") {
+std::string feed(const std::string& items,
+                 const std::string& ns = "xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\"") {
     return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<rss version=\"2.0\" " + ns +
            " xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><channel><title>Corvane</title><link>https://corvane.example</link>" +
            items + "</channel></rss>";
@@ -26,37 +27,60 @@ TEST(Feed, ReadsTheShapesFeedsComeIn) {
     };
     const std::vector<Case> cases{
         {"versions as elements, notes link, several enclosures",
-         feed("<item><title>Version 1.2</title><pubDate>Sat, 05 Dec 2026 10:00:00 +0000</pubDate>"
-              "<sparkle:version>120</sparkle:version><sparkle:shortVersionString>1.2</sparkle:shortVersionString>"
-              "<sparkle:releaseNotesLink>https://corvane.example/notes/1.2.html</sparkle:releaseNotesLink>"
-              "<sparkle:minimumSystemVersion>10.13</sparkle:minimumSystemVersion>"
-              "<enclosure url=\"https://corvane.example/Corvane-1.2.dmg\" length=\"99\" type=\"application/octet-stream\" sparkle:edSignature=\"" + kSig + "\"/>"
-              "<enclosure url=\"https://corvane.example/Corvane-1.2-linux-x86_64.tar.xz\" sparkle:os=\"linux\" length=\"123456\" type=\"application/x-xz\" sparkle:edSignature=\"" + kSig + "\"/>"
-              "</item>"),
+         feed(
+             "<item><title>Version 1.2</title><pubDate>Sat, 05 Dec 2026 10:00:00 +0000</pubDate>"
+             "<sparkle:version>120</sparkle:version><sparkle:shortVersionString>1.2</sparkle:shortVersionString>"
+             "<sparkle:releaseNotesLink>https://corvane.example/notes/1.2.html</sparkle:releaseNotesLink>"
+             "<sparkle:minimumSystemVersion>10.13</sparkle:minimumSystemVersion>"
+             "<enclosure url=\"https://corvane.example/Corvane-1.2.dmg\" length=\"99\" type=\"application/octet-stream\" sparkle:edSignature=\"" +
+             kSig +
+             "\"/>"
+             "<enclosure url=\"https://corvane.example/Corvane-1.2-linux-x86_64.tar.xz\" sparkle:os=\"linux\" length=\"123456\" type=\"application/x-xz\" sparkle:edSignature=\"" +
+             kSig +
+             "\"/>"
+             "</item>"),
          {"120|1.2|https://corvane.example/notes/1.2.html||https://corvane.example/Corvane-1.2-linux-x86_64.tar.xz|123456"}},
         {"versions on the enclosure, notes inline in CDATA",
-         feed("<item><title>1.1</title><description><![CDATA[<h2>New</h2><ul><li>Faster sync</li></ul>]]></description>"
-              "<enclosure sparkle:os=\"linux\" sparkle:version=\"1.1\" url=\"https://corvane.example/a.tar.xz\" length=\"7\" sparkle:edSignature=\"" + kSig + "\"/></item>"),
+         feed(
+             "<item><title>1.1</title><description><![CDATA[<h2>New</h2><ul><li>Faster sync</li></ul>]]></description>"
+             "<enclosure sparkle:os=\"linux\" sparkle:version=\"1.1\" url=\"https://corvane.example/a.tar.xz\" length=\"7\" sparkle:edSignature=\"" +
+             kSig + "\"/></item>"),
          {"1.1|1.1||<h2>New</h2><ul><li>Faster sync</li></ul>|https://corvane.example/a.tar.xz|7"}},
         {"another prefix for the namespace",
-         feed("<item><s:version> 2.0 </s:version><enclosure s:os=\"linux\" url=\"https://x.example/b\" length=\"1\" s:edSignature=\"" + kSig + "\"/></item>",
-              "xmlns:s=\"http://www.andymatuschak.org/xml-namespaces/sparkle\""),
+         feed(
+             "<item><s:version> 2.0 </s:version><enclosure s:os=\"linux\" url=\"https://x.example/b\" length=\"1\" s:edSignature=\"" +
+                 kSig + "\"/></item>",
+             "xmlns:s=\"http://www.andymatuschak.org/xml-namespaces/sparkle\""),
          {"2.0|2.0|||https://x.example/b|1"}},
         {"the sparkle prefix bound elsewhere is not the sparkle namespace",
-         feed("<item><sparkle:version>2.0</sparkle:version><enclosure sparkle:os=\"linux\" url=\"https://x.example/b\" length=\"1\" sparkle:edSignature=\"" + kSig + "\"/></item>",
-              "xmlns:sparkle=\"https://elsewhere.example/ns\""),
+         feed(
+             "<item><sparkle:version>2.0</sparkle:version><enclosure sparkle:os=\"linux\" url=\"https://x.example/b\" length=\"1\" sparkle:edSignature=\"" +
+                 kSig + "\"/></item>",
+             "xmlns:sparkle=\"https://elsewhere.example/ns\""),
          {}},
         {"items for other systems, or missing what an install needs, are left out",
-         feed("<item><sparkle:version>9</sparkle:version><enclosure url=\"https://x.example/mac.zip\" length=\"1\" sparkle:edSignature=\"" + kSig + "\"/></item>"
-              "<item><sparkle:version>9</sparkle:version><enclosure sparkle:os=\"windows\" url=\"https://x.example/w.msi\" length=\"1\" sparkle:edSignature=\"" + kSig + "\"/></item>"
-              "<item><sparkle:version>9</sparkle:version><enclosure sparkle:os=\"linux\" url=\"https://x.example/l\" length=\"1\"/></item>"
-              "<item><sparkle:version>9</sparkle:version><enclosure sparkle:os=\"linux\" url=\"https://x.example/l\" length=\"0\" sparkle:edSignature=\"" + kSig + "\"/></item>"
-              "<item><sparkle:version>9</sparkle:version><enclosure sparkle:os=\"linux\" url=\"https://x.example/l\" length=\"-5\" sparkle:edSignature=\"" + kSig + "\"/></item>"
-              "<item><enclosure sparkle:os=\"linux\" url=\"https://x.example/l\" length=\"5\" sparkle:edSignature=\"" + kSig + "\"/></item>"),
+         feed(
+             "<item><sparkle:version>9</sparkle:version><enclosure url=\"https://x.example/mac.zip\" length=\"1\" sparkle:edSignature=\"" +
+             kSig +
+             "\"/></item>"
+             "<item><sparkle:version>9</sparkle:version><enclosure sparkle:os=\"windows\" url=\"https://x.example/w.msi\" length=\"1\" sparkle:edSignature=\"" +
+             kSig +
+             "\"/></item>"
+             "<item><sparkle:version>9</sparkle:version><enclosure sparkle:os=\"linux\" url=\"https://x.example/l\" length=\"1\"/></item>"
+             "<item><sparkle:version>9</sparkle:version><enclosure sparkle:os=\"linux\" url=\"https://x.example/l\" length=\"0\" sparkle:edSignature=\"" +
+             kSig +
+             "\"/></item>"
+             "<item><sparkle:version>9</sparkle:version><enclosure sparkle:os=\"linux\" url=\"https://x.example/l\" length=\"-5\" sparkle:edSignature=\"" +
+             kSig +
+             "\"/></item>"
+             "<item><enclosure sparkle:os=\"linux\" url=\"https://x.example/l\" length=\"5\" sparkle:edSignature=\"" +
+             kSig + "\"/></item>"),
          {}},
         {"an external entity is not loaded",
          "<?xml version=\"1.0\"?><!DOCTYPE rss [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>" +
-             feed("<item><description>a&x;b</description><sparkle:version>3</sparkle:version><enclosure sparkle:os=\"linux\" url=\"https://x.example/l\" length=\"5\" sparkle:edSignature=\"" + kSig + "\"/></item>")
+             feed(
+                 "<item><description>a&x;b</description><sparkle:version>3</sparkle:version><enclosure sparkle:os=\"linux\" url=\"https://x.example/l\" length=\"5\" sparkle:edSignature=\"" +
+                 kSig + "\"/></item>")
                  .substr(39),
          {"3|3||ab|https://x.example/l|5"}},
     };
@@ -65,13 +89,14 @@ TEST(Feed, ReadsTheShapesFeedsComeIn) {
         ASSERT_TRUE(items) << c.what;
         std::vector<std::string> got;
         for (const auto& i : *items) {
-            got.push_back(i.version + "|" + i.displayVersion + "|" + i.releaseNotesURL + "|" + i.description + "|" + i.url + "|" +
-                          std::to_string(i.length));
+            got.push_back(i.version + "|" + i.displayVersion + "|" + i.releaseNotesURL + "|" + i.description + "|" +
+                          i.url + "|" + std::to_string(i.length));
             EXPECT_EQ(i.signature, kSig);
         }
         EXPECT_EQ(got, c.versions) << c.what;
     }
-    for (const char* bad : {"", "<rss><channel><item>", "<feed xmlns=\"http://www.w3.org/2005/Atom\"/>", "{\"items\":[]}"})
+    for (const char* bad :
+         {"", "<rss><channel><item>", "<feed xmlns=\"http://www.w3.org/2005/Atom\"/>", "{\"items\":[]}"})
         EXPECT_FALSE(parseFeed(bad)) << bad;
 }
 

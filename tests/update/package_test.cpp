@@ -19,10 +19,11 @@ namespace {
 namespace fs = std::filesystem;
 
 struct Entry {
-    Entry(std::string p, char k, std::string c = "", int m = 0644) : path(std::move(p)), kind(k), content(std::move(c)), mode(m) {}
+    Entry(std::string p, char k, std::string c = "", int m = 0644)
+        : path(std::move(p)), kind(k), content(std::move(c)), mode(m) {}
     std::string path;
-    char kind;              // f file, d folder, l link, h hard link, c character device, p fifo
-    std::string content;    // file data, or the link's target
+    char kind;           // f file, d folder, l link, h hard link, c character device, p fifo
+    std::string content; // file data, or the link's target
     int mode;
 };
 
@@ -37,12 +38,28 @@ std::string tarXz(const fs::path& at, const std::vector<Entry>& entries) {
         archive_entry_set_pathname(entry, e.path.c_str());
         archive_entry_set_perm(entry, e.mode);
         switch (e.kind) {
-        case 'f': archive_entry_set_filetype(entry, AE_IFREG); archive_entry_set_size(entry, la_int64_t(e.content.size())); break;
-        case 'd': archive_entry_set_filetype(entry, AE_IFDIR); break;
-        case 'l': archive_entry_set_filetype(entry, AE_IFLNK); archive_entry_set_symlink(entry, e.content.c_str()); break;
-        case 'h': archive_entry_set_filetype(entry, AE_IFREG); archive_entry_set_hardlink(entry, e.content.c_str()); break;
-        case 'c': archive_entry_set_filetype(entry, AE_IFCHR); archive_entry_set_rdev(entry, 0x0103); break;
-        case 'p': archive_entry_set_filetype(entry, AE_IFIFO); break;
+            case 'f':
+                archive_entry_set_filetype(entry, AE_IFREG);
+                archive_entry_set_size(entry, la_int64_t(e.content.size()));
+                break;
+            case 'd':
+                archive_entry_set_filetype(entry, AE_IFDIR);
+                break;
+            case 'l':
+                archive_entry_set_filetype(entry, AE_IFLNK);
+                archive_entry_set_symlink(entry, e.content.c_str());
+                break;
+            case 'h':
+                archive_entry_set_filetype(entry, AE_IFREG);
+                archive_entry_set_hardlink(entry, e.content.c_str());
+                break;
+            case 'c':
+                archive_entry_set_filetype(entry, AE_IFCHR);
+                archive_entry_set_rdev(entry, 0x0103);
+                break;
+            case 'p':
+                archive_entry_set_filetype(entry, AE_IFIFO);
+                break;
         }
         archive_write_header(a, entry);
         if (e.kind == 'f') archive_write_data(a, e.content.data(), e.content.size());
@@ -79,8 +96,12 @@ TEST(Unpack, RefusesWhatCouldReachOutsideTheStagingFolder) {
     };
     const std::vector<Case> cases{
         {"a bundle with folders, links inside and a hard link",
-         {{"Corvane/", 'd'}, {"Corvane/bin/", 'd'}, kApp, {"Corvane/lib/corvane/x.so", 'f', "elf", 0755},
-          {"Corvane/share/x.so", 'l', "../lib/corvane/x.so"}, {"Corvane/bin/again", 'h', "Corvane/bin/corvane"}},
+         {{"Corvane/", 'd'},
+          {"Corvane/bin/", 'd'},
+          kApp,
+          {"Corvane/lib/corvane/x.so", 'f', "elf", 0755},
+          {"Corvane/share/x.so", 'l', "../lib/corvane/x.so"},
+          {"Corvane/bin/again", 'h', "Corvane/bin/corvane"}},
          ""},
         {"the bundle at the top", {{"bin/corvane", 'f', "x", 0755}}, ""},
         {"an absolute path", {kApp, {"/tmp/corvane-evil", 'f', "x"}}, "outside"},
@@ -88,7 +109,9 @@ TEST(Unpack, RefusesWhatCouldReachOutsideTheStagingFolder) {
         {"a climbing path hidden mid-way", {kApp, {"Corvane/bin/../../../x", 'f', "x"}}, "outside"},
         {"a link out of the folder", {kApp, {"Corvane/etc", 'l', "../../../etc"}}, "link outside"},
         {"an absolute link", {kApp, {"Corvane/etc", 'l', "/etc"}}, "link outside"},
-        {"a file written through a link", {kApp, {"Corvane/up", 'l', "bin"}, {"Corvane/up/x", 'f', "x"}}, "through a link"},
+        {"a file written through a link",
+         {kApp, {"Corvane/up", 'l', "bin"}, {"Corvane/up/x", 'f', "x"}},
+         "through a link"},
         {"a hard link to something outside", {kApp, {"Corvane/passwd", 'h', "../etc/passwd"}}, "link outside"},
         {"a device", {kApp, {"Corvane/null", 'c'}}, "device"},
         {"a fifo", {kApp, {"Corvane/pipe", 'p'}}, "device"},
@@ -156,7 +179,8 @@ TEST(Install, TheSwapKeepsTheOldBundleUntilTheNewOneIsInPlace) {
 
     // Nothing to put in place: the old bundle is back where it was.
     EXPECT_NE(swapBundle(bundle.string(), (staged / "Corvane").string()), "");
-    EXPECT_EQ(listing(work.path / "Corvane Apps"), (std::vector<std::string>{"Corvane", "Corvane/bin", "Corvane/bin/corvane"}));
+    EXPECT_EQ(listing(work.path / "Corvane Apps"),
+              (std::vector<std::string>{"Corvane", "Corvane/bin", "Corvane/bin/corvane"}));
 
     fs::create_directories(staged / "Corvane/bin");
     std::ofstream(staged / "Corvane/bin/corvane") << "new";
@@ -204,11 +228,14 @@ TEST(ReleaseTool, ItsItemsAndSignaturesAreWhatTheAppAccepts) {
     EXPECT_NE(std::system(("'" + tool + "' keygen '" + key + "' 2>/dev/null").c_str()), 0); // never over a key
     const std::string archive = tarXz(work.path / "Corvane 2.tar.xz", {kApp});
     const std::string signLine = run("'" + tool + "' sign '" + archive + "' --key '" + key + "'");
-    EXPECT_EQ(signLine.substr(signLine.find(" length=")), " length=\"" + std::to_string(fs::file_size(archive)) + "\"\n");
+    EXPECT_EQ(signLine.substr(signLine.find(" length=")),
+              " length=\"" + std::to_string(fs::file_size(archive)) + "\"\n");
 
-    const std::string item = run("'" + tool + "' item '" + archive + "' --key '" + key +
-                                 "' --version 2.0 --url 'https://corvane.example/u?a=1&b=2' --description '<p>Fixes & more</p>'");
-    auto items = parseFeed("<rss xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\"><channel>" + item + "</channel></rss>");
+    const std::string item =
+        run("'" + tool + "' item '" + archive + "' --key '" + key +
+            "' --version 2.0 --url 'https://corvane.example/u?a=1&b=2' --description '<p>Fixes & more</p>'");
+    auto items = parseFeed("<rss xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\"><channel>" +
+                           item + "</channel></rss>");
     ASSERT_TRUE(items);
     ASSERT_EQ(items->size(), 1u);
     const FeedItem& got = items->front();
