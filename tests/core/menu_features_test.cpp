@@ -22,6 +22,9 @@ TEST(MenuItem, ModifiersAreSortedAndShortcutUpperCased) {
     EXPECT_EQ(keepsCase.key(), "\u00df");
     EXPECT_EQ(keepsCase.shortcut(), "\u2318\u2318SS");
     EXPECT_TRUE(MenuItem::separator().shortcut().empty());
+    // Raw values are the glyphs, never the names.
+    EXPECT_EQ(menuKeyModifierFromRaw("\u2318"), M::command);
+    for (const char* raw : {"command", "", "\u2318\u2318"}) EXPECT_FALSE(menuKeyModifierFromRaw(raw)) << raw;
 }
 
 TEST(MenuModel, MenuBarShape) {
