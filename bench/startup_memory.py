@@ -10,8 +10,16 @@ before spawning. Also reported: when the page's first GET arrived. Memory: about
 resident pages of the whole process tree (UI, web and network processes), each physical page counted once
 (needs root for /proc/PID/pagemap). The figures are medians of the per-round ratios app/bare.
 
+The server answers as Python's http.server does: headers and body in two writes, with Nagle's algorithm on.
+A client that delays its ACK of the headers (Linux does, for about 40 ms, when the request went out less
+than 40 ms after the last bytes it received, here the TLS session tickets) then gets the body that much
+later. Whether a launch meets this depends on when the engine's preconnect finished relative to the GET,
+so it lands on some launches of either program. "GET→css" shows it: about 20 ms when the page came at
+once, 60 ms and more when it was held. --server-nodelay sets TCP_NODELAY on the server's sockets, as
+production web servers do, and so measures the programs without it.
+
 Usage: bench/startup_memory.py [--rounds N | --full] [--profiles primed,first] [--app PATH] [--bare PATH]
-       [--app-env NAME=VALUE ...]
+       [--app-env NAME=VALUE ...] [--server-nodelay]
 (from the repository root, as root)
 """
 import argparse
@@ -19,6 +27,7 @@ import http.server
 import os
 import shutil
 import signal
+import socket
 import ssl
 import statistics
 import struct
@@ -106,8 +115,10 @@ class Farm(http.server.ThreadingHTTPServer):
     """Timestamps (monotonic) of the first GET of /farm and of the load beacon, per launch."""
     daemon_threads = True
 
+    nodelay = False
+
     def expect(self):
-        self.got, self.loaded = None, threading.Event()
+        self.got, self.style_at, self.loaded = None, None, threading.Event()
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -117,12 +128,19 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def log_message(self, *_):
         pass
 
+    def setup(self):
+        if self.server.nodelay:
+            self.request.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        super().setup()
+
     def do_GET(self):
         now = time.monotonic()
         body, ctype = {"/farm": (self.PAGE, "text/html; charset=utf-8"), "/farm.css": (STYLE.encode(), "text/css"),
                        "/farm.js": (SCRIPT.encode(), "text/javascript")}.get(self.path, (b"", "text/plain"))
         if self.path == PAGE and self.server.got is None:
             self.server.got = now
+        if self.path == "/farm.css" and self.server.style_at is None:
+            self.server.style_at = now
         self.send_response(200 if body else 404)
         self.send_header("Content-Type", ctype)
         self.send_header("Content-Length", str(len(body)))
@@ -141,8 +159,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.server.loaded.set()
 
 
-def serve(cert_dir):
+def serve(cert_dir, nodelay=False):
     server = Farm(("127.0.0.1", PORT), Handler)
+    server.nodelay = nodelay
     ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     ctx.load_cert_chain(os.path.join(cert_dir, "cert.pem"), os.path.join(cert_dir, "key.pem"))
     server.socket = ctx.wrap_socket(server.socket, server_side=True)
@@ -171,7 +190,8 @@ def cpu_seconds(pid):
 
 
 def launch(server, cmd, env, home):
-    """(start → first GET, start → load, MiB, CPU seconds to load) of one launch; None on no load within 30 s."""
+    """(start → first GET, start → load, MiB, CPU seconds to load, GET → style sheet) of one launch; None on no
+    load within 30 s."""
     server.expect()
     env = dict(env, HOME=home, XDG_CONFIG_HOME=f"{home}/.config", XDG_DATA_HOME=f"{home}/.local/share",
                XDG_CACHE_HOME=f"{home}/.cache")
@@ -184,7 +204,8 @@ def launch(server, cmd, env, home):
         mib = unique_mib(p.pid)
     os.killpg(p.pid, signal.SIGKILL)
     p.wait()
-    return (server.got - t0, server.load_at - t0, mib, cpu) if ok else None
+    style = (server.style_at - server.got) if server.style_at and server.got else float("nan")
+    return (server.got - t0, server.load_at - t0, mib, cpu, style) if ok else None
 
 
 def summary(results, what):
@@ -196,7 +217,8 @@ def summary(results, what):
         rows = [r for r in rows if r]
         print(f"{what} {name:4s}: median start→GET {statistics.median(r[0] for r in rows):.3f}s, start→load "
               f"{statistics.median(r[1] for r in rows):.3f}s, GET→load {statistics.median(r[1] - r[0] for r in rows):.3f}s, "
-              f"memory {statistics.median(r[2] for r in rows):.0f} MiB, CPU to load {statistics.median(r[3] for r in rows):.2f}s")
+              f"memory {statistics.median(r[2] for r in rows):.0f} MiB, CPU to load {statistics.median(r[3] for r in rows):.2f}s, "
+              f"GET→css over 45 ms in {sum(r[4] > 0.045 for r in rows)} of {len(rows)}")
     print(f"{what} app/bare load per round: {', '.join(f'{r:.2f}' for r in ratios)}; median {statistics.median(ratios):.2f}")
     print(f"{what} app/bare memory per round: {', '.join(f'{r:.2f}' for r in mem)}; median {statistics.median(mem):.2f}")
 
@@ -209,6 +231,7 @@ def main():
     ap.add_argument("--app-env", action="append", default=[], help="NAME=VALUE for the app's environment only")
     ap.add_argument("--app", default=os.path.join(ROOT, "build/demo/shell/gtk/corvane"))
     ap.add_argument("--bare", default=os.path.join(ROOT, "build/demo/bench/corvane-bare-window"))
+    ap.add_argument("--server-nodelay", action="store_true", help="TCP_NODELAY on the server's sockets")
     args = ap.parse_args()
     if not os.environ.get("CORVANE_BENCH_NETNS"):
         # Fixed loopback port: the run gets a network of its own.
@@ -221,7 +244,7 @@ def main():
     work = tempfile.mkdtemp(prefix="corvane-bench.")
     procs = []
     try:
-        server = serve(cert_dir)
+        server = serve(cert_dir, args.server_nodelay)
         r, w = os.pipe()
         xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1440x900x24", "-nolisten", "tcp"],
                                 pass_fds=(w,), stderr=subprocess.DEVNULL)
@@ -259,7 +282,7 @@ def main():
                     if round_ > 0:
                         results[name].append(got)
                     print(f"{profile} round {round_} {name:4s} " + (f"GET {got[0]:.3f}s load {got[1]:.3f}s memory "
-                          f"{got[2]:.0f} MiB CPU {got[3]:.2f}s" if got else "(no load)") + (" (warm-up, dropped)" if round_ == 0 else ""),
+                          f"{got[2]:.0f} MiB CPU {got[3]:.2f}s GET→css {got[4] * 1000:.0f} ms" if got else "(no load)") + (" (warm-up, dropped)" if round_ == 0 else ""),
                           flush=True)
             summary(results, profile)
         print(f"load average at the end: {os.getloadavg()[0]:.1f} (timings move with it)")
