@@ -5,7 +5,8 @@ navigations.
 Starts the app the way the end-to-end tests do (tests/e2e/harness.py: private D-Bus session, Xvfb, the demo
 service, a fresh HOME) on the demo's /t/hop page, which waits, then walks itself through N further pages of
 the app. Memory is the resident pages of each process, each physical page counted once (needs root for
-/proc/PID/pagemap), taken about 2 s after the first load and after the last navigation.
+/proc/PID/pagemap), taken about 2 s after the first load and after the last navigation. Also the CPU time
+each process used between those two points.
 
 Usage: bench/navigation_memory.py [--navigations N] [--env NAME=VALUE ...]   (from the repository root)
 Run it inside a private network namespace, as the end-to-end tests are (the demo's ports are fixed):
@@ -48,6 +49,26 @@ def measure(root):
     return out
 
 
+def cpu(root):
+    """CPU seconds per role so far."""
+    out = {role: 0.0 for role, _ in ROLES}
+    for pid in children(root):
+        role = role_of(pid, root)
+        if role:
+            out[role] += own_cpu_seconds(pid)
+    out["all"] = sum(out.values())
+    return out
+
+
+def own_cpu_seconds(pid):
+    try:
+        with open(f"/proc/{pid}/stat") as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+        return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+    except (OSError, ValueError, IndexError):
+        return 0.0
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--navigations", type=int, default=200)
@@ -64,10 +85,12 @@ def main():
         harness.wait_for_report(event="loaded", page=path, top=True, timeout=60)
         time.sleep(2.0)
         first = measure(app.pid)
+        cpu_first = cpu(app.pid)
         harness.wait_for_report(event="hops-done", timeout=60 + args.navigations * 3)
         seconds = time.monotonic() - t0
         time.sleep(2.0)
         last = measure(app.pid)
+        cpu_last = cpu(app.pid)
         loads = len(harness.reports(event="loaded", top=True))
         if not app.alive():
             sys.exit("the app died during the run")
@@ -75,10 +98,11 @@ def main():
         harness.stop_session()
 
     print(f"{loads - 1} navigations after the first load in {seconds:.0f} s (machine load {os.getloadavg()[0]:.1f})")
-    print(f"{'process':8s} {'first load':>11s} {'after':>11s} {'ratio':>6s}")
+    print(f"{'process':8s} {'first load':>11s} {'after':>11s} {'ratio':>6s} {'CPU between':>12s}")
     for role in ("ui", "web", "network", "all"):
         a, b = first[role], last[role]
-        print(f"{role:8s} {a:8.0f} MiB {b:8.0f} MiB {b / a if a else float('nan'):6.2f}")
+        print(f"{role:8s} {a:8.0f} MiB {b:8.0f} MiB {b / a if a else float('nan'):6.2f} "
+              f"{cpu_last[role] - cpu_first[role]:10.1f} s")
 
 
 if __name__ == "__main__":
