@@ -7,46 +7,20 @@
 #include "BridgeChannel.hpp"
 #include "BuildConfig.hpp"
 #include "DeskFeatures.hpp"
-#include "DevCert.hpp"
+#include "NetworkSession.hpp"
 #include "PageRequests.hpp"
 #include "WindowFocus.hpp"
 
 namespace corvane::gtk {
 
-namespace {
-
-// A development build trusts its service's certificate for the service's host, and nothing else.
-void trustDevCertificate(WebKitNetworkSession* session) {
-    if (kDevCertificatePem[0] == '\0') return;
-    auto base = core::Url::parse(core::build::baseURL);
-    if (!base) return;
-    GError* error = nullptr;
-    GTlsCertificate* certificate = g_tls_certificate_new_from_pem(kDevCertificatePem, -1, &error);
-    if (!certificate) {
-        g_warning("development certificate unusable: %s", error->message);
-        g_error_free(error);
-        return;
-    }
-    webkit_network_session_allow_tls_certificate_for_host(session, certificate, base->hostLower().c_str());
-    g_object_unref(certificate);
-}
-
-} // namespace
-
-GtkDesktop::GtkDesktop(GtkApplication* app, SettingsFile& settings)
+GtkDesktop::GtkDesktop(GtkApplication* app, SettingsFile& settings, WebKitNetworkSession* session)
     : app_(app),
       settings_(settings),
+      session_(session ? session : startNetworkSession()),
       notifications_(G_APPLICATION(app), delegate_),
       panels_([this] { return window_ ? window_->window() : nullptr; },
               [this] { return web_ ? WEBKIT_WEB_VIEW(web_->widget()) : nullptr; }),
       services_(app, settings, delegate_, *this) {
-    const std::string data = std::string(g_get_user_data_dir()) + "/corvane";
-    const std::string cache = std::string(g_get_user_cache_dir()) + "/corvane";
-    session_ = webkit_network_session_new(data.c_str(), cache.c_str());
-    trustDevCertificate(session_);
-    // Start resolving the service's host while the window is built.
-    if (auto base = core::Url::parse(core::build::baseURL))
-        webkit_network_session_prefetch_dns(session_, base->hostLower().c_str());
     context_ = webkit_web_context_new();
     prepareBridgeExtension(context_, std::string(core::Bridge::handlerName), core::AppOrigins::production().origins());
 }

@@ -20,7 +20,8 @@ namespace corvane::gtk {
 // also owns what the delegate's other ports are implemented by: services(), notifications(), panels().
 class GtkDesktop : public shell::Desktop {
 public:
-    GtkDesktop(GtkApplication* app, SettingsFile& settings);
+    // Takes the session, when given one (see startNetworkSession); else starts its own.
+    GtkDesktop(GtkApplication* app, SettingsFile& settings, WebKitNetworkSession* session);
     ~GtkDesktop() override;
     // What every backend object reaches the delegate through; see DelegateHandle.
     DelegateHandle& delegate() { return delegate_; }

@@ -1,5 +1,6 @@
 // corvane: the process entry.
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include <adwaita.h>
@@ -17,6 +18,7 @@
 #include "GlibClock.hpp"
 #include "GtkDesktop.hpp"
 #include "LaunchBundle.hpp"
+#include "NetworkSession.hpp"
 #include "SettingsFile.hpp"
 #include "StatusIcon.hpp"
 #include "WindowFocus.hpp"
@@ -25,6 +27,8 @@ namespace {
 
 struct App {
     GApplication* application = nullptr;
+    // Started as soon as this process knows it is the running instance; handed to the desktop.
+    WebKitNetworkSession* session = nullptr;
     corvane::gtk::SettingsFile settings;
     corvane::gtk::GlibClock clock;
     std::unique_ptr<corvane::gtk::GtkDesktop> desktop;
@@ -124,7 +128,8 @@ int main(int argc, char** argv) {
             auto& a = *static_cast<App*>(data);
             corvane::gtk::quietSeatlessKeyboardReads();
             corvane::gtk::applyLaunchToken(gdk_display_get_default());
-            a.desktop = std::make_unique<corvane::gtk::GtkDesktop>(GTK_APPLICATION(gapp), a.settings);
+            a.desktop = std::make_unique<corvane::gtk::GtkDesktop>(GTK_APPLICATION(gapp), a.settings,
+                                                                   std::exchange(a.session, nullptr));
             a.bundle = std::make_unique<corvane::gtk::LaunchBundle>(GTK_APPLICATION(gapp));
             a.bundle->setQuitHandler([&a] { requestQuit(a); });
             a.delegate = std::make_unique<corvane::shell::AppDelegate>(
@@ -157,7 +162,21 @@ int main(int argc, char** argv) {
         &app);
     g_signal_connect(application, "activate", G_CALLBACK(+[](GApplication*, gpointer data) {
                          auto& a = *static_cast<App*>(data);
-                         if (!a.launched) return launchOnce(a);
+                         if (!a.launched) {
+                             // One turn of the main loop first: the engine's processes, started by now, get
+                             // their start-up messages from it, and can set up while the launch runs.
+                             g_application_hold(a.application);
+                             g_idle_add_full(
+                                 G_PRIORITY_DEFAULT_IDLE,
+                                 +[](gpointer d) -> gboolean {
+                                     auto& app = *static_cast<App*>(d);
+                                     launchOnce(app);
+                                     g_application_release(app.application);
+                                     return G_SOURCE_REMOVE;
+                                 },
+                                 &a, nullptr);
+                             return;
+                         }
                          auto* window = a.desktop->window();
                          const bool visible = window && window->isVisible();
                          a.delegate->applicationShouldHandleReopen(visible);
@@ -187,7 +206,16 @@ int main(int argc, char** argv) {
                          a.background.reset();
                      }),
                      &app);
+    // Registration comes before the toolkit starts; a second instance hands over and starts nothing.
+    g_signal_connect(application, "notify::is-registered",
+                     G_CALLBACK(+[](GApplication* gapp, GParamSpec*, gpointer data) {
+                         auto& a = *static_cast<App*>(data);
+                         if (!a.session && g_application_get_is_registered(gapp) && !g_application_get_is_remote(gapp))
+                             a.session = corvane::gtk::startNetworkSession();
+                     }),
+                     &app);
     const int status = g_application_run(G_APPLICATION(application), argc, argv);
+    g_clear_object(&app.session);
     app.delegate.reset();
     app.desktop.reset();
     g_object_unref(application);
