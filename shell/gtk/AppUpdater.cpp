@@ -6,6 +6,7 @@
 #include "DevCert.hpp"
 #include "GtkDesktop.hpp"
 #include "MenuBar.hpp"
+#include "NoGpuDrawing.hpp"
 #include "Url.hpp"
 
 namespace corvane::gtk {
@@ -68,11 +69,13 @@ void AppUpdater::onShutdown(GApplication*, gpointer data) {
                           "sh",      pid.c_str(), exe.c_str(),
                           nullptr};
     GError* error = nullptr;
-    if (!g_spawn_async(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_STDIN_FROM_DEV_NULL, nullptr, nullptr,
+    GStrv environment = environmentWithoutGpuProbeSwitches();
+    if (!g_spawn_async(nullptr, const_cast<char**>(argv), environment, G_SPAWN_STDIN_FROM_DEV_NULL, nullptr, nullptr,
                        nullptr, &error)) {
         g_warning("relaunch failed: %s", error->message);
         g_error_free(error);
     }
+    g_strfreev(environment);
 }
 
 shell::Updater* GtkServices::startUpdater() {

@@ -8,6 +8,7 @@
 #include "BuildConfig.hpp"
 #include "DeskFeatures.hpp"
 #include "NetworkSession.hpp"
+#include "NoGpuDrawing.hpp"
 #include "PageRequests.hpp"
 #include "WindowFocus.hpp"
 
@@ -77,7 +78,9 @@ void GtkDesktop::setBadge(const std::optional<std::string>& label) {
 
 void GtkDesktop::openExternal(const core::Url& url) {
     const std::string uri(url.text());
-    g_app_info_launch_default_for_uri_async(uri.c_str(), nullptr, nullptr, nullptr, nullptr);
+    GAppLaunchContext* context = newLaunchContext();
+    g_app_info_launch_default_for_uri_async(uri.c_str(), context, nullptr, nullptr, nullptr);
+    g_object_unref(context);
 }
 
 void GtkDesktop::activate() {

@@ -3,6 +3,7 @@
 #include "About.hpp"
 #include "AppId.hpp"
 #include "DesktopIntegration.hpp"
+#include "NoGpuDrawing.hpp"
 
 #include <unistd.h>
 
@@ -134,7 +135,9 @@ void LaunchBundle::spawnDetached(const std::vector<std::string>& argv) {
     // Without DO_NOT_REAP_CHILD GLib forks twice, so the script is nobody's child to wait for.
     const auto flags =
         static_cast<GSpawnFlags>(G_SPAWN_STDIN_FROM_DEV_NULL | G_SPAWN_STDOUT_TO_DEV_NULL | G_SPAWN_STDERR_TO_DEV_NULL);
-    g_spawn_async("/", args.data(), nullptr, flags, nullptr, nullptr, nullptr, nullptr);
+    GStrv environment = environmentWithoutGpuProbeSwitches();
+    g_spawn_async("/", args.data(), environment, flags, nullptr, nullptr, nullptr, nullptr);
+    g_strfreev(environment);
 }
 
 void LaunchBundle::terminate() {

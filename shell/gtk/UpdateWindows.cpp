@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "About.hpp"
+#include "NoGpuDrawing.hpp"
 
 namespace corvane::gtk {
 
@@ -41,8 +42,11 @@ GtkWidget* notesView(WebKitNetworkSession* session, const update::FeedItem& item
                                               WEBKIT_NAVIGATION_TYPE_LINK_CLICKED;
                          if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && !clicked) return FALSE;
                          const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
-                         if (uri && (g_str_has_prefix(uri, "https://") || g_str_has_prefix(uri, "http://")))
-                             g_app_info_launch_default_for_uri_async(uri, nullptr, nullptr, nullptr, nullptr);
+                         if (uri && (g_str_has_prefix(uri, "https://") || g_str_has_prefix(uri, "http://"))) {
+                             GAppLaunchContext* context = newLaunchContext();
+                             g_app_info_launch_default_for_uri_async(uri, context, nullptr, nullptr, nullptr);
+                             g_object_unref(context);
+                         }
                          webkit_policy_decision_ignore(decision);
                          return TRUE;
                      }),

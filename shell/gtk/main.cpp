@@ -19,6 +19,7 @@
 #include "GtkDesktop.hpp"
 #include "LaunchBundle.hpp"
 #include "NetworkSession.hpp"
+#include "NoGpuDrawing.hpp"
 #include "SettingsFile.hpp"
 #include "StatusIcon.hpp"
 #include "WindowFocus.hpp"
@@ -109,6 +110,7 @@ gint handleLocalOptions(GApplication*, GVariantDict* options, gpointer) {
 }
 
 int main(int argc, char** argv) {
+    corvane::gtk::skipGpuProbesWithoutGpu();
     corvane::gtk::adoptActivationToken();
     g_set_application_name("Corvane");
     GtkApplication* application = corvane::gtk::newApplication(corvane::gtk::kAppId, G_APPLICATION_HANDLES_OPEN);

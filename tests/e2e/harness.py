@@ -179,6 +179,10 @@ class NotificationServer(FakeService):
         self._closed(nid, 2)
 
 
+# What the app sets for itself and its engine on a machine without a GPU.
+GPU_SWITCHES = ("GDK_DEBUG", "GDK_DISABLE", "WEBKIT_DISABLE_COMPOSITING_MODE")
+
+
 class Home:
     """A throwaway HOME with XDG dirs and a default URI handler that records what it is asked to open."""
 
@@ -194,7 +198,10 @@ class Home:
         self.opened_file = f"{self.root}/opened-uris.txt"
         self.settings_path = f"{config}/corvane/settings.ini"
         script = f"{self.root}/record-uri.sh"
-        _write(script, f"#!/bin/sh\nfor u in \"$@\"; do printf '%s\\n' \"$u\" >> {shlex.quote(self.opened_file)}; done\n")
+        # It also keeps the GPU switches it was started with, which are not the app's to hand on.
+        self.opened_env_file = f"{self.root}/opened-env.txt"
+        _write(script, f"#!/bin/sh\nenv | grep -E '^({'|'.join(GPU_SWITCHES)})=' >> {shlex.quote(self.opened_env_file)}\n"
+               f"for u in \"$@\"; do printf '%s\\n' \"$u\" >> {shlex.quote(self.opened_file)}; done\n")
         os.chmod(script, 0o755)
         _write(f"{data}/applications/recorder.desktop", "[Desktop Entry]\nType=Application\nName=Recorder\n"
                f"Exec={script} %u\nMimeType={''.join(f'x-scheme-handler/{s};' for s in RECORDED_SCHEMES)}\n")
@@ -203,6 +210,9 @@ class Home:
 
     def opened_uris(self):
         return _lines(self.opened_file)
+
+    def opened_env(self):
+        return _lines(self.opened_env_file)
 
     def write_settings(self, settings):
         os.makedirs(os.path.dirname(self.settings_path), exist_ok=True)

@@ -1,5 +1,6 @@
 """Where navigations go: in place, to the default handler, or nowhere; frames; new-window requests."""
 
+import os
 import time
 from urllib.parse import quote, urlencode
 
@@ -55,6 +56,20 @@ class Navigation(h.E2ETestCase):
                 self.assertEqual(h.opened_uris(), [])
                 self.assertEqual(h.quit_app()[0], 0)
                 self.assertEqual(h.read_settings()["Corvane"]["lastPath"], stored)
+
+    def test_the_browser_an_outside_link_opens_gets_none_of_the_apps_gpu_switches(self):
+        h.launch_app("/t/links?fill=other", loaded=True)
+        h.click(640, 400)
+        h.wait_for_opened_uri(f"{h.OTHER_SITE_URL}/outside?from=link")
+        if not os.path.isdir("/dev/dri"):
+            # Without a GPU the engine's processes run with them...
+            pid = h.current_app().web_process_pids()[0]
+            with open(f"/proc/{pid}/environ", "rb") as f:
+                names = {entry.split(b"=")[0].decode() for entry in f.read().split(b"\0") if entry}
+            self.assertIn("WEBKIT_DISABLE_COMPOSITING_MODE", names)
+            self.assertTrue({"GDK_DEBUG", "GDK_DISABLE"} & names)
+        # ...and the program the desktop starts for the link does not.
+        self.assertEqual(h.current_app().home.opened_env(), [])
 
     def test_new_window_requests_stay_in_the_one_window(self):
         away = f"{h.OTHER_SITE_URL}/outside?from=redirect"
