@@ -85,7 +85,7 @@ std::optional<std::string> orNone(const char* text) { return text ? std::optiona
 } // namespace
 
 AppWebView::AppWebView(WebKitWebContext* context, WebKitNetworkSession* session, const shell::WebViewSpec& spec,
-                       const DelegateHandle& delegate)
+                       const DelegateHandle& delegate, WebKitWebView* related)
     : delegate_(delegate) {
     WebKitUserContentManager* content = webkit_user_content_manager_new();
     WebKitUserScript* script = webkit_user_script_new(spec.userScript.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
@@ -99,8 +99,12 @@ AppWebView::AppWebView(WebKitWebContext* context, WebKitNetworkSession* session,
     swipe_ = std::make_unique<SwipeGate>(settings);
     drawDirectlyWithoutGpu(settings);
 
-    view_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "network-session", session,
-                                         "user-content-manager", content, "settings", settings, nullptr));
+    // A related view brings its context, session and web process.
+    view_ =
+        WEBKIT_WEB_VIEW(related ? g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related, "user-content-manager",
+                                               content, "settings", settings, nullptr)
+                                : g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "network-session", session,
+                                               "user-content-manager", content, "settings", settings, nullptr));
     g_object_ref_sink(view_);
     g_object_unref(content);
     g_object_unref(settings);

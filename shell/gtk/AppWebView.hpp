@@ -14,7 +14,7 @@ namespace corvane::gtk {
 class AppWebView : public shell::WebView {
 public:
     AppWebView(WebKitWebContext* context, WebKitNetworkSession* session, const shell::WebViewSpec& spec,
-               const DelegateHandle& delegate);
+               const DelegateHandle& delegate, WebKitWebView* related = nullptr);
     ~AppWebView() override;
 
     GtkWidget* widget() const { return GTK_WIDGET(view_); }

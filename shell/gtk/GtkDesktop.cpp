@@ -24,6 +24,7 @@ GtkDesktop::GtkDesktop(GtkApplication* app, SettingsFile& settings, WebKitNetwor
       services_(app, settings, delegate_, *this) {
     context_ = webkit_web_context_new();
     prepareBridgeExtension(context_, std::string(core::Bridge::handlerName), core::AppOrigins::production().origins());
+    warmUp_ = std::make_unique<EngineWarmUp>(context_, session_, std::string(core::build::baseURL).c_str());
 }
 
 GtkDesktop::~GtkDesktop() {
@@ -40,7 +41,8 @@ shell::WebView& GtkDesktop::createWebView(const shell::WebViewSpec& spec) {
     const bool spelling = settings_.boolean(core::DeskFeatures::spellCheckingKey).value_or(false);
     webkit_web_context_set_spell_checking_enabled(context_, spelling);
     if (spelling) webkit_web_context_set_spell_checking_languages(context_, g_get_language_names());
-    web_ = std::make_unique<AppWebView>(context_, session_, spec, delegate_);
+    web_ = std::make_unique<AppWebView>(context_, session_, spec, delegate_, warmUp_ ? warmUp_->view() : nullptr);
+    warmUp_.reset();
     connectPageRequests(WEBKIT_WEB_VIEW(web_->widget()), session_, delegate_);
     return *web_;
 }

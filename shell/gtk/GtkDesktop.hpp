@@ -8,6 +8,7 @@
 #include "AppWebView.hpp"
 #include "AppWindow.hpp"
 #include "DelegateHandle.hpp"
+#include "EngineWarmUp.hpp"
 #include "GtkServices.hpp"
 #include "Notifications.hpp"
 #include "Panels.hpp"
@@ -55,6 +56,7 @@ private:
     DelegateHandle delegate_;
     WebKitWebContext* context_ = nullptr;
     WebKitNetworkSession* session_ = nullptr;
+    std::unique_ptr<EngineWarmUp> warmUp_;
     std::unique_ptr<AppWebView> web_;
     std::unique_ptr<AppWindow> window_;
     GioNotifications notifications_;

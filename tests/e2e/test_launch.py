@@ -20,6 +20,9 @@ class StartPage(h.E2ETestCase):
         loaded = h.wait_for_report(event="loaded", page="/farm", top=True)
         self.assertEqual(loaded["bridge"], {"present": True, "platform": "linux", "version": "1.0.0"})
         self.assertEqual(h.requests_seen(port=h.APP_PORT, dest="document")[0]["path"], "/farm")
+        # The engine's warm-up connects ahead of the page but asks for nothing, and hands its web process on.
+        self.assertEqual(h.requests_seen(port=h.APP_PORT)[0]["path"], "/farm")
+        self.assertEqual(len(h.current_app().web_process_pids()), 1)
         geo = h.window_geometry()
         self.assertEqual((geo["WIDTH"], geo["HEIGHT"]), (1280, 820))
         self.assertEqual(len(h.windows()), 1)

@@ -133,6 +133,8 @@ class Move(h.E2ETestCase):
         wid, _ = self.offer(app)
         self.not_now(wid)
         h.wait_for_report(event="loaded", page="/farm", top=True, timeout=30)
+        # The engine was warmed up while the offer waited, without asking the service for anything.
+        self.assertEqual(h.requests_seen(port=h.APP_PORT)[0]["path"], "/farm")
         self.assertEqual(h.saved(DECLINED), "true")
         self.assertTrue(os.path.exists(self.downloaded))
         self.assertFalse(os.path.exists(self.installed))
