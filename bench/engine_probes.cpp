@@ -31,8 +31,8 @@ int main() {
     WebKitSettings* settings = webkit_settings_new();
     if (!g_file_test("/dev/dri", G_FILE_TEST_IS_DIR))
         webkit_settings_set_hardware_acceleration_policy(settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
-    GtkWidget* view = GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "network-session",
-                                              session, "settings", settings, nullptr));
+    GtkWidget* view = GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "network-session", session,
+                                              "settings", settings, nullptr));
     const double viewMs = msSince(mark);
     mark = g_get_monotonic_time();
     // Starts the web process, as the app does while it builds its window.

@@ -16,12 +16,6 @@ EngineWarmUp::EngineWarmUp(WebKitWebContext* context, WebKitNetworkSession* sess
     webkit_web_view_load_uri(view_, serviceURL);
 }
 
-EngineWarmUp::~EngineWarmUp() { release(); }
-
-void EngineWarmUp::release() {
-    if (!view_) return;
-    g_signal_handlers_disconnect_by_data(view_, nullptr);
-    g_clear_object(&view_);
-}
+EngineWarmUp::~EngineWarmUp() { g_object_unref(view_); }
 
 } // namespace corvane::gtk

@@ -18,9 +18,8 @@ public:
     EngineWarmUp(const EngineWarmUp&) = delete;
     EngineWarmUp& operator=(const EngineWarmUp&) = delete;
 
-    // The hidden view, for the main view's "related-view"; null once released.
+    // The hidden view, for the main view's "related-view".
     WebKitWebView* view() const { return view_; }
-    void release();
 
 private:
     WebKitWebView* view_;
