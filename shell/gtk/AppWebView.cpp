@@ -84,8 +84,7 @@ std::optional<std::string> orNone(const char* text) { return text ? std::optiona
 
 } // namespace
 
-AppWebView::AppWebView(WebKitWebContext* context, WebKitNetworkSession* session, const shell::WebViewSpec& spec,
-                       const DelegateHandle& delegate, WebKitWebView* related)
+AppWebView::AppWebView(WebKitWebView* related, const shell::WebViewSpec& spec, const DelegateHandle& delegate)
     : delegate_(delegate) {
     WebKitUserContentManager* content = webkit_user_content_manager_new();
     WebKitUserScript* script = webkit_user_script_new(spec.userScript.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
@@ -99,12 +98,8 @@ AppWebView::AppWebView(WebKitWebContext* context, WebKitNetworkSession* session,
     swipe_ = std::make_unique<SwipeGate>(settings);
     drawDirectlyWithoutGpu(settings);
 
-    // A related view brings its context, session and web process.
-    view_ =
-        WEBKIT_WEB_VIEW(related ? g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related, "user-content-manager",
-                                               content, "settings", settings, nullptr)
-                                : g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "network-session", session,
-                                               "user-content-manager", content, "settings", settings, nullptr));
+    view_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related, "user-content-manager", content,
+                                         "settings", settings, nullptr));
     g_object_ref_sink(view_);
     g_object_unref(content);
     g_object_unref(settings);
@@ -121,10 +116,6 @@ AppWebView::AppWebView(WebKitWebContext* context, WebKitNetworkSession* session,
     g_signal_connect(view_, "web-process-terminated", G_CALLBACK(onWebProcessTerminated), this);
     g_signal_connect(view_, "context-menu", G_CALLBACK(onContextMenu), this);
     g_signal_connect(view_, "authenticate", G_CALLBACK(onAuthenticate), this);
-
-    // Evaluating anything starts the web process now, while the window is still being built, instead of
-    // at the first load.
-    webkit_web_view_evaluate_javascript(view_, "0", -1, nullptr, nullptr, nullptr, nullptr, nullptr);
 
     stoppedHandler_ =
         connectStoppedMainFrameRequests(webkit_web_view_get_context(view_), [this](const std::string& uri) {

@@ -13,8 +13,8 @@ namespace corvane::gtk {
 // The one WebKitWebView: carries out the WebView port and reports every engine event to the delegate.
 class AppWebView : public shell::WebView {
 public:
-    AppWebView(WebKitWebContext* context, WebKitNetworkSession* session, const shell::WebViewSpec& spec,
-               const DelegateHandle& delegate, WebKitWebView* related = nullptr);
+    // related: the view whose context, session and (already started) web process this one takes.
+    AppWebView(WebKitWebView* related, const shell::WebViewSpec& spec, const DelegateHandle& delegate);
     ~AppWebView() override;
 
     GtkWidget* widget() const { return GTK_WIDGET(view_); }

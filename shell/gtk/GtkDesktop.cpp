@@ -41,7 +41,9 @@ shell::WebView& GtkDesktop::createWebView(const shell::WebViewSpec& spec) {
     const bool spelling = settings_.boolean(core::DeskFeatures::spellCheckingKey).value_or(false);
     webkit_web_context_set_spell_checking_enabled(context_, spelling);
     if (spelling) webkit_web_context_set_spell_checking_languages(context_, g_get_language_names());
-    web_ = std::make_unique<AppWebView>(context_, session_, spec, delegate_, warmUp_ ? warmUp_->view() : nullptr);
+    if (!warmUp_)
+        warmUp_ = std::make_unique<EngineWarmUp>(context_, session_, std::string(core::build::baseURL).c_str());
+    web_ = std::make_unique<AppWebView>(warmUp_->view(), spec, delegate_);
     warmUp_.reset();
     connectPageRequests(WEBKIT_WEB_VIEW(web_->widget()), session_, delegate_);
     return *web_;
