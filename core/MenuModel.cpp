@@ -71,7 +71,7 @@ MenuItem link(std::string title, std::string url) {
 
 std::string_view supportEmail() { return build::supportEmail; }
 
-std::vector<Menu> build(std::string_view appName) {
+std::vector<Menu> build(std::string_view appName, Platform platform) {
     const std::string name(appName);
     const MenuItem& sep = MenuItem::separator();
     return {
@@ -95,7 +95,8 @@ std::vector<Menu> build(std::string_view appName) {
          {zoom("Actual Size", "0", 0), zoom("Zoom In", "+", 1), zoom("Zoom Out", "-", -1), sep,
           standard("Enter Full Screen", "", {}, "toggleFullScreen:")}},
         {"Window",
-         {standard("Minimize", "m", cmd, "performMiniaturize:"), standard("Zoom", "", {}, "performZoom:"), sep,
+         {standard("Minimize", "m", cmd, "performMiniaturize:"),
+          standard(platform == Platform::macOS ? "Zoom" : "Maximize", "", {}, "performZoom:"), sep,
           standard("Bring All to Front", "", {}, "arrangeInFront:")}},
         {"Help",
          {link("Email Corvane Support\u2026", "mailto:" + std::string(build::supportEmail)),

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Bridge.hpp"
+#include "Platform.hpp"
 
 namespace corvane::core {
 
@@ -81,7 +82,7 @@ struct Menu {
 
 namespace MenuModel {
 
-std::vector<Menu> build(std::string_view appName);
+std::vector<Menu> build(std::string_view appName, Platform platform);
 // The address alone, without "mailto:".
 std::string_view supportEmail();
 std::string render(const std::vector<Menu>& menus);

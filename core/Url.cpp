@@ -66,7 +66,9 @@ void escapeInto(std::string& out, std::string_view part, std::string_view raw, b
         const char c = part[i];
         const bool barePercentSign =
             percentSigns && c == '%' && !(i + 2 < part.size() && isHex(part[i + 1]) && isHex(part[i + 2]));
-        if (barePercentSign || raw.find(c) != std::string_view::npos) {
+        // A page writes non-ASCII raw ("/käse?q=café"); the engine sends it UTF-8 percent-encoded.
+        const bool nonAscii = (static_cast<unsigned char>(c) & 0x80) != 0;
+        if (barePercentSign || nonAscii || raw.find(c) != std::string_view::npos) {
             out += '%';
             out += hex[static_cast<unsigned char>(c) >> 4];
             out += hex[static_cast<unsigned char>(c) & 0xF];
@@ -76,7 +78,7 @@ void escapeInto(std::string& out, std::string_view part, std::string_view raw, b
     }
 }
 
-// WHATWG URLs keep "[ ] | ^ { } `", "\" outside special paths, "#" inside the fragment and a bare "%" raw
+// WHATWG URLs keep non-ASCII characters, "[ ] | ^ { } `", "\" outside special paths, "#" inside the fragment and a bare "%" raw
 // where RFC 3986 wants them escaped, and a host may hold "` { } \"". Written escaped they mean the same.
 // A "\" in the authority, or in the path of a special or relative reference, where the engine reads it as
 // "/", is left raw: such a text stays refused rather than read another way. Valid RFC 3986 references
@@ -249,6 +251,26 @@ std::optional<std::string> readHost(const boost::urls::url_view& url) {
     return host;
 }
 
+// Boost.URL 1.81 stops a host at a leading IPv4 address ("127.0.0.1.evil.example"), where the engine (and
+// Boost.URL 1.83) reads the whole name. Written with its first dot escaped, the host reads as a name on
+// both, and decodes to the same text. None when `escaped` has no such host.
+std::optional<std::string> withNameHost(const std::string& escaped) {
+    const std::string scheme = schemeOf(escaped);
+    if (!isSpecial(scheme) || escaped.compare(scheme.size() + 1, 2, "//") != 0) return std::nullopt;
+    const std::size_t start = scheme.size() + 3;
+    const std::size_t end = std::min(escaped.find_first_of("/?#", start), escaped.size());
+    const std::size_t at = escaped.rfind('@', end);
+    const std::size_t host = at == std::string::npos || at < start ? start : at + 1;
+    if (host < end && escaped[host] == '[') return std::nullopt;
+    const std::size_t dot = escaped.find('.', host);
+    if (dot >= end) return std::nullopt;
+    return escaped.substr(0, dot) + "%2E" + escaped.substr(dot + 1);
+}
+
+bool misread(const boost::urls::url_view& view) {
+    return view.has_authority() && !view.encoded_path().empty() && view.encoded_path().front() != '/';
+}
+
 } // namespace
 
 std::optional<Url> Url::fromView(const boost::urls::url_view& view) {
@@ -256,7 +278,7 @@ std::optional<Url> Url::fromView(const boost::urls::url_view& view) {
     // path: "http://1.2.3.4.evil.example/" reads as host 1.2.3.4 with the path ".evil.example/", and
     // "http://h:80x/" as port 80. After an authority the path is empty or begins with "/"; anything else
     // was misread, and is refused.
-    if (view.has_authority() && !view.encoded_path().empty() && view.encoded_path().front() != '/') return std::nullopt;
+    if (misread(view)) return std::nullopt;
     const long port = readPort(view);
     if (port == kBadPort) return std::nullopt;
     auto host = readHost(view);
@@ -269,6 +291,10 @@ std::optional<Url> Url::parse(std::string_view text) {
         const std::string escaped = toRfc3986(text);
         auto parsed = boost::urls::parse_uri_reference(escaped);
         if (!parsed) return std::nullopt;
+        if (misread(*parsed))
+            if (auto named = withNameHost(escaped))
+                if (auto again = boost::urls::parse_uri_reference(*named); again && !misread(*again))
+                    return fromView(*again);
         return fromView(*parsed);
     } catch (const std::exception&) {
         return std::nullopt;

@@ -28,7 +28,7 @@ void AppDelegate::applicationDidFinishLaunching() {
         if (auto url = startURL_.resolve(*stored)) startURL_ = std::move(*url);
 
     updates_ = ports_.services.startUpdater();
-    const auto menus = core::MenuModel::build("Corvane");
+    const auto menus = core::MenuModel::build("Corvane", core::Platform::linuxDesktop);
     for (const auto& menu : menus)
         for (const auto& item : menu.items)
             if (item.action())

@@ -80,6 +80,8 @@ public:
     // "Check for Updates…": forwarded to the updater; enabled only while a check can start.
     void checkForUpdates();
     bool canCheckForUpdates() const;
+    // A package-managed install or a build without a feed has none, and no menu row for it.
+    bool hasUpdater() const { return updates_ != nullptr; }
 
     // URLs handed to the app (sign-in returns).
     void openURLs(const std::vector<std::string>& urls);

@@ -91,7 +91,7 @@ const char* nameOf(Standard which) {
 
 std::string appAction(Standard which) { return std::string("app.") + nameOf(which); }
 
-std::vector<Menu> build(const std::vector<core::Menu>& model, bool canCheckForUpdates) {
+std::vector<Menu> build(const std::vector<core::Menu>& model, std::optional<bool> canCheckForUpdates) {
     std::vector<Menu> bar;
     std::string mnemonics;
     for (const auto& menu : model) {
@@ -113,7 +113,10 @@ std::vector<Menu> build(const std::vector<core::Menu>& model, bool canCheckForUp
                             entry.target = a.url;
                         } else {
                             entry.action = standardAction(a.selector).value_or("");
-                            entry.enabled = entry.action != appAction(Standard::checkForUpdates) || canCheckForUpdates;
+                            if (entry.action == appAction(Standard::checkForUpdates)) {
+                                if (!canCheckForUpdates) entry.action.clear();
+                                else entry.enabled = *canCheckForUpdates;
+                            }
                         }
                     },
                     *item.action());

@@ -81,9 +81,10 @@ std::string appAction(Standard which);
 std::string accelerator(const core::MenuItem& item);
 // The app action a standard selector maps to here; none where this desktop has no equivalent.
 std::optional<std::string> standardAction(const std::string& selector);
-// The whole bar; `canCheckForUpdates` enables "Check for Updates…". Rows this desktop has nothing for
-// are left out, with the separators that would then stand doubled or at an end.
-std::vector<Menu> build(const std::vector<core::Menu>& model, bool canCheckForUpdates);
+// The whole bar. `canCheckForUpdates` enables "Check for Updates…"; without an updater (none) the row is
+// left out, as are rows this desktop has nothing for, with the separators that would then stand doubled
+// or at an end.
+std::vector<Menu> build(const std::vector<core::Menu>& model, std::optional<bool> canCheckForUpdates);
 // The full-screen row's title while the window is (or is not) in full screen.
 std::string fullScreenTitle(bool fullScreen);
 

@@ -237,7 +237,7 @@ std::string run(const std::string& command, std::span<char*> rest, Platform plat
     }
     if (command == "menu") {
         auto a = args(1);
-        return MenuModel::render(MenuModel::build(a.positional.empty() ? "Corvane" : a.positional[0]));
+        return MenuModel::render(MenuModel::build(a.positional.empty() ? "Corvane" : a.positional[0], platform));
     }
     if (command == "is-app-path") {
         auto a = args(1);

@@ -49,7 +49,13 @@ void GtkServices::addActions() {
 void GtkServices::installMenuBar(const std::vector<core::Menu>& menus) {
     addActions();
     GMenu* bar = g_menu_new();
-    for (const auto& menu : shell::MenuBar::build(menus, delegate_ && delegate_->canCheckForUpdates())) {
+    std::optional<bool> updates;
+    if (delegate_ && delegate_->hasUpdater()) updates = delegate_->canCheckForUpdates();
+    // Without its row the action is still reachable over the session bus; it has nothing to do.
+    else if (GAction* action = g_action_map_lookup_action(
+                 G_ACTION_MAP(app_), shell::MenuBar::nameOf(shell::MenuBar::Standard::checkForUpdates)))
+        g_simple_action_set_enabled(G_SIMPLE_ACTION(action), FALSE);
+    for (const auto& menu : shell::MenuBar::build(menus, updates)) {
         GMenu* submenu = g_menu_new();
         GMenu* section = g_menu_new();
         for (const auto& entry : menu.entries) {

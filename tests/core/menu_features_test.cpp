@@ -28,7 +28,7 @@ TEST(MenuItem, ModifiersAreSortedAndShortcutUpperCased) {
 }
 
 TEST(MenuModel, MenuBarShape) {
-    const auto menus = MenuModel::build("Corvane");
+    const auto menus = MenuModel::build("Corvane", Platform::linuxDesktop);
     std::vector<std::string> titles;
     std::vector<std::size_t> sizes;
     std::multiset<std::string> commands;
@@ -52,15 +52,25 @@ TEST(MenuModel, MenuBarShape) {
     EXPECT_EQ(menus[5].items[1].action(), MenuAction(action::Link{std::string(build::baseURL) + "/privacy"}));
     EXPECT_EQ(menus[3].items[2].action(), MenuAction(action::Zoom{-1}));
 
-    const auto unnamed = MenuModel::build("");
+    const auto unnamed = MenuModel::build("", Platform::linuxDesktop);
     EXPECT_EQ(unnamed[0].title, "");
     EXPECT_EQ(unnamed[0].items[0].title(), "About ");
     EXPECT_EQ(unnamed[0].items[9].title(), "Quit ");
     EXPECT_EQ(std::vector<Menu>(unnamed.begin() + 1, unnamed.end()), std::vector<Menu>(menus.begin() + 1, menus.end()));
 }
 
+// The window row says what it does on each desktop; everything else reads the same on both.
+TEST(MenuModel, WindowRowInEachDesktopsWords) {
+    const auto onLinux = MenuModel::build("Corvane", Platform::linuxDesktop);
+    const auto mac = MenuModel::build("Corvane", Platform::macOS);
+    EXPECT_EQ(onLinux[4].items[1].title(), "Maximize");
+    EXPECT_EQ(mac[4].items[1].title(), "Zoom");
+    EXPECT_EQ(onLinux[4].items[1].action(), mac[4].items[1].action());
+    for (std::size_t m : {0, 1, 2, 3, 5}) EXPECT_EQ(onLinux[m], mac[m]) << onLinux[m].title;
+}
+
 TEST(MenuModel, Render) {
-    const std::string render = MenuModel::render(MenuModel::build("Corvane"));
+    const std::string render = MenuModel::render(MenuModel::build("Corvane", Platform::linuxDesktop));
     EXPECT_EQ(render.substr(0, render.find("\nFile\n")),
               "Corvane\n  About Corvane\n  Check for Updates\u2026\n  ---\n  Settings\u2026  \u2318,\n  ---\n"
               "  Hide Corvane  \u2318H\n  Hide Others  \u2325\u2318H\n  Show All\n  ---\n  Quit Corvane  \u2318Q");

@@ -58,6 +58,11 @@ class Notices(h.E2ETestCase):
         h.wait_for_report(event="loaded", page="/care?follow_up=k9&answer=no_better", top=True)
         self.assertTrue(h.poll(lambda: focused_window() == wid, 5), "window not brought forward")
 
+    def test_a_click_opens_a_notice_url_the_page_wrote_with_raw_non_ascii(self):
+        h.launch_app(posting({"title": "K\u00e4se geliefert", "url": "/records?id=7&herd=Br\u00fccke"}))
+        SERVER.invoke_action(self.notices(1)[0]["id"])
+        h.wait_for_report(event="loaded", page="/records?id=7&herd=Br%C3%BCcke", top=True)
+
     def test_same_tag_replaces_and_a_click_opens_the_notice_url(self):
         h.launch_app(posting({"title": "Hoof trim due", "tag": "bramble-hoof", "url": "/records?id=7"}))
         first, second = self.posted_twice()
