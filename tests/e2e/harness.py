@@ -470,8 +470,7 @@ def quit_app(via="action", timeout=10):
     if via == "action":
         activate_action("quit", check=False)
     elif via == "menu":
-        key("alt+c")
-        time.sleep(0.3)
+        open_menu("alt+c")
         t0 = time.monotonic()
         key("Up", "Return")
     else:
@@ -570,6 +569,16 @@ def key(*keys, window=None):
     """Real key presses (e.g. "ctrl+comma") to the app's window (or window)."""
     _focus(window)
     run("xdotool", "key", "--clearmodifiers", "--delay", "40", *keys)
+
+
+def open_menu(*keys, at=None):
+    """Opens a menu by its keys (or a click at `at`) and waits until its popup is on screen."""
+    before = set(windows())
+    if at:
+        click(*at)
+    else:
+        key(*keys)
+    return expect(lambda: set(windows()) - before, "menu popup", 5)
 
 
 def type_text(text, window=None):
