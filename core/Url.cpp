@@ -287,6 +287,8 @@ std::optional<Url> Url::fromView(const boost::urls::url_view& view) {
 }
 
 std::optional<Url> Url::parse(std::string_view text) {
+    // Neither the engine nor a page can write bytes that are not UTF-8.
+    if (!text::isUtf8(text)) return std::nullopt;
     try {
         const std::string escaped = toRfc3986(text);
         auto parsed = boost::urls::parse_uri_reference(escaped);
@@ -303,7 +305,7 @@ std::optional<Url> Url::parse(std::string_view text) {
 
 std::optional<Url> Url::resolve(std::string_view reference) const {
     try {
-        if (!url_.has_scheme()) return std::nullopt;
+        if (!url_.has_scheme() || !text::isUtf8(reference)) return std::nullopt;
         const std::string escaped = toRfc3986(reference);
         auto ref = boost::urls::parse_uri_reference(escaped);
         if (!ref) return std::nullopt;

@@ -47,8 +47,9 @@ TEST(AppOrigins, StoredPathLimits) {
     EXPECT_TRUE(set.appURL(std::string("/").append(511, 'a'), base));
     EXPECT_FALSE(set.appURL(std::string("/").append(512, 'a'), base));
     EXPECT_EQ(set.appURL("/%C3%A9?q=%20", base)->text(), "https://app.example/%C3%A9?q=%20");
-    // Raw non-ASCII is not a URL reference; stored paths come from the engine already encoded.
-    EXPECT_FALSE(set.appURL("/\u00e9", base));
+    // Raw non-ASCII reads as the engine sends it; bytes that are not UTF-8 are no path at all.
+    EXPECT_EQ(set.appURL("/k\u00e4se", base)->text(), "https://app.example/k%C3%A4se");
+    EXPECT_FALSE(set.appURL("/\xff", base));
 }
 
 TEST(Notice, AppPathLengthCountsCharacters) {
