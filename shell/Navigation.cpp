@@ -108,6 +108,7 @@ void AppDelegate::didFinishNavigation() {
     if (shown_) return;
     shown_ = true;
     reveal();
+    if (updates_) updates_->firstPageShown();
 }
 
 void AppDelegate::mainFrameRequestStopped(const std::string& text) {
