@@ -105,10 +105,10 @@ void AppDelegate::createWebViewFor(const NavigationAction& action) {
 }
 
 void AppDelegate::didFinishNavigation() {
+    if (updates_) updates_->pageLoaded();
     if (shown_) return;
     shown_ = true;
     reveal();
-    if (updates_) updates_->firstPageShown();
 }
 
 void AppDelegate::mainFrameRequestStopped(const std::string& text) {

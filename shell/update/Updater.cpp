@@ -72,7 +72,8 @@ void Updater::scheduleNext() {
         this);
 }
 
-void Updater::firstPageShown() {
+void Updater::pageLoaded() {
+    if (std::exchange(loaded_, true)) return;
     const std::string kept = proveStart(s_.bundle);
     if (kept.empty()) return;
     // A bundle's worth of files: not on the main loop.

@@ -67,8 +67,8 @@ public:
     void start();
     bool canCheckForUpdates() const override;
     void checkForUpdates() override;
-    // A new copy on trial has proven itself: it takes the launcher's place and the kept copy goes.
-    void firstPageShown() override;
+    // The first one proves a new copy on trial: it takes the launcher's place and the kept copy goes.
+    void pageLoaded() override;
 
     // At quit: puts a ready update in place of the bundle. True when the bundle was replaced.
     bool installOnQuit();
@@ -92,6 +92,7 @@ private:
     std::string stagedRoot_;   // the unpacked archive
     std::string stagedBundle_; // inside it: the folder holding bin/corvane
     bool relaunch_ = false;
+    bool loaded_ = false;
     std::optional<std::string> withdrawn_; // told once, at start
     unsigned timer_ = 0;
     std::shared_ptr<Updater*> alive_; // work on other threads reports back only while this lives

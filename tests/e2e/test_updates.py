@@ -56,6 +56,9 @@ def setUpModule():
         f.write("1.1.0\n")
     with open(f"{newer}/share/corvane/version", "w") as f:
         f.write("1.1.0\n")
+    # As a release is built: with a feed, so the new copy has an updater (which also ends its trial).
+    with open(f"{newer}/share/corvane/updates.ini", "w") as f:
+        f.write(f"[Updates]\nFeedURL={FEEDS}/same.xml\nPublicKey={W['public']}\n")
     good = f"{W['served']}/Corvane-1.1.0.tar.xz"
     tar_xz(good, newer)
     feed("good.xml", good)
