@@ -105,6 +105,7 @@ void AppDelegate::createWebViewFor(const NavigationAction& action) {
 }
 
 void AppDelegate::didFinishNavigation() {
+    if (updates_) updates_->pageLoaded();
     if (shown_) return;
     shown_ = true;
     reveal();

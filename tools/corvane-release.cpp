@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <archive.h>
+#include <archive_entry.h>
 #include <fcntl.h>
 #include <glib.h>
 #include <sodium.h>
@@ -24,7 +26,8 @@ constexpr const char* kHelp = R"(usage: corvane-release COMMAND [ARGS]
   sign ARCHIVE --key FILE        prints sparkle:edSignature="BASE64" length="BYTES" for the archive
   item ARCHIVE --key FILE --version VERSION --url URL [--short-version TEXT] [--title TEXT]
        [--notes-url URL | --description HTML]
-                                 prints the feed <item> for the archive (Linux enclosure)
+                                 prints the feed <item> for the archive (Linux enclosure); VERSION
+                                 must be the one the archive's share/corvane/version holds
 )";
 
 struct Failure {
@@ -89,6 +92,33 @@ Signed sign(const std::string& archive, const std::string& keyFile) {
     crypto_sign_detached(sig, nullptr, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), sk);
     sodium_memzero(sk, sizeof sk);
     return {base64(sig, sizeof sig), bytes.size()};
+}
+
+// The bundle's share/corvane/version inside the archive (at its top or in its one top folder): the app
+// installs an update only when that is the version the feed gives.
+std::optional<std::string> archivedVersion(const std::string& path) {
+    archive* a = archive_read_new();
+    archive_read_support_filter_all(a);
+    archive_read_support_format_all(a);
+    std::optional<std::string> version;
+    if (archive_read_open_filename(a, path.c_str(), 1 << 16) == ARCHIVE_OK) {
+        archive_entry* entry = nullptr;
+        while (!version && archive_read_next_header(a, &entry) == ARCHIVE_OK) {
+            std::string name = archive_entry_pathname(entry) ? archive_entry_pathname(entry) : "";
+            if (name.starts_with("./")) name.erase(0, 2);
+            const auto slash = name.find('/');
+            const bool match = name == "share/corvane/version" ||
+                               (slash != std::string::npos && name.substr(slash + 1) == "share/corvane/version");
+            if (!match || archive_entry_filetype(entry) != AE_IFREG) continue;
+            std::string text(64, '\0');
+            const auto got = archive_read_data(a, text.data(), text.size());
+            text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+            while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+            version = text;
+        }
+    }
+    archive_read_free(a);
+    return version;
 }
 
 std::string escape(const std::string& text) {
@@ -158,6 +188,10 @@ std::string run(const std::string& command, int argc, char** argv) {
         if (a.maybe("--notes-url") && a.maybe("--description"))
             throw Failure{"give --notes-url or --description, not both", 2};
         const std::string version = a.need("--version");
+        const auto archived = archivedVersion(a.only("ARCHIVE"));
+        if (!archived) throw Failure{a.only("ARCHIVE") + " holds no share/corvane/version"};
+        if (*archived != version)
+            throw Failure{"the archive is version " + *archived + ", not " + version + " (share/corvane/version)"};
         const std::string shortVersion = a.maybe("--short-version").value_or(version);
         auto s = sign(a.only("ARCHIVE"), a.need("--key"));
         std::string out = "<item>\n";

@@ -20,23 +20,22 @@ std::string serviceHost() {
 
 } // namespace
 
-std::unique_ptr<AppUpdater> AppUpdater::create(GtkApplication* app, WebKitNetworkSession* session,
-                                               shell::SettingsStore& settings, std::function<void()> quit,
-                                               std::function<void()> stateChanged) {
+std::unique_ptr<AppUpdater> AppUpdater::create(GtkApplication* app, shell::SettingsStore& settings,
+                                               std::function<void()> quit, std::function<void()> stateChanged) {
     auto bundle = update::updatableBundle("/proc/self/exe");
     if (!bundle) return nullptr;
     auto config = update::readConfig(*bundle);
     if (!config) return nullptr;
     return std::unique_ptr<AppUpdater>(
-        new AppUpdater(app, session, std::move(*config), *bundle, settings, std::move(quit), std::move(stateChanged)));
+        new AppUpdater(app, std::move(*config), *bundle, settings, std::move(quit), std::move(stateChanged)));
 }
 
-AppUpdater::AppUpdater(GtkApplication* app, WebKitNetworkSession* session, update::Config config, std::string bundle,
-                       shell::SettingsStore& settings, std::function<void()> quit, std::function<void()> stateChanged)
+AppUpdater::AppUpdater(GtkApplication* app, update::Config config, std::string bundle, shell::SettingsStore& settings,
+                       std::function<void()> quit, std::function<void()> stateChanged)
     : app_(app),
       bundle_(bundle),
       fetcher_("Corvane/" + std::string(core::build::version), kDevCertificatePem, serviceHost()),
-      windows_(app, session),
+      windows_(app),
       updater_({std::move(config), std::move(bundle), std::string(core::build::version), settings, fetcher_, windows_,
                 std::move(quit), std::move(stateChanged)}) {
     shutdown_ = g_signal_connect(app, "shutdown", G_CALLBACK(onShutdown), this);
@@ -80,7 +79,7 @@ void AppUpdater::onShutdown(GApplication*, gpointer data) {
 
 shell::Updater* GtkServices::startUpdater() {
     updater_ = AppUpdater::create(
-        app_, desktop_.session(), settings_, [this] { desktop_.requestQuit(); },
+        app_, settings_, [this] { desktop_.requestQuit(); },
         [this] {
             const char* name = shell::MenuBar::nameOf(shell::MenuBar::Standard::checkForUpdates);
             if (GAction* action = g_action_map_lookup_action(G_ACTION_MAP(app_), name))

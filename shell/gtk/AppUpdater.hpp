@@ -16,15 +16,14 @@ namespace corvane::gtk {
 class AppUpdater {
 public:
     // None for a copy the app does not update (package-managed, unwritable, no feed configured).
-    static std::unique_ptr<AppUpdater> create(GtkApplication* app, WebKitNetworkSession* session,
-                                              shell::SettingsStore& settings, std::function<void()> quit,
-                                              std::function<void()> stateChanged);
+    static std::unique_ptr<AppUpdater> create(GtkApplication* app, shell::SettingsStore& settings,
+                                              std::function<void()> quit, std::function<void()> stateChanged);
     ~AppUpdater();
     shell::Updater& updater() { return updater_; }
 
 private:
-    AppUpdater(GtkApplication* app, WebKitNetworkSession* session, update::Config config, std::string bundle,
-               shell::SettingsStore& settings, std::function<void()> quit, std::function<void()> stateChanged);
+    AppUpdater(GtkApplication* app, update::Config config, std::string bundle, shell::SettingsStore& settings,
+               std::function<void()> quit, std::function<void()> stateChanged);
     static void onShutdown(GApplication* app, gpointer data);
 
     GtkApplication* app_;

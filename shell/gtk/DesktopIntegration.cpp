@@ -155,7 +155,10 @@ void claimScheme(const UserDirs& dirs) {
 
 std::string ownExecutable() {
     GChars target(g_file_read_link("/proc/self/exe", nullptr));
-    return target ? target.get() : "";
+    std::string path = target ? target.get() : "";
+    // A new copy on trial runs behind the launcher that took its name; the launcher is what is started.
+    if (path.ends_with("/bin/corvane.trial")) path.resize(path.size() - 6);
+    return path;
 }
 
 std::string besideExecutable(std::string_view relative) { return besidePath(ownExecutable(), relative); }

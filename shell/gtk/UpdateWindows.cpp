@@ -4,7 +4,10 @@
 #include <utility>
 
 #include "About.hpp"
+#include "BuildConfig.hpp"
+#include "DevCert.hpp"
 #include "NoGpuDrawing.hpp"
+#include "Url.hpp"
 
 namespace corvane::gtk {
 
@@ -25,30 +28,48 @@ GtkWidget* label(const std::string& text, bool heading) {
     return widget;
 }
 
-// Release notes with scripts off; a link opens in the browser, never in here.
-GtkWidget* notesView(WebKitNetworkSession* session, const update::FeedItem& item) {
+// The feed chooses the notes' address: they get a session of their own, with none of the app's cookies,
+// storage or cache, and no scripts. The first load is theirs; no later navigation is loaded in here, and
+// those a person asked for (a click) go to the browser; frames and refreshes open no browser tabs.
+WebKitNetworkSession* notesSession() {
+    WebKitNetworkSession* session = webkit_network_session_new_ephemeral();
+    auto base = core::Url::parse(core::build::baseURL);
+    if (kDevCertificatePem[0] != '\0' && base) {
+        g_autoptr(GTlsCertificate) certificate = g_tls_certificate_new_from_pem(kDevCertificatePem, -1, nullptr);
+        if (certificate)
+            webkit_network_session_allow_tls_certificate_for_host(session, certificate, base->hostLower().c_str());
+    }
+    return session;
+}
+
+gboolean onNotesPolicy(WebKitWebView* view, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type, gpointer) {
+    if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
+    auto* action = webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+    // The first load, with the redirects it takes, until it commits.
+    if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION &&
+        !g_object_get_data(G_OBJECT(view), "corvane-committed"))
+        return FALSE;
+    const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+    if (webkit_navigation_action_is_user_gesture(action) && uri &&
+        (g_str_has_prefix(uri, "https://") || g_str_has_prefix(uri, "http://"))) {
+        g_autoptr(GAppLaunchContext) context = newLaunchContext();
+        g_app_info_launch_default_for_uri_async(uri, context, nullptr, nullptr, nullptr);
+    }
+    webkit_policy_decision_ignore(decision);
+    return TRUE;
+}
+
+GtkWidget* notesView(const update::FeedItem& item) {
     WebKitSettings* settings = webkit_settings_new_with_settings("enable-javascript", FALSE, "enable-javascript-markup",
                                                                  FALSE, "enable-developer-extras", FALSE, nullptr);
+    g_autoptr(WebKitNetworkSession) session = notesSession();
     GtkWidget* view =
         GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session, "settings", settings, nullptr));
     g_object_unref(settings);
-    g_signal_connect(view, "decide-policy",
-                     G_CALLBACK(+[](WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
-                                    gpointer) -> gboolean {
-                         if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
-                         auto* action = webkit_navigation_policy_decision_get_navigation_action(
-                             WEBKIT_NAVIGATION_POLICY_DECISION(decision));
-                         const bool clicked = webkit_navigation_action_get_navigation_type(action) ==
-                                              WEBKIT_NAVIGATION_TYPE_LINK_CLICKED;
-                         if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && !clicked) return FALSE;
-                         const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
-                         if (uri && (g_str_has_prefix(uri, "https://") || g_str_has_prefix(uri, "http://"))) {
-                             GAppLaunchContext* context = newLaunchContext();
-                             g_app_info_launch_default_for_uri_async(uri, context, nullptr, nullptr, nullptr);
-                             g_object_unref(context);
-                         }
-                         webkit_policy_decision_ignore(decision);
-                         return TRUE;
+    g_signal_connect(view, "decide-policy", G_CALLBACK(onNotesPolicy), nullptr);
+    g_signal_connect(view, "load-changed", G_CALLBACK(+[](WebKitWebView* v, WebKitLoadEvent event, gpointer) {
+                         if (event == WEBKIT_LOAD_COMMITTED)
+                             g_object_set_data(G_OBJECT(v), "corvane-committed", GINT_TO_POINTER(1));
                      }),
                      nullptr);
     gtk_widget_set_size_request(view, 520, 220);
@@ -155,7 +176,7 @@ void UpdateWindows::showFound(const update::FeedItem& item, const std::string& r
     const bool notes = !item.releaseNotesURL.empty() || !item.description.empty();
     if (notes) {
         gtk_box_append(GTK_BOX(extra), label("Release Notes:", false));
-        gtk_box_append(GTK_BOX(extra), notesView(session_, item));
+        gtk_box_append(GTK_BOX(extra), notesView(item));
     }
     GtkWidget* check = gtk_check_button_new_with_label("Automatically download and install updates in the future");
     gtk_check_button_set_active(GTK_CHECK_BUTTON(check), automatic);
@@ -245,6 +266,17 @@ void UpdateWindows::askAutomaticChecks(std::function<void(bool)> done) {
          nullptr,
          {{"Don't Check", answer(false)}, {"Check Automatically", answer(true)}},
          answer(false)});
+}
+
+void UpdateWindows::showWithdrawn(const std::string& version, const std::string& running) {
+    const std::string update = version.empty() ? "The update" : "Corvane " + version;
+    present({"Update Withdrawn",
+             "The update was withdrawn",
+             update + " could not start on this computer, so Corvane " + running +
+                 " is back in its place. That version will not be installed again.",
+             nullptr,
+             {{"OK", nullptr}},
+             nullptr});
 }
 
 } // namespace corvane::gtk

@@ -13,7 +13,7 @@ namespace corvane::gtk {
 // The updater's windows: modal to nothing, one at a time; a new one replaces the one shown.
 class UpdateWindows : public update::UpdateWindows {
 public:
-    UpdateWindows(GtkApplication* app, WebKitNetworkSession* session) : app_(app), session_(session) {}
+    explicit UpdateWindows(GtkApplication* app) : app_(app) {}
     ~UpdateWindows() override;
 
     void showFound(const update::FeedItem& item, const std::string& running, bool automatic,
@@ -24,6 +24,7 @@ public:
     void showUpToDate(const std::string& running) override;
     void showError(const std::string& reason) override;
     void askAutomaticChecks(std::function<void(bool)> done) override;
+    void showWithdrawn(const std::string& version, const std::string& running) override;
     void closeAll() override;
 
 private:
@@ -44,7 +45,6 @@ private:
     static gboolean onCloseRequest(GtkWindow* window, gpointer data);
 
     GtkApplication* app_;
-    WebKitNetworkSession* session_;
     GtkWindow* window_ = nullptr;
     GtkProgressBar* progress_ = nullptr;
     std::vector<Button> buttons_;

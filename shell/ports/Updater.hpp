@@ -11,6 +11,8 @@ public:
     virtual bool canCheckForUpdates() const = 0;
     // A check the user asked for, with its own progress and result windows.
     virtual void checkForUpdates() = 0;
+    // A page has finished loading in the main view.
+    virtual void pageLoaded() {}
 };
 
 } // namespace corvane::shell

@@ -1,13 +1,13 @@
 #include "Updater.hpp"
 
 #include <filesystem>
+#include <utility>
 
 #include <gio/gio.h>
 
 #include "Install.hpp"
 #include "Signature.hpp"
 #include "Unpack.hpp"
-#include "Version.hpp"
 
 namespace corvane::update {
 
@@ -18,6 +18,8 @@ Updater::Updater(Setup setup) : s_(std::move(setup)), alive_(std::make_shared<Up
     std::error_code error;
     fs::remove(stagingPath(s_.bundle, "download"), error);
     fs::remove_all(stagingPath(s_.bundle, "staged"), error);
+    withdrawn_ = takeWithdrawn(s_.bundle);
+    if (withdrawn_ && !withdrawn_->empty()) s_.settings.setString(keys::skippedVersion, *withdrawn_);
 }
 
 Updater::~Updater() {
@@ -32,6 +34,7 @@ void Updater::setState(State state) {
 }
 
 void Updater::start() {
+    if (auto version = std::exchange(withdrawn_, std::nullopt)) s_.windows.showWithdrawn(*version, s_.running);
     auto automatic = s_.settings.boolean(keys::automaticChecks);
     if (!automatic) {
         // The first launch only notes itself; the second asks, once.
@@ -67,6 +70,21 @@ void Updater::scheduleNext() {
             return G_SOURCE_REMOVE;
         },
         this);
+}
+
+void Updater::pageLoaded() {
+    if (std::exchange(loaded_, true)) return;
+    const std::string kept = proveStart(s_.bundle);
+    if (kept.empty()) return;
+    // A bundle's worth of files: not on the main loop.
+    GTask* task = g_task_new(nullptr, nullptr, nullptr, nullptr);
+    g_task_set_task_data(task, g_strdup(kept.c_str()), g_free);
+    g_task_run_in_thread(
+        task, +[](GTask*, gpointer, gpointer data, GCancellable*) {
+            std::error_code error;
+            fs::remove_all(static_cast<const char*>(data), error);
+        });
+    g_object_unref(task);
 }
 
 bool Updater::canCheckForUpdates() const { return state_ == State::idle || state_ == State::ready; }
@@ -140,7 +158,7 @@ void Updater::download(const FeedItem& item, bool visible) {
 // a second for a 4 MB archive here); the answer comes back on the main loop.
 void Updater::stage(const FeedItem& item, bool visible) {
     struct Job {
-        std::string file, root, signature;
+        std::string file, root, signature, running;
         std::array<unsigned char, 32> key;
         std::string refused;
         Unpacked unpacked;
@@ -151,6 +169,7 @@ void Updater::stage(const FeedItem& item, bool visible) {
     auto* job = new Job{stagingPath(s_.bundle, "download"),
                         stagingPath(s_.bundle, "staged"),
                         item.signature,
+                        s_.running,
                         s_.config.publicKey,
                         "",
                         {},
@@ -177,6 +196,11 @@ void Updater::stage(const FeedItem& item, bool visible) {
                 fs::remove_all(job->root, error);
                 job->unpacked = unpack(job->file, job->root);
                 job->refused = job->unpacked.error;
+                // The feed is not signed: the version that counts is the one inside the archive.
+                if (job->refused.empty())
+                    job->refused =
+                        versionRefusal(bundleVersion(*job->unpacked.bundle), job->item.version, job->running);
+                if (!job->refused.empty()) fs::remove_all(job->root, error);
             }
             fs::remove(job->file, error);
         });
@@ -199,11 +223,9 @@ bool Updater::installOnQuit() {
     if (state_ != State::ready || !ready_) return false;
     std::error_code error;
     bool replaced = false;
-    if (core::Version::compare(ready_->version, s_.running) > 0) {
-        const std::string failure = swapBundle(s_.bundle, stagedBundle_);
-        if (failure.empty()) replaced = true;
-        else g_warning("update not installed: %s", failure.c_str());
-    }
+    const std::string failure = installOnTrial(s_.bundle, stagedBundle_, ready_->version, s_.running);
+    if (failure.empty()) replaced = true;
+    else g_warning("update not installed: %s", failure.c_str());
     fs::remove_all(stagedRoot_, error);
     state_ = State::idle;
     ready_.reset();

@@ -32,6 +32,8 @@ public:
     virtual void showUpToDate(const std::string& running) = 0;
     virtual void showError(const std::string& reason) = 0;
     virtual void askAutomaticChecks(std::function<void(bool)> done) = 0;
+    // The update to `version` (empty when unknown) could not start, and this copy runs again in its place.
+    virtual void showWithdrawn(const std::string& version, const std::string& running) = 0;
     virtual void closeAll() = 0;
 };
 
@@ -65,6 +67,8 @@ public:
     void start();
     bool canCheckForUpdates() const override;
     void checkForUpdates() override;
+    // The first one proves a new copy on trial: it takes the launcher's place and the kept copy goes.
+    void pageLoaded() override;
 
     // At quit: puts a ready update in place of the bundle. True when the bundle was replaced.
     bool installOnQuit();
@@ -88,6 +92,8 @@ private:
     std::string stagedRoot_;   // the unpacked archive
     std::string stagedBundle_; // inside it: the folder holding bin/corvane
     bool relaunch_ = false;
+    bool loaded_ = false;
+    std::optional<std::string> withdrawn_; // told once, at start
     unsigned timer_ = 0;
     std::shared_ptr<Updater*> alive_; // work on other threads reports back only while this lives
 };

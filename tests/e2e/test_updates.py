@@ -27,9 +27,12 @@ def tar_xz(path, root, extra=()):
             t.addfile(info, io.BytesIO(data))
 
 
-def feed(name, archive, version="1.1.0", length=None):
+def feed(name, archive, version="1.1.0", length=None, advertised=None):
+    """A feed offering archive (which holds version), as advertised when that is given."""
     item = release("item", archive, "--key", W["key"], "--version", version, "--url",
                    f"{FEEDS}/{os.path.basename(archive)}", "--description", "<p>Calving <b>reports</b></p>")
+    if advertised is not None:
+        item = item.replace(f">{version}</sparkle:", f">{advertised}</sparkle:")
     if length is not None:
         item = item.replace(f'length="{os.path.getsize(archive)}"', f'length="{length}"')
     with open(f"{W['served']}/{name}", "w") as f:
@@ -51,10 +54,15 @@ def setUpModule():
     shutil.copytree(W["pristine"], newer, symlinks=True)
     with open(f"{newer}/share/corvane/RELEASE", "w") as f:
         f.write("1.1.0\n")
+    with open(f"{newer}/share/corvane/version", "w") as f:
+        f.write("1.1.0\n")
+    # As a release is built: with a feed, so the new copy has an updater (which also ends its trial).
+    with open(f"{newer}/share/corvane/updates.ini", "w") as f:
+        f.write(f"[Updates]\nFeedURL={FEEDS}/same.xml\nPublicKey={W['public']}\n")
     good = f"{W['served']}/Corvane-1.1.0.tar.xz"
     tar_xz(good, newer)
     feed("good.xml", good)
-    feed("same.xml", good, version="1.0.0")
+    feed("same.xml", good, advertised="1.0.0")
     feed("long.xml", good, length=os.path.getsize(good) - 100)
     tampered = f"{W['served']}/tampered.tar.xz"
     shutil.copy(good, tampered)
@@ -64,6 +72,14 @@ def setUpModule():
         byte = f.read(1)
         f.seek(-1, 1)
         f.write(bytes([byte[0] ^ 1]))
+    # An older signed release, replayed by whoever controls the feed as if it were the newest.
+    older = f"{s.tmp}/older/Corvane"
+    shutil.copytree(W["pristine"], older, symlinks=True)
+    with open(f"{older}/share/corvane/version", "w") as f:
+        f.write("0.9.0\n")
+    replayed = f"{W['served']}/Corvane-0.9.0.tar.xz"
+    tar_xz(replayed, older)
+    feed("replayed.xml", replayed, version="0.9.0", advertised="1.1.0")
     escape = f"{W['served']}/escape.tar.xz"
     tar_xz(escape, newer, extra=[("Corvane/../../../escaped-update", b"x")])
     feed("escape.xml", escape)
@@ -130,19 +146,21 @@ class Updates(h.E2ETestCase):
         self.assertEqual(listing(bundle), before)  # nothing changes while it runs
         self.press("Ready to Install", "Return")  # Install and Relaunch
         self.assertEqual(app.proc.wait(10), 0)
-        self.assertEqual(os.listdir(os.path.dirname(bundle)), ["Corvane"])
+        folder = os.path.dirname(bundle)
+        self.assertEqual(sorted(os.listdir(folder)), [".Corvane-update-previous", "Corvane"])
         with open(f"{bundle}/share/corvane/RELEASE") as f:
             self.assertEqual(f.read(), "1.1.0\n")
         self.assertEqual(h.read_settings()["Corvane"]["updateAutomaticDownloads"], "false")
         relaunched = h.expect(lambda: h.run("pgrep", "-f", f"^{bundle}/bin/corvane", check=False).split(), "the new copy")
         try:
             h.wait_for_report(event="loaded", top=True, timeout=20, since=len(h.session().reports()))
+            h.expect(lambda: os.listdir(folder) == ["Corvane"], "the kept copy removed")
         finally:
             for pid in relaunched:
                 os.kill(int(pid), 9)
 
     def test_refused_updates_leave_the_running_bundle_intact(self):
-        for name in ("tampered.xml", "long.xml", "escape.xml"):
+        for name in ("tampered.xml", "long.xml", "escape.xml", "replayed.xml"):
             with self.subTest(name):
                 bundle = self.bundle(f"{FEEDS}/{name}")
                 before = listing(bundle)

@@ -169,29 +169,6 @@ TEST(Signature, OnlyTheUntouchedArchiveUnderOurKeyVerifies) {
     EXPECT_FALSE(verifyFile(file, good, pk));
 }
 
-TEST(Install, TheSwapKeepsTheOldBundleUntilTheNewOneIsInPlace) {
-    Folder work("swap");
-    const fs::path bundle = work.path / "Corvane Apps" / "Corvane";
-    fs::create_directories(bundle / "bin");
-    std::ofstream(bundle / "bin/corvane") << "old";
-    const fs::path staged = stagingPath(bundle.string(), "staged");
-    EXPECT_EQ(staged, work.path / "Corvane Apps" / ".Corvane-update-staged");
-
-    // Nothing to put in place: the old bundle is back where it was.
-    EXPECT_NE(swapBundle(bundle.string(), (staged / "Corvane").string()), "");
-    EXPECT_EQ(listing(work.path / "Corvane Apps"),
-              (std::vector<std::string>{"Corvane", "Corvane/bin", "Corvane/bin/corvane"}));
-
-    fs::create_directories(staged / "Corvane/bin");
-    std::ofstream(staged / "Corvane/bin/corvane") << "new";
-    EXPECT_EQ(swapBundle(bundle.string(), (staged / "Corvane").string()), "");
-    std::ifstream in(bundle / "bin/corvane");
-    std::string content((std::istreambuf_iterator<char>(in)), {});
-    EXPECT_EQ(content, "new");
-    EXPECT_EQ(listing(work.path / "Corvane Apps"),
-              (std::vector<std::string>{".Corvane-update-staged", "Corvane", "Corvane/bin", "Corvane/bin/corvane"}));
-}
-
 TEST(Install, PackageManagedCopiesAreNotUpdatedByTheApp) {
     Folder work("placement");
     fs::create_directories(work.path / "Corvane/bin");
@@ -226,7 +203,8 @@ TEST(ReleaseTool, ItsItemsAndSignaturesAreWhatTheAppAccepts) {
     const std::string publicKey = run("'" + tool + "' keygen '" + key + "'");
     EXPECT_EQ(fs::status(key).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_NE(std::system(("'" + tool + "' keygen '" + key + "' 2>/dev/null").c_str()), 0); // never over a key
-    const std::string archive = tarXz(work.path / "Corvane 2.tar.xz", {kApp});
+    const std::string archive =
+        tarXz(work.path / "Corvane 2.tar.xz", {kApp, {"Corvane/share/corvane/version", 'f', "2.0\n"}});
     const std::string signLine = run("'" + tool + "' sign '" + archive + "' --key '" + key + "'");
     EXPECT_EQ(signLine.substr(signLine.find(" length=")),
               " length=\"" + std::to_string(fs::file_size(archive)) + "\"\n");
@@ -234,6 +212,11 @@ TEST(ReleaseTool, ItsItemsAndSignaturesAreWhatTheAppAccepts) {
     const std::string item =
         run("'" + tool + "' item '" + archive + "' --key '" + key +
             "' --version 2.0 --url 'https://corvane.example/u?a=1&b=2' --description '<p>Fixes & more</p>'");
+    // An item whose version is not the archive's would be refused by every app that reads it.
+    EXPECT_NE(std::system(("'" + tool + "' item '" + archive + "' --key '" + key +
+                           "' --version 2.1 --url https://corvane.example/u 2>/dev/null")
+                              .c_str()),
+              0);
     auto items = parseFeed("<rss xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\"><channel>" +
                            item + "</channel></rss>");
     ASSERT_TRUE(items);
