@@ -79,9 +79,20 @@ std::optional<FeedItem> readItem(const xmlNode* item) {
 std::optional<std::vector<FeedItem>> parseFeed(std::string_view xml) {
     std::vector<FeedItem> items;
     if (xml.size() > INT32_MAX) return std::nullopt;
-    xmlDoc* doc = xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "feed.xml", nullptr,
-                                XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    // A feed is unsigned: a DTD could declare entities that expand to gigabytes, or load files. The parse
+    // stops at the first <!DOCTYPE>, before any declaration in it is read.
+    xmlParserCtxt* ctxt = xmlNewParserCtxt();
+    if (!ctxt) return std::nullopt;
+    ctxt->sax->internalSubset =
+        +[](void* c, const xmlChar*, const xmlChar*, const xmlChar*) { xmlStopParser(static_cast<xmlParserCtxt*>(c)); };
+    xmlDoc* doc = xmlCtxtReadMemory(ctxt, xml.data(), static_cast<int>(xml.size()), "feed.xml", nullptr,
+                                    XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    xmlFreeParserCtxt(ctxt);
     if (!doc) return std::nullopt;
+    if (doc->intSubset || doc->extSubset) {
+        xmlFreeDoc(doc);
+        return std::nullopt;
+    }
     const xmlNode* root = xmlDocGetRootElement(doc);
     if (!root || !named(root, "rss", false)) {
         xmlFreeDoc(doc);

@@ -72,8 +72,8 @@ std::string extract(const std::string& archivePath, const fs::path& into) {
     if (archive_read_open_filename(in.get(), archivePath.c_str(), 64 * 1024) != ARCHIVE_OK)
         return "The update is not a readable archive.";
     std::unique_ptr<archive, WriterDeleter> out(archive_write_disk_new());
-    archive_write_disk_set_options(out.get(),
-                                   ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_PERM | ARCHIVE_EXTRACT_SECURE_NODOTDOT);
+    archive_write_disk_set_options(out.get(), ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_PERM |
+                                                  ARCHIVE_EXTRACT_SECURE_NODOTDOT | ARCHIVE_EXTRACT_SECURE_SYMLINKS);
     std::set<std::string> links;
     std::uint64_t written = 0;
     archive_entry* entry = nullptr;
@@ -90,8 +90,10 @@ std::string extract(const std::string& archivePath, const fs::path& into) {
         const std::string relative = join(*parts, parts->size());
         if (const char* hardlink = archive_entry_hardlink(entry)) {
             auto target = components(hardlink);
-            if (!target || target->empty() || links.count(join(*target, target->size())))
-                return "The update archive has a link outside its folder.";
+            if (!target || target->empty()) return "The update archive has a link outside its folder.";
+            // Neither the target nor any folder on its way may be a link.
+            for (std::size_t k = 1; k <= target->size(); ++k)
+                if (links.count(join(*target, k))) return "The update archive has a link outside its folder.";
             archive_entry_set_hardlink(entry, (into / join(*target, target->size())).c_str());
         } else {
             switch (archive_entry_filetype(entry)) {
@@ -111,6 +113,11 @@ std::string extract(const std::string& archivePath, const fs::path& into) {
         }
         archive_entry_set_perm(entry, archive_entry_perm(entry) & 0755);
         archive_entry_set_pathname(entry, (into / relative).c_str());
+        // The declared size counts, not the data blocks: a sparse entry has few blocks and any size.
+        if (archive_entry_size_is_set(entry) && archive_entry_size(entry) > 0) {
+            written += static_cast<std::uint64_t>(archive_entry_size(entry));
+            if (written > kMaxUnpackedBytes) return "The update is too large.";
+        }
         if (archive_write_header(out.get(), entry) != ARCHIVE_OK) return "The update could not be unpacked.";
         const void* block = nullptr;
         size_t size = 0;
@@ -119,8 +126,8 @@ std::string extract(const std::string& archivePath, const fs::path& into) {
             const int r = archive_read_data_block(in.get(), &block, &size, &offset);
             if (r == ARCHIVE_EOF) break;
             if (r != ARCHIVE_OK) return "The update archive is damaged.";
-            written += size;
-            if (written > kMaxUnpackedBytes) return "The update is too large.";
+            if (std::uint64_t(offset) + size > std::uint64_t(archive_entry_size(entry)))
+                return "The update archive is damaged.";
             if (archive_write_data_block(out.get(), block, size, offset) != ARCHIVE_OK)
                 return "The update could not be unpacked.";
         }

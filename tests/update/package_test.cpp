@@ -22,7 +22,7 @@ struct Entry {
     Entry(std::string p, char k, std::string c = "", int m = 0644)
         : path(std::move(p)), kind(k), content(std::move(c)), mode(m) {}
     std::string path;
-    char kind;           // f file, d folder, l link, h hard link, c character device, p fifo
+    char kind;           // f file, s sparse file, d folder, l link, h hard link, c character device, p fifo
     std::string content; // file data, or the link's target
     int mode;
 };
@@ -60,9 +60,14 @@ std::string tarXz(const fs::path& at, const std::vector<Entry>& entries) {
             case 'p':
                 archive_entry_set_filetype(entry, AE_IFIFO);
                 break;
+            case 's': // 100 GiB of which only the content is data
+                archive_entry_set_filetype(entry, AE_IFREG);
+                archive_entry_set_size(entry, la_int64_t(100) << 30);
+                archive_entry_sparse_add_entry(entry, 0, la_int64_t(e.content.size()));
+                break;
         }
         archive_write_header(a, entry);
-        if (e.kind == 'f') archive_write_data(a, e.content.data(), e.content.size());
+        if (e.kind == 'f' || e.kind == 's') archive_write_data(a, e.content.data(), e.content.size());
         archive_entry_free(entry);
     }
     archive_write_close(a);
@@ -113,6 +118,18 @@ TEST(Unpack, RefusesWhatCouldReachOutsideTheStagingFolder) {
          {kApp, {"Corvane/up", 'l', "bin"}, {"Corvane/up/x", 'f', "x"}},
          "through a link"},
         {"a hard link to something outside", {kApp, {"Corvane/passwd", 'h', "../etc/passwd"}}, "link outside"},
+        {"a hard link through a chain of links, then a file through it",
+         {kApp,
+          {"Corvane/d/e/", 'd'},
+          {"Corvane/d/e/s", 'l', "../../.."},
+          {"Corvane/x", 'l', "d/e"},
+          {"Corvane/h", 'h', "Corvane/x/s"},
+          {"Corvane/h/.profile", 'f', "echo owned"}},
+         "link outside"},
+        {"a hard link to a link",
+         {kApp, {"Corvane/l", 'l', "bin/corvane"}, {"Corvane/h", 'h', "Corvane/l"}},
+         "link outside"},
+        {"a sparse file of 100 GiB", {kApp, {"Corvane/huge", 's', "x"}}, "too large"},
         {"a device", {kApp, {"Corvane/null", 'c'}}, "device"},
         {"a fifo", {kApp, {"Corvane/pipe", 'p'}}, "device"},
         {"no app in it", {{"Corvane/bin/other", 'f', "x", 0755}}, "does not hold"},
