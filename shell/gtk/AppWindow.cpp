@@ -8,6 +8,7 @@
 #include "Offline.hpp"
 #include "Palette.hpp"
 #include "PaletteColours.hpp"
+#include "SwipeGate.hpp"
 #include "WindowFocus.hpp"
 
 namespace corvane::gtk {
@@ -157,13 +158,18 @@ AppWindow::AppWindow(GtkApplication* app, const shell::WindowSpec& spec, GtkWidg
     // A retry in progress shows on the offline screen, whichever way it was started.
     if (WEBKIT_IS_WEB_VIEW(web_)) {
         g_signal_connect(web_, "load-changed", G_CALLBACK(onLoadChanged), this);
+        addHistoryControls(window_, WEBKIT_WEB_VIEW(web_));
     }
 }
 
 AppWindow::~AppWindow() {
     appearance_.reset();
     title_.reset();
-    if (saveTimer_) g_source_remove(saveTimer_);
+    // A quit right after a resize keeps it.
+    if (saveTimer_) {
+        g_source_remove(saveTimer_);
+        saveFrame();
+    }
     if (retryTimer_) g_source_remove(retryTimer_);
     g_signal_handlers_disconnect_by_data(web_, this);
     g_signal_handlers_disconnect_by_data(window_, this);
@@ -175,23 +181,28 @@ void AppWindow::restoreFrame(const std::string& name) {
     const auto width = settings_.integer(name + ".width");
     const auto height = settings_.integer(name + ".height");
     // Sizes from the file are untrusted: keep them within sane bounds.
-    if (width && height && *width >= minWidth_ && *height >= minHeight_ && *width <= 16384 && *height <= 16384)
+    if (width && height && *width >= minWidth_ && *height >= minHeight_ && *width <= 16384 && *height <= 16384) {
         gtk_window_set_default_size(window_, *width, *height);
-    if (settings_.boolean(name + ".maximized").value_or(false)) gtk_window_maximize(window_);
+        normalWidth_ = static_cast<int>(*width);
+        normalHeight_ = static_cast<int>(*height);
+    }
+    if (settings_.boolean(name + ".maximized").value_or(false)) {
+        // Mapped maximised, the window manager never learns the normal size and makes one up when the
+        // window is restored; it is given back then.
+        restoreNormal_ = normalWidth_ > 0;
+        maximized_ = true;
+        gtk_window_maximize(window_);
+    }
 }
 
 void AppWindow::saveFrame() {
-    if (frameName_.empty() || gtk_window_is_fullscreen(window_)) return;
-    const bool maximized = gtk_window_is_maximized(window_);
-    if (!maximized) {
-        int width = 0, height = 0;
-        gtk_window_get_default_size(window_, &width, &height);
-        if (width > 0 && height > 0) {
-            settings_.setInteger(frameName_ + ".width", width);
-            settings_.setInteger(frameName_ + ".height", height);
-        }
+    if (frameName_.empty()) return;
+    if (normalWidth_ > 0 && normalHeight_ > 0) {
+        settings_.setInteger(frameName_ + ".width", normalWidth_);
+        settings_.setInteger(frameName_ + ".height", normalHeight_);
     }
-    settings_.setBoolean(frameName_ + ".maximized", maximized);
+    // Full screen is stored on its own; the maximised state under it stays as it was.
+    if (!gtk_window_is_fullscreen(window_)) settings_.setBoolean(frameName_ + ".maximized", maximized_);
 }
 
 void AppWindow::present() { bringForward(window_); }
@@ -337,8 +348,25 @@ void AppWindow::onFullscreened(GObject*, GParamSpec*, gpointer data) {
     else self->delegate_->windowDidExitFullScreen();
 }
 
-void AppWindow::onSizeChanged(GObject*, GParamSpec*, gpointer data) {
+void AppWindow::onSizeChanged(GObject*, GParamSpec* pspec, gpointer data) {
     auto* self = static_cast<AppWindow*>(data);
+    GtkWindow* window = self->window_;
+    const bool maximized = gtk_window_is_maximized(window);
+    if (gtk_window_is_fullscreen(window)) return;
+    if (g_str_equal(pspec->name, "maximized")) {
+        self->maximized_ = maximized;
+        if (!maximized && self->restoreNormal_) {
+            self->restoreNormal_ = false;
+            gtk_window_set_default_size(window, self->normalWidth_, self->normalHeight_);
+        }
+    } else if (!maximized && !self->restoreNormal_) {
+        int width = 0, height = 0;
+        gtk_window_get_default_size(window, &width, &height);
+        if (width > 0 && height > 0) {
+            self->normalWidth_ = width;
+            self->normalHeight_ = height;
+        }
+    }
     if (self->saveTimer_) g_source_remove(self->saveTimer_);
     // Resizing reports many sizes; write the last one.
     self->saveTimer_ = g_timeout_add(

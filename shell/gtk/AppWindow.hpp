@@ -53,7 +53,10 @@ private:
     SettingsFile& settings_;
     const DelegateHandle& delegate_;
     std::string frameName_;
-    int minWidth_, minHeight_; // a restored size smaller than the window's minimum is not used
+    int minWidth_, minHeight_;               // a restored size smaller than the window's minimum is not used
+    int normalWidth_ = 0, normalHeight_ = 0; // the last size neither maximised nor full screen
+    bool maximized_ = false;
+    bool restoreNormal_ = false; // launched maximised: the normal size goes back on when restored
     guint saveTimer_ = 0;
     guint retryTimer_ = 0;
     gint64 retryStarted_ = 0;

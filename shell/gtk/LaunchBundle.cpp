@@ -36,7 +36,9 @@ GVariant* busCall(GDBusConnection* bus, const char* dest, const char* path, cons
 // An alert waiting for its answer in a loop of its own.
 struct Waiting {
     GMainLoop* loop;
+    GtkWidget* box = nullptr;
     int response = -1;
+    bool checked = false;
 };
 
 } // namespace
@@ -73,10 +75,15 @@ shell::LaunchAlertAnswer LaunchBundle::runLaunchAlert(const shell::LaunchAlert& 
         gtk_box_append(GTK_BOX(gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(dialog))), box);
     }
 
-    Waiting waiting{g_main_loop_new(nullptr, FALSE)};
+    // Escape and the window manager's close answer too, and then GtkDialog destroys the window on its own
+    // once the answer is given: the tick is read in the answer, and the dialog is kept until read.
+    g_object_ref(dialog);
+    Waiting waiting{g_main_loop_new(nullptr, FALSE), box};
     g_signal_connect(dialog, "response", G_CALLBACK(+[](GtkDialog*, int response, gpointer data) {
                          auto* w = static_cast<Waiting*>(data);
+                         if (!g_main_loop_is_running(w->loop)) return;
                          w->response = response;
+                         w->checked = w->box && gtk_check_button_get_active(GTK_CHECK_BUTTON(w->box));
                          g_main_loop_quit(w->loop);
                      }),
                      &waiting);
@@ -84,13 +91,16 @@ shell::LaunchAlertAnswer LaunchBundle::runLaunchAlert(const shell::LaunchAlert& 
     if (first) gtk_widget_grab_focus(first);
     g_main_loop_run(waiting.loop);
     g_main_loop_unref(waiting.loop);
+    g_signal_handlers_disconnect_by_data(dialog, &waiting);
+    // A close has destroyed it already; a button has not.
+    if (gtk_widget_get_realized(dialog) || gtk_widget_get_visible(dialog)) gtk_window_destroy(GTK_WINDOW(dialog));
+    g_object_unref(dialog);
 
     shell::LaunchAlertAnswer answer;
+    // Escape and the close are no button's: the delegate takes them as "Not Now".
     answer.button =
         waiting.response >= 0 && waiting.response < static_cast<int>(alert.buttons.size()) ? waiting.response : -1;
-    answer.checked = box && gtk_check_button_get_active(GTK_CHECK_BUTTON(box));
-    g_signal_handlers_disconnect_by_data(dialog, &waiting);
-    gtk_window_destroy(GTK_WINDOW(dialog));
+    answer.checked = waiting.checked;
     return answer;
 }
 

@@ -21,4 +21,8 @@ private:
     GdkSeat* seat_ = nullptr;
 };
 
+// Without a touchpad: Alt+Left and Alt+Right, the keyboard's Back and Forward keys and the mouse's side
+// buttons (8 and 9) go through the view's history as the swipe does, on the window before the page sees them.
+void addHistoryControls(GtkWindow* window, WebKitWebView* view);
+
 } // namespace corvane::gtk

@@ -20,8 +20,8 @@ constexpr const char* kLayout =
     " margin: 0; color: inherit; }\n"
     "#corvane-strip menubar > item { min-height: 0; padding: 3px 8px; }\n"
     "#corvane-strip windowcontrols { margin: 0; padding: 0 2px; }\n"
-    "#corvane-strip windowcontrols button { min-height: 22px; min-width: 22px; padding: 0; margin: 0 2px;"
-    " color: inherit; }\n";
+    "#corvane-strip windowcontrols button, #corvane-strip button.corvane-leave-full-screen { min-height: 22px;"
+    " min-width: 22px; padding: 0; margin: 0 2px; color: inherit; }\n";
 
 void installLayout() {
     static bool done = false;
@@ -78,9 +78,20 @@ TitleStrip::TitleStrip(GtkWindow* window, GtkWidget* web) : window_(window), web
     GtkWidget* spacer = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
     gtk_widget_set_hexpand(spacer, TRUE);
     gtk_box_append(GTK_BOX(bar_), spacer);
-    GtkWidget* controls = gtk_window_controls_new(GTK_PACK_END);
-    gtk_widget_set_valign(controls, GTK_ALIGN_CENTER);
-    gtk_box_append(GTK_BOX(bar_), controls);
+    // In full screen, maximising means nothing; this takes its place, as in GNOME's own apps.
+    leave_ = gtk_button_new_from_icon_name("view-restore-symbolic");
+    gtk_widget_set_tooltip_text(leave_, "Leave Full Screen");
+    gtk_accessible_update_property(GTK_ACCESSIBLE(leave_), GTK_ACCESSIBLE_PROPERTY_LABEL, "Leave Full Screen", -1);
+    gtk_widget_add_css_class(leave_, "flat");
+    gtk_widget_add_css_class(leave_, "corvane-leave-full-screen");
+    gtk_widget_set_valign(leave_, GTK_ALIGN_CENTER);
+    gtk_widget_set_focus_on_click(leave_, FALSE);
+    gtk_widget_set_visible(leave_, FALSE);
+    g_signal_connect_swapped(leave_, "clicked", G_CALLBACK(gtk_window_unfullscreen), window_);
+    gtk_box_append(GTK_BOX(bar_), leave_);
+    controls_ = gtk_window_controls_new(GTK_PACK_END);
+    gtk_widget_set_valign(controls_, GTK_ALIGN_CENTER);
+    gtk_box_append(GTK_BOX(bar_), controls_);
 
     GtkWidget* handle = gtk_window_handle_new();
     gtk_window_handle_set_child(GTK_WINDOW_HANDLE(handle), bar_);
@@ -182,8 +193,24 @@ void TitleStrip::paint() {
     gtk_css_provider_load_from_data(colours_, css.c_str(), static_cast<gssize>(css.size()));
 }
 
+// The desktop's buttons at the end of the strip, without maximise.
+static std::string withoutMaximize() {
+    g_autofree char* layout = nullptr;
+    g_object_get(gtk_settings_get_default(), "gtk-decoration-layout", &layout, nullptr);
+    std::string end = layout ? layout : "";
+    if (const auto colon = end.find(':'); colon != std::string::npos) end.erase(0, colon + 1);
+    std::string kept;
+    g_auto(GStrv) names = g_strsplit(end.c_str(), ",", -1);
+    for (char** name = names; *name; ++name)
+        if (*name[0] && !g_str_equal(*name, "maximize")) kept += (kept.empty() ? "" : ",") + std::string(*name);
+    return ":" + kept;
+}
+
 void TitleStrip::setFullScreen(bool fullScreen) {
     fullScreen_ = fullScreen;
+    gtk_widget_set_visible(leave_, fullScreen);
+    gtk_window_controls_set_decoration_layout(GTK_WINDOW_CONTROLS(controls_),
+                                              fullScreen ? withoutMaximize().c_str() : nullptr);
     gtk_widget_set_margin_top(web_, fullScreen ? 0 : height);
     slide(!fullScreen);
 }

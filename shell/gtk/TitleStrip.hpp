@@ -38,6 +38,8 @@ private:
     GtkWidget* web_;
     GtkWidget* revealer_;
     GtkWidget* bar_;
+    GtkWidget* leave_;            // leaves full screen, shown only there
+    GtkWidget* controls_;         // the desktop's window buttons
     GtkEventController* pointer_; // on the window
     GtkCssProvider* colours_;
     GCancellable* reading_;

@@ -2,16 +2,20 @@
 
 import os
 import pwd
+import re
 import shutil
 import signal
 import subprocess
 import time
 
 import harness as h
-from harness import setUpModule, tearDownModule  # noqa: F401
+from harness import tearDownModule  # noqa: F401
+
+setUpModule = h.setUpModuleWithWindowManager
 
 MARKS = ("user.xdg.origin.url", "user.xdg.referrer.url")
 DECLINED = "moveToApplicationsDeclined"
+COMPLAINT = re.compile(r"^.*\b(Gtk|Gdk|Gsk|Adwaita|GLib|GLib-GObject)-(CRITICAL|WARNING)\b.*$", re.M)
 _template = None
 
 
@@ -90,9 +94,16 @@ class Move(h.E2ETestCase):
         # The buttons share the dialog's bottom row: "Not Now" on the left half, the default on the right.
         h.click(geo["WIDTH"] * 3 // 4, -15, window=wid)
 
+    def tick(self, wid):
+        # From the focused default button, back past "Not Now" to the check box.
+        h.key("shift+Tab", "shift+Tab", "space", window=wid)
+
     def not_now(self, wid):
-        # Keys from the focused default button: back past "Not Now" to the check box, and forward again.
-        h.key("shift+Tab", "shift+Tab", "space", "Tab", "space", window=wid)
+        self.tick(wid)
+        h.key("Tab", "space", window=wid)
+
+    def assert_clean_log(self, app):
+        self.assertEqual(COMPLAINT.findall(app.log()), [])
 
     def exited(self, app):
         try:
@@ -139,19 +150,55 @@ class Move(h.E2ETestCase):
         self.assertTrue(os.path.exists(self.downloaded))
         self.assertFalse(os.path.exists(self.installed))
 
+    def test_escape_or_the_window_managers_close_is_not_now_and_keeps_the_tick(self):
+        for keys, ticked in (("Escape", True), ("Escape", False), ("alt+F4", True), ("alt+F4", False)):
+            with self.subTest(keys=keys, ticked=ticked):
+                app = self.launch()
+                wid, _ = self.offer(app)
+                if ticked:
+                    self.tick(wid)
+                h.key(keys, window=wid)
+                h.wait_for_report(event="loaded", page="/farm", top=True, timeout=30)
+                self.assertTrue(app.alive())
+                self.assertEqual(h.saved(DECLINED), "true" if ticked else None)
+                self.assertTrue(os.path.exists(self.downloaded))
+                self.assertFalse(os.path.exists(self.installed))
+                self.assert_clean_log(app)
+                h.kill_app()
+
+                # The next launch asks again only when the box was left alone.
+                again = self.launch()
+                first = h.expect(lambda: (h.windows(again.pid) or [None])[0], "window", 15)
+                if ticked:
+                    h.wait_for_report(event="loaded", page="/farm", top=True, timeout=30)
+                    self.assertEqual(h.window_geometry(first)["WIDTH"], 1280)
+                else:
+                    wid, _ = self.offer(again)
+                    h.key("Escape", window=wid)
+                    h.wait_for_report(event="loaded", page="/farm", top=True, timeout=30)
+                self.assert_clean_log(again)
+                h.kill_app()
+                if os.path.exists(self.home.settings_path):
+                    os.remove(self.home.settings_path)
+
     def test_unwritable_destination_fails_and_keeps_running_from_here(self):
-        h._write(f"{self.home.home}/Applications", "not a folder")
-        app = self.launch()
-        wid, geo = self.offer(app)
-        self.move(wid, geo)
-        failure = h.expect(lambda: [w for w in h.windows(app.pid) if w != wid], "failure alert", 15)[0]
-        self.assertLess(h.window_geometry(failure)["WIDTH"], 900)
-        h.key("Return", window=failure)
-        h.wait_for_report(event="loaded", page="/farm", top=True, timeout=30)
-        self.assertTrue(app.alive())
-        self.assertNotEqual(marked(self.downloaded), [])
-        self.assertTrue(os.path.isfile(f"{self.home.home}/Applications"))
-        self.assertIsNone(h.saved(DECLINED))
+        # The failure alert's one button, or Escape, or the window manager's close.
+        for keys in ("Return", "Escape", "alt+F4"):
+            with self.subTest(keys=keys):
+                h._write(f"{self.home.home}/Applications", "not a folder")
+                app = self.launch()
+                wid, geo = self.offer(app)
+                self.move(wid, geo)
+                failure = h.expect(lambda: [w for w in h.windows(app.pid) if w != wid], "failure alert", 15)[0]
+                self.assertLess(h.window_geometry(failure)["WIDTH"], 900)
+                h.key(keys, window=failure)
+                h.wait_for_report(event="loaded", page="/farm", top=True, timeout=30)
+                self.assertTrue(app.alive())
+                self.assertNotEqual(marked(self.downloaded), [])
+                self.assertTrue(os.path.isfile(f"{self.home.home}/Applications"))
+                self.assertIsNone(h.saved(DECLINED))
+                self.assert_clean_log(app)
+                h.kill_app()
 
     def test_copy_running_from_the_destination_comes_forward_and_nothing_is_touched(self):
         shutil.copytree(bundle_template(), self.installed, symlinks=True)

@@ -5,6 +5,7 @@ hides it; full screen is remembered; a crashed web process reloads the page."""
 import os
 import signal
 import time
+from urllib.parse import quote
 
 import harness as h
 import screen
@@ -62,6 +63,20 @@ def page_fills_screen(shot):
 def strip_shown_at_top(shot):
     strip = screen.STRIP
     return shot.count(screen.GROUND, (0, 0, 1280, strip)) > 1280 * strip * 0.8 and shot.row_is(strip, PAGE, 0, 1280)
+
+
+def frame():
+    return tuple(h.saved(f"CorvaneMain.{k}") for k in ("width", "height", "maximized"))
+
+
+def quit_by_keys():
+    """Ctrl+Q at once, and the app's exit status."""
+    app = h.current_app()
+    h.key("ctrl+q")
+    try:
+        return app.proc.wait(10)
+    finally:
+        app.kill()
 
 
 class Window(h.E2ETestCase):
@@ -178,3 +193,80 @@ class Window(h.E2ETestCase):
         # The new web process speaks through the bridge again.
         h.wait_for_badge(count=3, since=badges)
         self.assertTrue(set(app.web_process_pids()).isdisjoint(victims))
+
+    def test_a_resize_right_before_quitting_is_kept(self):
+        app = h.launch_app(PAINT, loaded=True)
+        h.run("xdotool", "windowsize", app.window_id(), 1100, 700)
+        self.assertTrue(h.poll(lambda: size() == (1100, 700), 5), size())
+        self.assertEqual(quit_by_keys(), 0)
+        self.assertEqual(frame(), ("1100", "700", "false"))
+        h.launch_app(home=app.home)
+        self.assertTrue(h.poll(lambda: size() == (1100, 700), 5), size())
+
+    def test_a_maximised_session_keeps_the_normal_size_for_later(self):
+        app = h.launch_app(PAINT, loaded=True)
+        h.run("xdotool", "windowsize", app.window_id(), 1100, 700)
+        self.assertTrue(h.poll(lambda: size() == (1100, 700), 5), size())
+        (_, maximise, _), middle = buttons()
+        h.pointer(maximise, middle, "click", 1)
+        state_becomes(self, MAXIMIZED)
+        self.assertTrue(h.poll(lambda: frame() == ("1100", "700", "true"), 5), frame())
+        self.assertEqual(quit_by_keys(), 0)
+
+        # A whole session maximised, and restored only in the next one.
+        for restored in (False, True):
+            h.launch_app(home=app.home)
+            h.wait_for_report(event="loaded", page=PAINT, top=True, timeout=20)
+            state_becomes(self, MAXIMIZED)
+            self.assertTrue(h.poll(lambda: size() == h.SCREEN, 5), size())
+            if restored:
+                (_, restore, _), middle = buttons()
+                h.pointer(restore, middle, "click", 1)
+                state_becomes(self, set(), without=MAXIMIZED)
+                self.assertTrue(h.poll(lambda: size() == (1100, 700), 5), size())
+            self.assertEqual(quit_by_keys(), 0)
+            self.assertEqual(frame(), ("1100", "700", "false" if restored else "true"))
+
+    def test_full_screen_strip_offers_leaving_full_screen_instead_of_maximise(self):
+        h.launch_app(PAINT, loaded=True, wasFullScreen=True)
+        state_becomes(self, {"FULLSCREEN"})
+        h.pointer(640, 450)
+        screen.wait_for(page_fills_screen, 5)
+        h.pointer(640, 0)
+        screen.wait_for(strip_shown_at_top, 5)
+        (leave, minimise, close), middle = buttons()
+        self.assertLess(leave, minimise)
+        h.pointer(leave, middle, "click", 1)
+        state_becomes(self, set(), without={"FULLSCREEN"} | MAXIMIZED)
+        self.assertTrue(h.poll(lambda: size() == (1280, 820), 5), size())
+        self.assertTrue(h.poll(lambda: h.saved("wasFullScreen") == "false", 5), h.saved("wasFullScreen"))
+        # Out of full screen the usual three buttons are back, maximise in the middle.
+        (_, maximise, _), middle = buttons()
+        h.pointer(maximise, middle, "click", 1)
+        state_becomes(self, MAXIMIZED)
+
+    def test_keys_and_side_buttons_go_back_and_forward_through_the_pages(self):
+        second = "/t/landed?from=nav"
+        first = "/t/nav?once=1&to=" + quote(second, safe="")
+        app = h.launch_app(first, loaded=True)
+        h.wait_for_report(event="loaded", page=second, timeout=15)
+        geo = h.window_geometry()
+        centre = (geo["X"] + geo["WIDTH"] // 2, geo["Y"] + geo["HEIGHT"] // 2)
+
+        def key(name):
+            return lambda: h.key(name)
+
+        def button(number):
+            return lambda: h.pointer(*centre, "click", number)
+
+        for back, forward in ((key("alt+Left"), key("alt+Right")), (button(8), button(9)),
+                              (key("XF86Back"), key("XF86Forward"))):
+            for go, to in ((back, first), (forward, second)):
+                mark = h.report_count()
+                go()
+                h.wait_for_report(event="loaded", page=to, since=mark, timeout=10)
+                # At either end of the history there is nowhere further to go.
+                mark = h.report_count()
+                go()
+                h.assert_no_report(event="loaded", within=h.GRACE, since=mark)
+        self.assertTrue(app.alive())
