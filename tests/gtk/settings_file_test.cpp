@@ -82,7 +82,11 @@ TEST(SettingsFile, BrokenFilesAreSetAsideAndGoodSettingsSurvive) {
     SettingsFile settings(folder.file());
     settings.setBoolean("wasFullScreen", false);
     EXPECT_EQ(readFile(folder.file() + ".broken"), "(none)");
-    EXPECT_EQ(readFile(folder.file()), "# mine\n\n" + good + "wasFullScreen=false\n");
+    // The user's comment stays on top; GLib's writer decides the blank lines (2.84 keeps one more).
+    std::string saved = readFile(folder.file());
+    EXPECT_EQ(saved.rfind("# mine\n", 0), 0u) << saved;
+    for (auto blank = saved.find("\n\n"); blank != std::string::npos; blank = saved.find("\n\n")) saved.erase(blank, 1);
+    EXPECT_EQ(saved, "# mine\n" + good + "wasFullScreen=false\n");
 }
 
 TEST(SettingsFile, AFailingSaveIsReportedOnceAndLosesNothingInMemory) {
