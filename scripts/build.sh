@@ -26,8 +26,10 @@ case "$kind" in
       -DCORVANE_BUILD_APP=OFF -DCORVANE_BUILD_BENCH=OFF >/dev/null
     ;;
   fuzz)
+    # The newest clang the release has (14 on Debian 12, 19 on Debian 13).
+    fuzz_cxx=${CORVANE_FUZZ_CXX:-$(compgen -c clang++- | grep -E '^clang\+\+-[0-9]+$' | sort -t- -k2 -n | tail -n 1)}
     cmake -S "$root" -B "$root/build/fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DCMAKE_CXX_COMPILER="${CORVANE_FUZZ_CXX:-clang++-14}" -DCORVANE_FUZZ=ON \
+      -DCMAKE_CXX_COMPILER="${fuzz_cxx:-clang++-14}" -DCORVANE_FUZZ=ON \
       -DCORVANE_BUILD_APP=OFF -DCORVANE_BUILD_TESTS=OFF -DCORVANE_BUILD_BENCH=OFF >/dev/null
     exec cmake --build "$root/build/fuzz" -j "$jobs" --target corvane_fuzzers
     ;;
