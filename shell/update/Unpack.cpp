@@ -1,6 +1,7 @@
 #include "Unpack.hpp"
 
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <set>
 #include <vector>
@@ -58,6 +59,31 @@ bool staysInside(const std::vector<std::string>& linkParts, const std::string& t
     return true;
 }
 
+// Where a link's target leads once every link in the tree is known: none when it climbs above `floor`
+// components (the bundle's own folder) or passes through a link, whose own target could lead anywhere.
+bool leadsInside(const std::string& link, const std::string& target, const std::map<std::string, std::string>& links,
+                 std::size_t floor) {
+    auto parts = components(link);
+    if (!parts || target.empty() || target.front() == '/') return false;
+    std::vector<std::string> at(parts->begin(), parts->end() - 1);
+    if (at.size() < floor) return false;
+    for (std::size_t i = 0; i <= target.size();) {
+        std::size_t j = target.find('/', i);
+        if (j == std::string::npos) j = target.size();
+        std::string part = target.substr(i, j - i);
+        i = j + 1;
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            if (at.size() <= floor) return false;
+            at.pop_back();
+        } else {
+            at.push_back(std::move(part));
+            if (i <= target.size() && links.count(join(at, at.size()))) return false;
+        }
+    }
+    return true;
+}
+
 struct ArchiveDeleter {
     void operator()(archive* a) const { archive_read_free(a); }
 };
@@ -65,7 +91,7 @@ struct WriterDeleter {
     void operator()(archive* a) const { archive_write_free(a); }
 };
 
-std::string extract(const std::string& archivePath, const fs::path& into) {
+std::string extract(const std::string& archivePath, const fs::path& into, std::map<std::string, std::string>& links) {
     std::unique_ptr<archive, ArchiveDeleter> in(archive_read_new());
     archive_read_support_filter_xz(in.get());
     archive_read_support_format_tar(in.get());
@@ -74,7 +100,6 @@ std::string extract(const std::string& archivePath, const fs::path& into) {
     std::unique_ptr<archive, WriterDeleter> out(archive_write_disk_new());
     archive_write_disk_set_options(out.get(), ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_PERM |
                                                   ARCHIVE_EXTRACT_SECURE_NODOTDOT | ARCHIVE_EXTRACT_SECURE_SYMLINKS);
-    std::set<std::string> links;
     std::uint64_t written = 0;
     archive_entry* entry = nullptr;
     for (;;) {
@@ -104,7 +129,7 @@ std::string extract(const std::string& archivePath, const fs::path& into) {
                     const char* target = archive_entry_symlink(entry);
                     if (!target || !staysInside(*parts, target))
                         return "The update archive has a link outside its folder.";
-                    links.insert(relative);
+                    links.emplace(relative, target);
                     break;
                 }
                 default:
@@ -149,7 +174,8 @@ Unpacked unpack(const std::string& archive, const std::string& into) {
     std::error_code error;
     if (!fs::create_directory(into, error) || error) return {std::nullopt, "The update could not be unpacked."};
     fs::permissions(into, fs::perms::owner_all, error);
-    std::string refused = extract(archive, into);
+    std::map<std::string, std::string> links;
+    std::string refused = extract(archive, into, links);
     std::optional<std::string> bundle;
     if (refused.empty()) {
         if (holdsApp(into)) {
@@ -161,9 +187,15 @@ Unpacked unpack(const std::string& archive, const std::string& into) {
                 bundle = top[0].string();
         }
         if (!bundle) refused = "The update does not hold the app.";
+        // Checked again with every link known, as each lands once the bundle is in its place.
+        const std::size_t floor = bundle && *bundle != into ? 1 : 0;
+        for (const auto& [link, target] : links)
+            if (refused.empty() && !leadsInside(link, target, links, floor))
+                refused = "The update archive has a link outside its folder.";
     }
-    if (!refused.empty()) fs::remove_all(into, error);
-    return {bundle, refused};
+    if (refused.empty()) return {bundle, refused};
+    fs::remove_all(into, error);
+    return {std::nullopt, refused};
 }
 
 } // namespace corvane::update
