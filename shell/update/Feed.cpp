@@ -49,6 +49,9 @@ std::optional<std::uint64_t> number(const std::string& s) {
     return value;
 }
 
+// No field of a real appcast comes near this; a longer one is not an item to trust.
+constexpr std::size_t kMaxFieldBytes = 256 * 1024;
+
 std::optional<FeedItem> readItem(const xmlNode* item) {
     FeedItem out;
     const xmlNode* enclosure = nullptr;
@@ -71,6 +74,9 @@ std::optional<FeedItem> readItem(const xmlNode* item) {
     auto length = number(attribute(enclosure, "length", false));
     if (out.version.empty() || out.url.empty() || out.signature.empty() || !length || *length == 0) return std::nullopt;
     out.length = *length;
+    for (const std::string* field : {&out.version, &out.displayVersion, &out.title, &out.releaseNotesURL,
+                                     &out.description, &out.url, &out.signature})
+        if (field->size() > kMaxFieldBytes) return std::nullopt;
     return out;
 }
 

@@ -113,6 +113,15 @@ TEST(Feed, AFeedWithADocumentTypeIsRefusedBeforeItsEntitiesExpand) {
         EXPECT_FALSE(parseFeed(xml)) << xml.substr(0, 120);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
     }
+    // Without a DTD nothing expands, but a field longer than any real one still makes no item.
+    auto item2 = [&](const std::string& notes) {
+        return feed("<item><description>" + notes +
+                    "</description><sparkle:version>3</sparkle:version>"
+                    "<enclosure sparkle:os=\"linux\" url=\"https://x.example/l\" length=\"5\" sparkle:edSignature=\"" +
+                    kSig + "\"/></item>");
+    };
+    EXPECT_EQ(parseFeed(item2(std::string(256 * 1024, 'n')))->size(), 1u);
+    EXPECT_EQ(parseFeed(item2(std::string(256 * 1024 + 1, 'n')))->size(), 0u);
 }
 
 TEST(Feed, TheUpdateIsTheNewestItemAboveTheRunningVersion) {
