@@ -94,6 +94,7 @@ class Exports(h.E2ETestCase):
     def test_each_export_is_saved_with_its_name_and_the_page_stays(self):
         for kind, name in EXPORTS.items():
             with self.subTest(kind=kind):
+                h.kill_app()  # one that failed still runs, and would take the next launch's arguments
                 home, downloads = make_home()
                 click_link(kind, home=home)
                 wid = save_dialog()
@@ -156,12 +157,13 @@ class WhereTheDialogOpens(h.E2ETestCase):
         for stored in ("Fetched/../..", os.path.join(home.home, "gone"), os.path.join(home.home, "a file"),
                        "~/", "/x" * 3000):
             with self.subTest(stored=stored[:40]):
+                h.kill_app()
+                for name in files_in(downloads):
+                    os.remove(os.path.join(downloads, name))
                 click_link("png", home=home, lastDownloadFolder=stored)
                 h.key("Return", window=save_dialog())
                 self.assertTrue(h.poll(lambda: landed(os.path.join(downloads, "paddock.png"), served("png"))),
                                 files_in(downloads))
-                h.kill_app()
-                os.remove(os.path.join(downloads, "paddock.png"))
 
     def test_replacing_a_file_asks_first(self):
         home, downloads = make_home()
