@@ -653,6 +653,8 @@ EXPORTS = {
              "attachment; filename=\"Kase.csv\"; filename*=UTF-8''K%C3%A4se%20%E2%82%AC%20Ma%CC%88rz.csv",
              "id,name\n12,Pip\n"),
     "inline": ("text/html; charset=utf-8", 'inline; filename="report.html"', None),
+    # A name that tries to climb out of the folder the user chose.
+    "climb": ("text/plain; charset=utf-8", 'attachment; filename="../../.profile"', "echo gotcha\n"),
 }
 
 

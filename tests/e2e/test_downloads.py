@@ -19,6 +19,7 @@ EXPORTS = {
     "png": "paddock.png",
     "intl": "Käse € Ma\u0308rz.csv",
     "dl": "notes.txt",  # a link with the download attribute; the response has no Content-Disposition
+    "climb": "profile",  # the server says "../../.profile": Return must not write outside the folder
 }
 HREFS = {"dl": "/t/file.txt"}
 
@@ -104,6 +105,8 @@ class Exports(h.E2ETestCase):
                 self.assertTrue(h.poll(lambda: landed(path, data)), files_in(downloads))
                 self.assertTrue(h.poll(lambda: not dialogs(), 5))
                 self.assertEqual(files_in(downloads), [name])
+                for above in (home.home, home.root):
+                    self.assertFalse(os.path.exists(os.path.join(above, ".profile")))
                 still_on(self, f"/t/exports?fill={kind}")
                 status, _ = h.quit_app()
                 self.assertEqual(status, 0)
