@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "SettingsKeys.hpp"
+#include "Text.hpp"
 
 namespace corvane::shell {
 
@@ -32,11 +33,12 @@ void AppDelegate::decideDownloadDestination(const std::string& suggestedName,
     std::weak_ptr<AppDelegate*> weak = self_;
     ports_.panels.chooseSaveLocation(suggestedName, ports_.settings.string(keys::lastDownloadFolder),
                                      [weak, done = std::move(done)](std::optional<std::string> path) {
-                                         // The next download starts where this one went.
+                                         // The next download starts where this one went. The settings
+                                         // file holds text: a folder named in other bytes is not kept.
                                          if (auto self = weak.lock(); self && path) {
                                              const std::string folder =
                                                  std::filesystem::path(*path).parent_path().string();
-                                             if (!folder.empty())
+                                             if (!folder.empty() && core::text::isUtf8(folder))
                                                  (*self)->ports_.settings.setString(keys::lastDownloadFolder, folder);
                                          }
                                          done(std::move(path));

@@ -172,12 +172,15 @@ TEST(Downloads, TheSaveDialogOpensWhereTheLastSaveWent) {
     rig.app.decideDownloadDestination("x.pdf", keep);
     rig.panels.save("/x.pdf");
     rig.app.decideDownloadDestination("y.pdf", keep);
-    EXPECT_EQ(saved, (std::vector<std::optional<std::string>>{std::nullopt, "/home/ann/Farm exports/herd.csv",
-                                                              "/home/ann/Käse €.csv", "/x.pdf"}));
+    rig.panels.save("/home/ann/\xff\xfe/y.pdf");
+    rig.app.decideDownloadDestination("z.pdf", keep);
+    EXPECT_EQ(saved,
+              (std::vector<std::optional<std::string>>{std::nullopt, "/home/ann/Farm exports/herd.csv",
+                                                       "/home/ann/Käse €.csv", "/x.pdf", "/home/ann/\xff\xfe/y.pdf"}));
     EXPECT_EQ(rig.log.with("panels.save"),
-              (std::vector<std::string>{"panels.save herd.csv", "panels.save herd.csv",
-                                        "panels.save Käse €.csv in /home/ann/Farm exports",
-                                        "panels.save x.pdf in /home/ann", "panels.save y.pdf in /"}));
+              (std::vector<std::string>{
+                  "panels.save herd.csv", "panels.save herd.csv", "panels.save Käse €.csv in /home/ann/Farm exports",
+                  "panels.save x.pdf in /home/ann", "panels.save y.pdf in /", "panels.save z.pdf in /"}));
     EXPECT_EQ(rig.settings.string("lastDownloadFolder"), std::optional<std::string>("/"));
 }
 
