@@ -670,7 +670,7 @@ def t_export(q):
 
 def t_exports():
     # ?fill=ID makes one link the whole page, for a real click; a key press reports where the page is.
-    links = "".join(f'<a id="{k}" href="/t/export?kind={k}">{k}</a>' for k in EXPORTS)
+    links = "".join(f'<a id="{k}" href="/t/export?kind={k}">{k}</a>' for k in [*EXPORTS, "cut"])
     body = links + '<a id="dl" href="/t/file.txt" download="notes.txt">download attribute</a>'
     script = LOADED_JS + """
 document.addEventListener("keydown", function (e) {
@@ -878,6 +878,16 @@ class Handler(BaseHTTPRequestHandler):
                 self.connection.recv(1)
             except (OSError, ssl.SSLError):
                 pass
+            self.close_connection = True
+        elif p == "/t/export" and q.get("kind") == ["cut"]:
+            # An export whose server goes away a few bytes in.
+            self.send_response(200)
+            self.send_header("Content-Type", "text/csv")
+            self.send_header("Content-Disposition", 'attachment; filename="cut.csv"')
+            self.send_header("Content-Length", "100000")
+            self.end_headers()
+            self.wfile.write(b"id,name\n7,Bra")
+            self.wfile.flush()
             self.close_connection = True
         elif p == "/t/export":
             ctype, disposition, body = t_export(q)

@@ -113,6 +113,18 @@ class Exports(h.E2ETestCase):
                 # The next launch opens the page, not the export.
                 self.assertEqual(home.read_settings()["Corvane"]["lastPath"], f"/t/exports?fill={kind}")
 
+    def test_an_export_cut_off_by_its_server_leaves_no_half_file(self):
+        home, downloads = make_home()
+        click_link("cut", home=home)
+        wid = save_dialog()
+        h.key("Return", window=wid)
+        self.assertTrue(h.poll(lambda: not dialogs(), 5))
+        # Whatever the engine wrote before the server went away, it must not stay.
+        h.poll(lambda: files_in(downloads), h.GRACE)
+        self.assertTrue(h.poll(lambda: files_in(downloads) == []), files_in(downloads))
+        still_on(self, "/t/exports?fill=cut")
+        self.assertTrue(h.current_app().alive())
+
     def test_an_inline_response_is_shown_and_kept_as_the_last_page(self):
         home, downloads = make_home()
         click_link("inline", home=home)
