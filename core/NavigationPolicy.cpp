@@ -14,6 +14,21 @@ bool isExternal(const Url& url, const std::string& scheme) {
     return NavigationPolicy::externalSchemes().contains(scheme) && hasTarget(url, scheme);
 }
 
+// RFC 9110's tchar.
+bool isTokenChar(char c) {
+    if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) return true;
+    return std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
+}
+
+bool equalsLowerCase(std::string_view text, std::string_view lower) {
+    if (text.size() != lower.size()) return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i] >= 'A' && text[i] <= 'Z' ? static_cast<char>(text[i] - 'A' + 'a') : text[i];
+        if (c != lower[i]) return false;
+    }
+    return true;
+}
+
 } // namespace
 
 namespace NavigationPolicy {
@@ -34,6 +49,17 @@ NavigationDecision decide(const Url& url, bool mainFrame, const AppOrigins& orig
 NavigationDecision decideNewWindow(const Url& url, const AppOrigins& origins) {
     if (origins.contains(url)) return NavigationDecision::allow;
     return isExternal(url, url.schemeLower()) ? NavigationDecision::external : NavigationDecision::deny;
+}
+
+bool isAttachment(std::string_view contentDisposition) {
+    std::string_view type = contentDisposition.substr(0, contentDisposition.find(';'));
+    constexpr std::string_view space = " \t\r\n\f";
+    const auto first = type.find_first_not_of(space);
+    if (first == std::string_view::npos) return false;
+    type = type.substr(first, type.find_last_not_of(space) - first + 1);
+    for (const char c : type)
+        if (!isTokenChar(c)) return false;
+    return !equalsLowerCase(type, "inline");
 }
 
 } // namespace NavigationPolicy

@@ -86,6 +86,10 @@ void AppDelegate::decidePolicyForNavigationResponse(const NavigationResponse& re
             return;
         }
     }
+    // An export is a file the user asked to keep, whatever the engine could make of its type; shown, it
+    // would take over the window with no way back.
+    if (response.contentDisposition && core::NavigationPolicy::isAttachment(*response.contentDisposition))
+        return answer(PolicyAnswer::download);
     answer(response.canShowMimeType ? PolicyAnswer::allow : PolicyAnswer::download);
 }
 

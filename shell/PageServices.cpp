@@ -1,6 +1,11 @@
 // Offline retries, printing, downloads, file panels, page dialogs and media capture.
 #include "AppDelegate.hpp"
 
+#include <filesystem>
+
+#include "SettingsKeys.hpp"
+#include "Text.hpp"
+
 namespace corvane::shell {
 
 void AppDelegate::retry() {
@@ -25,7 +30,19 @@ void AppDelegate::printPage() {
 
 void AppDelegate::decideDownloadDestination(const std::string& suggestedName,
                                             std::function<void(std::optional<std::string>)> done) {
-    ports_.panels.chooseSaveLocation(suggestedName, std::move(done));
+    std::weak_ptr<AppDelegate*> weak = self_;
+    ports_.panels.chooseSaveLocation(suggestedName, ports_.settings.string(keys::lastDownloadFolder),
+                                     [weak, done = std::move(done)](std::optional<std::string> path) {
+                                         // The next download starts where this one went. The settings
+                                         // file holds text: a folder named in other bytes is not kept.
+                                         if (auto self = weak.lock(); self && path) {
+                                             const std::string folder =
+                                                 std::filesystem::path(*path).parent_path().string();
+                                             if (!folder.empty() && core::text::isUtf8(folder))
+                                                 (*self)->ports_.settings.setString(keys::lastDownloadFolder, folder);
+                                         }
+                                         done(std::move(path));
+                                     });
 }
 
 void AppDelegate::runOpenPanel(bool multiple, bool directories,

@@ -7,4 +7,5 @@ namespace corvane::shell::keys {
 inline constexpr std::string_view lastPath = "lastPath";
 inline constexpr std::string_view wasFullScreen = "wasFullScreen";
 inline constexpr std::string_view moveToApplicationsDeclined = "moveToApplicationsDeclined";
+inline constexpr std::string_view lastDownloadFolder = "lastDownloadFolder";
 } // namespace corvane::shell::keys

@@ -31,6 +31,7 @@ constexpr const char* kHelp = R"(usage: corvane-rules COMMAND [ARGS]
   origin URL                                    origin string of URL, or none
   decide URL [--frame main|sub|new-window] [--trust ORIGIN]...
                                                 allow, external or deny
+  is-attachment HEADER                          true or false: a Content-Disposition value that saves
   sign-in-start URL [--trust ORIGIN]...         true or false
   auth-callback URL                             true or false
   app-url STORED [--base URL] [--trust ORIGIN]...
@@ -173,6 +174,7 @@ std::string run(const std::string& command, std::span<char*> rest, Platform plat
         if (frame != "main" && frame != "sub") throw UsageError{"--frame takes main, sub or new-window"};
         return toString(NavigationPolicy::decide(u, frame == "main", a.origins()));
     }
+    if (command == "is-attachment") return boolText(NavigationPolicy::isAttachment(args(1).at(0, "HEADER")));
     if (command == "sign-in-start") {
         auto a = args(1, {"--trust"});
         return boolText(Bridge::isSignInStart(url(a.at(0, "URL")), a.origins()));

@@ -19,6 +19,7 @@ import sys
 import threading
 import time
 import zipfile
+import zlib
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import parse_qs, quote, urlencode, urlsplit
 
@@ -617,6 +618,68 @@ def t_download():
     return page("download", body, LOADED_JS, app_nav=False, test=True)
 
 
+# What an "Export…" gives back: (content type, Content-Disposition, body) by kind.
+def png_bytes():
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    rows = b"".join(b"\x00" + b"\x2c\x4a\x3c" * 4 for _ in range(4))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 4, 4, 8, 2, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+def pdf_bytes():
+    objs = [b"<< /Type /Catalog /Pages 2 0 R >>", b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+            b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Contents 4 0 R /Resources << /Font << /F1 5 0 R >> >> >>",
+            b"<< /Length 44 >>\nstream\nBT /F1 18 Tf 20 40 Td (Herd report) Tj ET\nendstream",
+            b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"]
+    out, offsets = b"%PDF-1.4\n", []
+    for i, body in enumerate(objs, 1):
+        offsets.append(len(out))
+        out += b"%d 0 obj\n%s\nendobj\n" % (i, body)
+    xref = len(out)
+    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objs) + 1)
+    out += b"".join(b"%010d 00000 n \n" % o for o in offsets)
+    return out + b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objs) + 1, xref)
+
+
+EXPORTS = {
+    "csv": ("text/csv; charset=utf-8", 'attachment; filename="herd.csv"', "id,name,paddock\n7,Bramble,North field\n"),
+    "json": ("application/json", "Attachment; Filename=herd.json", '{"animals": [{"id": 7, "name": "Bramble"}]}\n'),
+    "text": ("text/plain; charset=utf-8", 'attachment;filename="care notes.txt"', "Bramble: hoof trim due.\n"),
+    "pdf": ("application/pdf", 'attachment; filename="herd report.pdf"', pdf_bytes),
+    "png": ("image/png", 'attachment; filename="paddock.png"', png_bytes),
+    # A name only the extended parameter spells right; the plain one is for old clients.
+    "intl": ("text/csv; charset=utf-8",
+             "attachment; filename=\"Kase.csv\"; filename*=UTF-8''K%C3%A4se%20%E2%82%AC%20Ma%CC%88rz.csv",
+             "id,name\n12,Pip\n"),
+    "inline": ("text/html; charset=utf-8", 'inline; filename="report.html"', None),
+    # A name that tries to climb out of the folder the user chose.
+    "climb": ("text/plain; charset=utf-8", 'attachment; filename="../../.profile"', "echo gotcha\n"),
+}
+
+
+def t_export(q):
+    kind = q.get("kind", ["csv"])[0]
+    if kind not in EXPORTS:
+        raise ValueError("unknown export")
+    ctype, disposition, body = EXPORTS[kind]
+    if body is None:
+        body = page("inline report", "<h1>Inline report</h1>", LOADED_JS, app_nav=False, test=True)
+    return ctype, disposition, body() if callable(body) else body
+
+
+def t_exports():
+    # ?fill=ID makes one link the whole page, for a real click; a key press reports where the page is.
+    links = "".join(f'<a id="{k}" href="/t/export?kind={k}">{k}</a>' for k in [*EXPORTS, "cut"])
+    body = links + '<a id="dl" href="/t/file.txt" download="notes.txt">download attribute</a>'
+    script = LOADED_JS + """
+document.addEventListener("keydown", function (e) {
+  R({ event: "key", key: e.key, href: location.href, title: document.title });
+});
+"""
+    return page("exports", body, script, app_nav=False, test=True)
+
+
 def t_dialog():
     script = LOADED_JS + """
 function ask() {
@@ -773,7 +836,7 @@ class Handler(BaseHTTPRequestHandler):
         simple = {
             "/": index_page, "/farm": farm_page, "/privacy": privacy_page, "/welcome": welcome_page,
             "/signin": signin_page, "/embed": embed_page, "/t/landed": t_landed, "/t/download": t_download,
-            "/t/dialog": t_dialog,
+            "/t/dialog": t_dialog, "/t/exports": t_exports,
         }
         with_q = {
             "/records": record_page, "/t/links": t_links, "/t/open": t_open,
@@ -816,6 +879,19 @@ class Handler(BaseHTTPRequestHandler):
             except (OSError, ssl.SSLError):
                 pass
             self.close_connection = True
+        elif p == "/t/export" and q.get("kind") == ["cut"]:
+            # An export whose server goes away a few bytes in.
+            self.send_response(200)
+            self.send_header("Content-Type", "text/csv")
+            self.send_header("Content-Disposition", 'attachment; filename="cut.csv"')
+            self.send_header("Content-Length", "100000")
+            self.end_headers()
+            self.wfile.write(b"id,name\n7,Bra")
+            self.wfile.flush()
+            self.close_connection = True
+        elif p == "/t/export":
+            ctype, disposition, body = t_export(q)
+            self._send(200, body, ctype, headers=[("Content-Disposition", disposition)])
         elif p == "/t/file.zip":
             self._send(200, zip_bytes(), "application/zip")
         elif p == "/t/file.txt":

@@ -224,7 +224,10 @@ gboolean AppWebView::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decisi
         case WEBKIT_POLICY_DECISION_TYPE_RESPONSE: {
             auto* response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
             shell::NavigationResponse out;
-            out.url = orNone(webkit_uri_response_get_uri(webkit_response_policy_decision_get_response(response)));
+            WebKitURIResponse* received = webkit_response_policy_decision_get_response(response);
+            out.url = orNone(webkit_uri_response_get_uri(received));
+            if (SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(received))
+                out.contentDisposition = orNone(soup_message_headers_get_one(headers, "Content-Disposition"));
             out.mainFrame = webkit_response_policy_decision_is_main_frame_main_resource(response);
             out.canShowMimeType = webkit_response_policy_decision_is_mime_type_supported(response);
             self->delegate_->decidePolicyForNavigationResponse(out, handlerFor(decision));

@@ -50,10 +50,26 @@ std::optional<Paths> chosenPaths(GtkFileChooser* chooser) {
     return paths;
 }
 
+// The stored folder is the user's settings file's word: only an absolute path to a folder that is still
+// there is taken. Otherwise the XDG download folder, or the home where there is none.
+std::string saveFolder(const std::optional<std::string>& stored) {
+    if (stored && g_path_is_absolute(stored->c_str()) && g_file_test(stored->c_str(), G_FILE_TEST_IS_DIR))
+        return *stored;
+    const char* downloads = g_get_user_special_dir(G_USER_DIRECTORY_DOWNLOAD);
+    if (downloads && g_file_test(downloads, G_FILE_TEST_IS_DIR)) return downloads;
+    return g_get_home_dir();
+}
+
 void runChooser(GtkWindow* parent, GtkFileChooserAction action, const char* title, const char* accept, bool multiple,
-                const std::string* suggestedName, std::function<void(std::optional<Paths>)> done) {
+                const std::string* suggestedName, std::function<void(std::optional<Paths>)> done,
+                const std::string* folder = nullptr) {
     GtkFileChooserNative* native = gtk_file_chooser_native_new(title, parent, action, accept, "Cancel");
     gtk_native_dialog_set_modal(GTK_NATIVE_DIALOG(native), TRUE);
+    if (folder) {
+        g_autoptr(GFile) start = g_file_new_for_path(folder->c_str());
+        gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(native), start, nullptr);
+    }
+    // After the folder: the name is what the user sees selected, ready to be typed over.
     if (suggestedName) gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(native), suggestedName->c_str());
     gtk_file_chooser_set_select_multiple(GTK_FILE_CHOOSER(native), multiple);
 
@@ -119,12 +135,16 @@ GtkPanels::~GtkPanels() {
     g_clear_object(&lastPageSetup_);
 }
 
-void GtkPanels::chooseSaveLocation(const std::string& suggestedName,
+void GtkPanels::chooseSaveLocation(const std::string& suggestedName, const std::optional<std::string>& folder,
                                    std::function<void(std::optional<std::string>)> done) {
-    runChooser(window_(), GTK_FILE_CHOOSER_ACTION_SAVE, "Save File", "_Save", false, &suggestedName,
-               [done = std::move(done)](std::optional<Paths> paths) {
-                   done(paths ? std::optional<std::string>(paths->front()) : std::nullopt);
-               });
+    // GTK's chooser asks before replacing an existing file in save mode.
+    const std::string start = saveFolder(folder);
+    runChooser(
+        window_(), GTK_FILE_CHOOSER_ACTION_SAVE, "Save File", "_Save", false, &suggestedName,
+        [done = std::move(done)](std::optional<Paths> paths) {
+            done(paths ? std::optional<std::string>(paths->front()) : std::nullopt);
+        },
+        &start);
 }
 
 void GtkPanels::chooseFiles(bool multiple, bool directories,

@@ -19,7 +19,7 @@ public:
     GtkPanels(const GtkPanels&) = delete;
     GtkPanels& operator=(const GtkPanels&) = delete;
 
-    void chooseSaveLocation(const std::string& suggestedName,
+    void chooseSaveLocation(const std::string& suggestedName, const std::optional<std::string>& folder,
                             std::function<void(std::optional<std::string>)> done) override;
     void chooseFiles(bool multiple, bool directories,
                      std::function<void(std::optional<std::vector<std::string>>)> done) override;

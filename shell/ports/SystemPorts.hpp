@@ -40,8 +40,9 @@ struct AlertSpec {
 class Panels {
 public:
     virtual ~Panels() = default;
-    // The chosen absolute path, or none when cancelled.
-    virtual void chooseSaveLocation(const std::string& suggestedName,
+    // The chosen absolute path, or none when cancelled. It opens in `folder` when that is an existing
+    // folder, else in the desktop's download folder.
+    virtual void chooseSaveLocation(const std::string& suggestedName, const std::optional<std::string>& folder,
                                     std::function<void(std::optional<std::string>)> done) = 0;
     virtual void chooseFiles(bool multiple, bool directories,
                              std::function<void(std::optional<std::vector<std::string>>)> done) = 0;

@@ -27,6 +27,7 @@ struct NavigationResponse {
     std::optional<std::string> url;
     bool mainFrame = false;
     bool canShowMimeType = true;
+    std::optional<std::string> contentDisposition; // the header's value, when the response has one
 };
 
 // A failure before commit, translated into the (domain, code) pairs the offline rules know.

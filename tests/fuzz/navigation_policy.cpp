@@ -1,4 +1,5 @@
-// Navigation, sign-in start and sign-in return rules over one URL.
+// Navigation, sign-in start and sign-in return rules over one URL; the attachment rule over the same text
+// taken as a Content-Disposition value.
 #include "Bridge.hpp"
 #include "Check.hpp"
 #include "NavigationPolicy.hpp"
@@ -8,6 +9,14 @@ using namespace corvane::fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const AppOrigins origins({"https://app.example", "http://localhost:8080"});
+    const std::string header(text(data, size));
+    const bool attachment = NavigationPolicy::isAttachment(header);
+    // Parameters never change the type, nor does its case.
+    require(NavigationPolicy::isAttachment(header + "; filename=x") == attachment);
+    std::string upper = header;
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    require(NavigationPolicy::isAttachment(upper) == attachment);
     auto url = Url::parse(text(data, size));
     if (!url) return 0;
     const bool trusted = origins.contains(*url);

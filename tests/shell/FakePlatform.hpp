@@ -228,8 +228,9 @@ public:
     AlertSpec lastAlert;
     std::function<void()> print;
 
-    void chooseSaveLocation(const std::string& name, std::function<void(std::optional<std::string>)> done) override {
-        log_.add("panels.save " + name);
+    void chooseSaveLocation(const std::string& name, const std::optional<std::string>& folder,
+                            std::function<void(std::optional<std::string>)> done) override {
+        log_.add("panels.save " + name + (folder ? " in " + *folder : ""));
         save = std::move(done);
     }
     void chooseFiles(bool multiple, bool directories,

@@ -17,8 +17,11 @@ struct Deciding : Launched {
             app.decidePolicyForNavigationAction({url, frame, type, download, gesture}, h);
         });
     }
-    std::string response(const std::string& url, bool mainFrame, bool canShow = true) {
-        return answerOf([&](PolicyHandler h) { app.decidePolicyForNavigationResponse({url, mainFrame, canShow}, h); });
+    std::string response(const std::string& url, bool mainFrame, bool canShow = true,
+                         std::optional<std::string> disposition = std::nullopt) {
+        return answerOf([&](PolicyHandler h) {
+            app.decidePolicyForNavigationResponse({url, mainFrame, canShow, disposition}, h);
+        });
     }
 
 private:
@@ -93,6 +96,36 @@ TEST(NavigationHost, DownloadsAndMissingURLs) {
     EXPECT_EQ(rig.response(base + "/export.zip", true, false), "download");
     EXPECT_EQ(rig.response(base + "/farm", true, true), "allow");
     EXPECT_TRUE(rig.log.with("desktop.openExternal").empty());
+}
+
+TEST(NavigationHost, AttachmentsAreSavedWhateverTheirType) {
+    struct {
+        const char* disposition;
+        bool canShow;
+        bool mainFrame;
+        const char* answer;
+    } cases[] = {
+        {"attachment; filename=\"herd.csv\"", true, true, "download"},
+        {"Attachment; filename*=UTF-8''K%C3%A4se.json", true, true, "download"},
+        {"attachment", true, false, "download"},
+        {"inline; filename=\"report.pdf\"", true, true, "allow"},
+        {"inline", false, true, "download"},
+        {"filename=\"herd.csv\"", true, true, "allow"},
+        {"", true, true, "allow"},
+    };
+    for (const auto& c : cases) {
+        Deciding rig;
+        EXPECT_EQ(rig.response(base + "/export?kind=csv", c.mainFrame, c.canShow, c.disposition), c.answer)
+            << c.disposition;
+        EXPECT_TRUE(rig.log.with("web.").empty()) << c.disposition; // the page stays as it was
+    }
+
+    // An outside link still goes to the browser, which saves it there.
+    Deciding outside;
+    outside.action("https://outside.example/x.csv", TargetFrame::unknown, NavigationType::linkActivated);
+    EXPECT_EQ(outside.response("https://outside.example/x.csv", true, true, "attachment"), "cancel");
+    EXPECT_EQ(outside.log.with("desktop.openExternal"),
+              std::vector<std::string>{"desktop.openExternal https://outside.example/x.csv"});
 }
 
 TEST(NavigationHost, UnknownFrameIsSettledAtTheResponse) {

@@ -152,15 +152,36 @@ TEST(PageDialogs, ResultsAndPanels) {
     EXPECT_TRUE(alerted);
     EXPECT_EQ(results, (std::vector<std::string>{"true", "false", "''", "null"}));
 
-    std::optional<std::string> saved = "unset";
-    rig.app.decideDownloadDestination("herd.csv", [&](std::optional<std::string> p) { saved = p; });
-    rig.panels.save(std::nullopt);
-    EXPECT_EQ(saved, std::nullopt);
     rig.app.runOpenPanel(true, false, [](auto) {});
     EXPECT_EQ(rig.log.with("panels."),
               (std::vector<std::string>{"panels.alert Delete?", "panels.alert Delete?", "panels.alert Name?",
-                                        "panels.alert Name?", "panels.alert Saved", "panels.save herd.csv",
-                                        "panels.open multiple"}));
+                                        "panels.alert Name?", "panels.alert Saved", "panels.open multiple"}));
+}
+
+TEST(Downloads, TheSaveDialogOpensWhereTheLastSaveWent) {
+    Launched rig;
+    std::vector<std::optional<std::string>> saved;
+    auto keep = [&](std::optional<std::string> p) { saved.push_back(p); };
+    // First download: the desktop's own folder; a cancel remembers nothing.
+    rig.app.decideDownloadDestination("herd.csv", keep);
+    rig.panels.save(std::nullopt);
+    rig.app.decideDownloadDestination("herd.csv", keep);
+    rig.panels.save("/home/ann/Farm exports/herd.csv");
+    rig.app.decideDownloadDestination("Käse €.csv", keep);
+    rig.panels.save("/home/ann/Käse €.csv");
+    rig.app.decideDownloadDestination("x.pdf", keep);
+    rig.panels.save("/x.pdf");
+    rig.app.decideDownloadDestination("y.pdf", keep);
+    rig.panels.save("/home/ann/\xff\xfe/y.pdf");
+    rig.app.decideDownloadDestination("z.pdf", keep);
+    EXPECT_EQ(saved,
+              (std::vector<std::optional<std::string>>{std::nullopt, "/home/ann/Farm exports/herd.csv",
+                                                       "/home/ann/Käse €.csv", "/x.pdf", "/home/ann/\xff\xfe/y.pdf"}));
+    EXPECT_EQ(rig.log.with("panels.save"),
+              (std::vector<std::string>{
+                  "panels.save herd.csv", "panels.save herd.csv", "panels.save Käse €.csv in /home/ann/Farm exports",
+                  "panels.save x.pdf in /home/ann", "panels.save y.pdf in /", "panels.save z.pdf in /"}));
+    EXPECT_EQ(rig.settings.string("lastDownloadFolder"), std::optional<std::string>("/"));
 }
 
 TEST(PageDialogs, MediaOnlyForTheTrustedMainFrame) {
