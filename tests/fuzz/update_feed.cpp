@@ -14,8 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 !item.displayVersion.empty() && item.description.size() <= size);
     if (auto newest = update::newestUpdate(*items, "1.0.0")) {
         require(core::Version::compare(newest->version, "1.0.0") > 0);
-        for (const auto& item : *items) require(core::Version::compare(item.version, newest->version) <= 0 ||
-                                                core::Version::compare(item.version, "1.0.0") <= 0);
+        for (const auto& item : *items)
+            require(core::Version::compare(item.version, newest->version) <= 0 ||
+                    core::Version::compare(item.version, "1.0.0") <= 0);
     }
     return 0;
 }
