@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <gio/gio.h>
@@ -22,12 +23,22 @@ void drawDirectlyWithoutGpu(WebKitSettings* settings);
 // passing the desktop's dark style on to pages.) Can go with drawDirectlyWithoutGpu.
 void skipGpuProbesWithoutGpu();
 
+// Works around: with NVIDIA's proprietary driver the engine's DMA-BUF renderer (WebKitGTK 2.42 and later)
+// leaves the window blank or white, and on some Wayland compositors ends the app with protocol error 71
+// (WebKit bugs 261874, 228268 and 262607; still reported against WebKitGTK 2.52 in 2026). Drawing through
+// shared memory instead is the engine's own fallback. Where its kernel module is loaded and the user has
+// set none of the engine's variables, WEBKIT_DISABLE_DMABUF_RENDERER=1 is set. Can go once the engine
+// picks its renderer by driver, or once that driver's DMA-BUF export works with it.
+enum class Gpu { none, some, nvidiaProprietary };
+// From whether /dev/dri exists and the text of /proc/modules.
+Gpu gpuFrom(bool hasDri, std::string_view procModules);
+
 struct EnvSetting {
     std::string name;
     std::string value;
 };
 // The variables to set; lookup reads the environment as the user left it.
-std::vector<EnvSetting> gpuProbeSwitches(bool hasGpu, unsigned gtkMinorVersion, const char* (*lookup)(const char*));
+std::vector<EnvSetting> gpuProbeSwitches(Gpu gpu, unsigned gtkMinorVersion, const char* (*lookup)(const char*));
 
 // Programs the app starts (a browser, a relaunched copy) get the environment without those switches, so
 // that they make their own choice.

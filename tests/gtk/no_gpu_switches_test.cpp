@@ -27,21 +27,36 @@ const std::string compositing = "WEBKIT_DISABLE_COMPOSITING_MODE=1";
 TEST(GpuProbeSwitches, SetOnlyWithoutAGpuAndNeverOverTheUsersOwn) {
     struct Case {
         const char* what;
-        bool gpu;
+        Gpu gpu;
         unsigned gtkMinor;
         std::map<std::string, std::string> env;
         std::vector<std::string> expected;
     };
     const std::vector<Case> cases = {
-        {"a GPU: the engine and GTK choose", true, 8, {}, {}},
-        {"GTK 4.8", false, 8, {}, {"GDK_DEBUG=gl-disable", compositing}},
-        {"GTK 4.16 has its own variable", false, 16, {}, {"GDK_DISABLE=gl", compositing}},
-        {"software drawing asked for", false, 8, {{"GSK_RENDERER", "cairo"}}, {"GDK_DEBUG=gl-disable", compositing}},
-        {"an OpenGL renderer asked for keeps GTK's probe", false, 8, {{"GSK_RENDERER", "gl"}}, {compositing}},
-        {"a Vulkan renderer too", false, 18, {{"GSK_RENDERER", "vulkan"}}, {compositing}},
-        {"the user's debug flags stay as they are", false, 8, {{"GDK_DEBUG", "events"}}, {compositing}},
+        {"a GPU: the engine and GTK choose", Gpu::some, 8, {}, {}},
+        {"NVIDIA's driver: no DMA-BUF renderer", Gpu::nvidiaProprietary, 18, {}, {"WEBKIT_DISABLE_DMABUF_RENDERER=1"}},
+        {"NVIDIA's driver, the user's own renderer choice stays",
+         Gpu::nvidiaProprietary,
+         8,
+         {{"WEBKIT_DISABLE_DMABUF_RENDERER", "0"}},
+         {}},
+        {"NVIDIA's driver, the user already draws without compositing",
+         Gpu::nvidiaProprietary,
+         8,
+         {{"WEBKIT_DISABLE_COMPOSITING_MODE", "1"}},
+         {}},
+        {"GTK 4.8", Gpu::none, 8, {}, {"GDK_DEBUG=gl-disable", compositing}},
+        {"GTK 4.16 has its own variable", Gpu::none, 16, {}, {"GDK_DISABLE=gl", compositing}},
+        {"software drawing asked for",
+         Gpu::none,
+         8,
+         {{"GSK_RENDERER", "cairo"}},
+         {"GDK_DEBUG=gl-disable", compositing}},
+        {"an OpenGL renderer asked for keeps GTK's probe", Gpu::none, 8, {{"GSK_RENDERER", "gl"}}, {compositing}},
+        {"a Vulkan renderer too", Gpu::none, 18, {{"GSK_RENDERER", "vulkan"}}, {compositing}},
+        {"the user's debug flags stay as they are", Gpu::none, 8, {{"GDK_DEBUG", "events"}}, {compositing}},
         {"the user's own engine choices stay",
-         false,
+         Gpu::none,
          8,
          {{"WEBKIT_DISABLE_COMPOSITING_MODE", "0"}, {"GDK_DISABLE", "vulkan"}},
          {"GDK_DEBUG=gl-disable"}},
@@ -50,6 +65,29 @@ TEST(GpuProbeSwitches, SetOnlyWithoutAGpuAndNeverOverTheUsersOwn) {
         environment = c.env;
         EXPECT_EQ(names(gpuProbeSwitches(c.gpu, c.gtkMinor, lookup)), c.expected) << c.what;
     }
+}
+
+TEST(GpuProbeSwitches, TheGpuIsReadFromDevDriAndTheLoadedModules) {
+    const std::string nvidia =
+        "nvidia_uvm 1974272 0 - Live 0x0000000000000000 (POE)\n"
+        "nvidia_drm 126976 4 - Live 0x0000000000000000 (POE)\n"
+        "nvidia 60854272 52 nvidia_uvm,nvidia_drm, Live 0x0000000000000000 (POE)\n";
+    const std::string others =
+        "nouveau 2838528 1 - Live 0x0000000000000000\nnvidiafb 53248 0 - Live 0x0\n"
+        "i915 3895296 10 - Live 0x0000000000000000\n";
+    struct Case {
+        bool dri;
+        std::string modules;
+        Gpu gpu;
+    } cases[] = {
+        {false, "", Gpu::none},
+        {false, nvidia, Gpu::none},
+        {true, "", Gpu::some},
+        {true, others, Gpu::some},
+        {true, nvidia, Gpu::nvidiaProprietary},
+        {true, "nvidia", Gpu::nvidiaProprietary},
+    };
+    for (const auto& c : cases) EXPECT_EQ(gpuFrom(c.dri, c.modules), c.gpu) << c.dri << " " << c.modules;
 }
 
 } // namespace
