@@ -199,11 +199,12 @@ static std::string withoutMaximize() {
     g_object_get(gtk_settings_get_default(), "gtk-decoration-layout", &layout, nullptr);
     std::string end = layout ? layout : "";
     if (const auto colon = end.find(':'); colon != std::string::npos) end.erase(0, colon + 1);
-    std::string kept;
+    // Appended, not `"," + std::string`: GCC 12 -O3 misreads that (-Wrestrict).
+    std::string kept = ":";
     g_auto(GStrv) names = g_strsplit(end.c_str(), ",", -1);
     for (char** name = names; *name; ++name)
-        if (*name[0] && !g_str_equal(*name, "maximize")) kept += (kept.empty() ? "" : ",") + std::string(*name);
-    return ":" + kept;
+        if (**name && !g_str_equal(*name, "maximize")) kept.append(kept.size() > 1 ? "," : "").append(*name);
+    return kept;
 }
 
 void TitleStrip::setFullScreen(bool fullScreen) {
