@@ -38,29 +38,9 @@ std::string join(const std::vector<std::string>& parts, std::size_t count) {
     return out;
 }
 
-// A link target, read from the link's folder, stays inside the unpacked tree.
-bool staysInside(const std::vector<std::string>& linkParts, const std::string& target) {
-    if (target.empty() || target.front() == '/') return false;
-    std::vector<std::string> at(linkParts.begin(), linkParts.end() - 1);
-    std::size_t i = 0;
-    while (i <= target.size()) {
-        std::size_t j = target.find('/', i);
-        if (j == std::string::npos) j = target.size();
-        std::string part = target.substr(i, j - i);
-        i = j + 1;
-        if (part.empty() || part == ".") continue;
-        if (part == "..") {
-            if (at.empty()) return false;
-            at.pop_back();
-        } else {
-            at.push_back(std::move(part));
-        }
-    }
-    return true;
-}
-
-// Where a link's target leads once every link in the tree is known: none when it climbs above `floor`
-// components (the bundle's own folder) or passes through a link, whose own target could lead anywhere.
+// Whether a link's target, read from the link's folder, stays inside the tree: false when it climbs above
+// `floor` components (the bundle's own folder) or passes through one of `links`, whose own target could
+// lead anywhere.
 bool leadsInside(const std::string& link, const std::string& target, const std::map<std::string, std::string>& links,
                  std::size_t floor) {
     auto parts = components(link);
@@ -127,7 +107,7 @@ std::string extract(const std::string& archivePath, const fs::path& into, std::m
                     break;
                 case AE_IFLNK: {
                     const char* target = archive_entry_symlink(entry);
-                    if (!target || !staysInside(*parts, target))
+                    if (!target || !leadsInside(relative, target, links, 0))
                         return "The update archive has a link outside its folder.";
                     links.emplace(relative, target);
                     break;
