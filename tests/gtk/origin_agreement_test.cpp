@@ -33,12 +33,15 @@ const Case kCases[] = {
     {"https://app.example/search?filter[a]=1|2&q=100%", true},
     {"https://app.example/%zz/[x]|y", true},
     {"https://app.example:99999/", false},
-    // The engine hands hosts over in their ASCII form; raw Unicode is not a URL the rules read.
+    // The engine hands hosts over in their ASCII form; a page may write them raw, read the same way.
     {"https://xn--bcher-kva.example/", true},
     {"https://XN--BCHER-KVA.example/", true},
     {"https://b%C3%BCcher.example/", true},
     {"https://B%C3%9CCHER.example/", true},
-    {"https://bücher.example/", false},
+    {"https://bücher.example/", true},
+    {"https://b\xff"
+     "cher.example/",
+     false},
     {"https://bucher.example/", false},
     {"http://127.0.0.1:8080/", true},
     {"http://2130706433:8080/", true},
