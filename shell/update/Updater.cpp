@@ -105,29 +105,65 @@ void Updater::check(bool userInitiated) {
     s_.fetcher.fetch({s_.config.feedURL, kMaxFeedBytes, false, "", nullptr,
                       [this, userInitiated](std::string error, std::string body) {
                           s_.settings.setString(keys::lastCheckTime, std::to_string(now()));
-                          setState(State::idle);
-                          scheduleNext();
-                          if (!error.empty()) return fail(error == Fetcher::cancelled ? "" : error, userInitiated);
-                          auto items = parseFeed(body);
-                          if (!items) return fail("The update feed is not readable.", userInitiated);
-                          auto update = newestUpdate(*items, s_.running);
-                          if (!update) {
-                              if (userInitiated) s_.windows.showUpToDate(s_.running);
-                              return;
+                          if (!error.empty()) {
+                              checked();
+                              return fail(error == Fetcher::cancelled ? "" : error, userInitiated);
                           }
-                          if (!userInitiated && s_.settings.string(keys::skippedVersion) == update->version) return;
-                          if (!userInitiated && s_.settings.boolean(keys::automaticDownloads).value_or(false))
-                              return download(*update, false);
-                          s_.windows.showFound(
-                              *update, s_.running, s_.settings.boolean(keys::automaticDownloads).value_or(false),
-                              [this, item = *update](UpdateWindows::Answer answer, bool automatic) {
-                                  if (answer == UpdateWindows::Answer::skip)
-                                      s_.settings.setString(keys::skippedVersion, item.version);
-                                  if (answer != UpdateWindows::Answer::install || state_ != State::idle) return;
-                                  s_.settings.setBoolean(keys::automaticDownloads, automatic);
-                                  download(item, true);
-                              });
+                          parse(std::move(body), userInitiated);
                       }});
+}
+
+// A feed is unsigned and up to a megabyte: whatever it holds, reading it must not hold up the window.
+void Updater::parse(std::string body, bool userInitiated) {
+    struct Job {
+        std::string body;
+        std::optional<std::vector<FeedItem>> items;
+        std::weak_ptr<Updater*> owner;
+        bool userInitiated;
+    };
+    auto* job = new Job{std::move(body), std::nullopt, alive_, userInitiated};
+    GTask* task = g_task_new(
+        nullptr, nullptr,
+        +[](GObject*, GAsyncResult* result, gpointer) {
+            auto* job = static_cast<Job*>(g_task_get_task_data(G_TASK(result)));
+            if (auto owner = job->owner.lock()) (*owner)->parsed(job->items, job->userInitiated);
+        },
+        nullptr);
+    g_task_set_task_data(
+        task, job, +[](gpointer d) { delete static_cast<Job*>(d); });
+    g_task_run_in_thread(
+        task, +[](GTask*, gpointer, gpointer data, GCancellable*) {
+            auto* job = static_cast<Job*>(data);
+            job->items = parseFeed(job->body);
+            std::string().swap(job->body);
+        });
+    g_object_unref(task);
+}
+
+void Updater::checked() {
+    setState(State::idle);
+    scheduleNext();
+}
+
+void Updater::parsed(const std::optional<std::vector<FeedItem>>& items, bool userInitiated) {
+    checked();
+    if (!items) return fail("The update feed is not readable.", userInitiated);
+    auto update = newestUpdate(*items, s_.running);
+    if (!update) {
+        if (userInitiated) s_.windows.showUpToDate(s_.running);
+        return;
+    }
+    if (!userInitiated && s_.settings.string(keys::skippedVersion) == update->version) return;
+    if (!userInitiated && s_.settings.boolean(keys::automaticDownloads).value_or(false))
+        return download(*update, false);
+    s_.windows.showFound(*update, s_.running, s_.settings.boolean(keys::automaticDownloads).value_or(false),
+                         [this, item = *update](UpdateWindows::Answer answer, bool automatic) {
+                             if (answer == UpdateWindows::Answer::skip)
+                                 s_.settings.setString(keys::skippedVersion, item.version);
+                             if (answer != UpdateWindows::Answer::install || state_ != State::idle) return;
+                             s_.settings.setBoolean(keys::automaticDownloads, automatic);
+                             download(item, true);
+                         });
 }
 
 void Updater::fail(const std::string& reason, bool visible) {

@@ -80,6 +80,9 @@ private:
     void setState(State state);
     void scheduleNext();
     void check(bool userInitiated);
+    void parse(std::string body, bool userInitiated);
+    void checked();
+    void parsed(const std::optional<std::vector<FeedItem>>& items, bool userInitiated);
     void download(const FeedItem& item, bool visible);
     void stage(const FeedItem& item, bool visible);
     void staged(const FeedItem& item, bool visible, const std::string& refused, const std::string& bundle);

@@ -18,12 +18,18 @@ def release(*args):
     return subprocess.run([RELEASE, *args], check=True, capture_output=True, text=True).stdout.strip()
 
 
+def entry(name, data=b"", link=None, kind=tarfile.REGTYPE):
+    info = tarfile.TarInfo(name)
+    info.type, info.linkname = kind, link or ""
+    info.size = len(data) if kind == tarfile.REGTYPE else 0
+    return info, data
+
+
 def tar_xz(path, root, extra=()):
     with tarfile.open(path, "w:xz") as t:
         t.add(root, arcname="Corvane")
         for name, data in extra:
-            info = tarfile.TarInfo(name)
-            info.size = len(data)
+            info, data = (name, data) if isinstance(name, tarfile.TarInfo) else entry(name, data)
             t.addfile(info, io.BytesIO(data))
 
 
@@ -83,6 +89,22 @@ def setUpModule():
     escape = f"{W['served']}/escape.tar.xz"
     tar_xz(escape, newer, extra=[("Corvane/../../../escaped-update", b"x")])
     feed("escape.xml", escape)
+    # Each link is inside when read on its own; together they reach two folders above the staging folder,
+    # which for a bundle in ~/Applications is home.
+    chain = f"{W['served']}/chain.tar.xz"
+    tar_xz(chain, newer, extra=[entry("Corvane/d/e/s", link="../../..", kind=tarfile.SYMTYPE),
+                                entry("Corvane/x", link="d/e", kind=tarfile.SYMTYPE),
+                                entry("Corvane/h", link="Corvane/x/s", kind=tarfile.LNKTYPE),
+                                entry("Corvane/h/.profile", b"echo escaped\n")])
+    feed("chain.xml", chain)
+    through = f"{W['served']}/through.tar.xz"
+    tar_xz(through, newer, extra=[entry("Corvane/a/l", link="..", kind=tarfile.SYMTYPE),
+                                  entry("Corvane/out", link="a/l/..", kind=tarfile.SYMTYPE)])
+    feed("through.xml", through)
+    # A small feed whose one entity, used ten thousand times, would be a gigabyte of title.
+    with open(f"{W['served']}/entities.xml", "w") as f:
+        f.write(f'<?xml version="1.0"?><!DOCTYPE rss [<!ENTITY big "{"x" * 100000}">]>'
+                f'<rss version="2.0" {NS}><channel><item><title>{"&big;" * 10000}</title></item></channel></rss>')
 
 
 def tearDownModule():
@@ -97,9 +119,9 @@ def listing(root):
 
 
 class Updates(h.E2ETestCase):
-    def bundle(self, feed_url, interval=3600):
+    def bundle(self, feed_url, interval=3600, folder=None):
         """A fresh copy of the bundle whose updates.ini names feed_url."""
-        folder = f"{h.session().tmp}/{self.id().split('.')[-1]}"
+        folder = folder or f"{h.session().tmp}/{self.id().split('.')[-1]}"
         shutil.rmtree(folder, ignore_errors=True)
         path = f"{folder}/Corvane"
         shutil.copytree(W["pristine"], path, symlinks=True)
@@ -107,8 +129,8 @@ class Updates(h.E2ETestCase):
             f.write(f"[Updates]\nFeedURL={feed_url}\nPublicKey={W['public']}\nInterval={interval}\n")
         return path
 
-    def launch(self, bundle, **settings):
-        home = h.Home(h.session().tmp)
+    def launch(self, bundle, home=None, **settings):
+        home = home or h.Home(h.session().tmp)
         stored = {"lastPath": "/t/probe?k=updates", "updateLaunchedBefore": True, "updateAutomaticChecks": False}
         stored.update(settings)
         home.write_settings({"Corvane": stored})
@@ -172,6 +194,37 @@ class Updates(h.E2ETestCase):
                 self.assertEqual(listing(bundle), before)
                 self.assertEqual(os.listdir(os.path.dirname(bundle)), ["Corvane"])
                 self.assertFalse(os.path.exists(f"{h.session().tmp}/escaped-update"))
+
+    def test_linked_entries_cannot_write_outside_the_staging_folder(self):
+        home = h.Home(h.session().tmp)
+        with open(f"{home.home}/.profile", "w") as f:
+            f.write("# mine\n")
+        for name in ("chain.xml", "through.xml"):
+            with self.subTest(name):
+                bundle = self.bundle(f"{FEEDS}/{name}", folder=f"{home.home}/Applications")
+                before = listing(bundle)
+                self.launch(bundle, home=home)
+                h.activate_action("check-for-updates")
+                self.press("Software Update", "Return")
+                self.window("Update Error")
+                self.assertEqual(h.quit_app()[0], 0)
+                self.assertEqual(listing(bundle), before)
+                self.assertEqual(os.listdir(os.path.dirname(bundle)), ["Corvane"])
+                with open(f"{home.home}/.profile") as f:
+                    self.assertEqual(f.read(), "# mine\n")
+
+    def test_a_feed_with_entities_is_refused_while_the_window_answers(self):
+        self.launch(self.bundle(f"{FEEDS}/entities.xml"))
+        h.activate_action("check-for-updates")
+        slowest, deadline = 0.0, time.monotonic() + 20
+        while not h.windows(name="^Update Error$"):
+            self.assertLess(time.monotonic(), deadline, "no Update Error window")
+            started = time.monotonic()
+            self.check_enabled()
+            slowest = max(slowest, time.monotonic() - started)
+            self.assertLess(time.monotonic() - started, 2, "the app did not answer on the session bus")
+        self.assertLess(slowest, 1)
+        self.assertEqual(h.quit_app()[0], 0)
 
     def test_skip_later_and_nothing_new(self):
         bundle = self.bundle(f"{FEEDS}/good.xml")
