@@ -748,6 +748,8 @@ class Handler(BaseHTTPRequestHandler):
         dest = self.headers.get("Sec-Fetch-Dest")
         if dest:
             rec["dest"] = dest
+        if self.headers.get("Cookie"):
+            rec["cookie"] = self.headers.get("Cookie")
         append_line(CFG.request_log, rec)
 
     def _cors(self):
@@ -856,6 +858,10 @@ class Handler(BaseHTTPRequestHandler):
             self._send(200, google_start_page(url.query))
         elif p == "/outside":
             self._send(200, outside_page(url.query))
+        elif p == "/t/cookie":
+            # A signed-in session, as the service's sign-in leaves one; then the probe page.
+            self._send(302, headers=[("Set-Cookie", "farm_session=hollow-brook; Path=/; Secure; HttpOnly"),
+                                     ("Location", "/t/probe?k=cookie")], ctype=None)
         elif p == "/t/redirect":
             to = q.get("to", ["/t/landed?from=redirect"])[0]
             self._send(int(q.get("code", ["302"])[0]), b"", headers=[("Location", to)])

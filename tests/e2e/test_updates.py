@@ -7,6 +7,7 @@ import tarfile
 import time
 
 import harness as h
+import screen
 
 RELEASE = os.environ.get("CORVANE_RELEASE") or os.path.join(h.BUILD_DIR, "tools", "corvane-release")
 FEEDS = f"{h.BASE_URL}/updates"
@@ -33,10 +34,11 @@ def tar_xz(path, root, extra=()):
             t.addfile(info, io.BytesIO(data))
 
 
-def feed(name, archive, version="1.1.0", length=None, advertised=None):
+def feed(name, archive, version="1.1.0", length=None, advertised=None, notes=None):
     """A feed offering archive (which holds version), as advertised when that is given."""
+    about = ("--notes-url", notes) if notes else ("--description", "<p>Calving <b>reports</b></p>")
     item = release("item", archive, "--key", W["key"], "--version", version, "--url",
-                   f"{FEEDS}/{os.path.basename(archive)}", "--description", "<p>Calving <b>reports</b></p>")
+                   f"{FEEDS}/{os.path.basename(archive)}", *about)
     if advertised is not None:
         item = item.replace(f">{version}</sparkle:", f">{advertised}</sparkle:")
     if length is not None:
@@ -101,6 +103,12 @@ def setUpModule():
     tar_xz(through, newer, extra=[entry("Corvane/a/l", link="..", kind=tarfile.SYMTYPE),
                                   entry("Corvane/out", link="a/l/..", kind=tarfile.SYMTYPE)])
     feed("through.xml", through)
+    # Notes that would reload themselves elsewhere, and one link, across the whole view, to the outside.
+    with open(f"{W['served']}/notes.html", "w") as f:
+        f.write('<!doctype html><meta http-equiv="refresh" content="0; url=/t/landed?from=notes-refresh">'
+                '<style>html,body{margin:0;height:100%;background:#ff00ff}a{position:fixed;inset:0}</style>'
+                f'<a href="{h.OUTSIDE_URL}/outside?from=notes">What is new</a>')
+    feed("notes.xml", good, notes=f"{FEEDS}/notes.html")
     # A small feed whose one entity, used ten thousand times, would be a gigabyte of title.
     with open(f"{W['served']}/entities.xml", "w") as f:
         f.write(f'<?xml version="1.0"?><!DOCTYPE rss [<!ENTITY big "{"x" * 100000}">]>'
@@ -224,6 +232,24 @@ class Updates(h.E2ETestCase):
             slowest = max(slowest, time.monotonic() - started)
             self.assertLess(time.monotonic() - started, 2, "the app did not answer on the session bus")
         self.assertLess(slowest, 1)
+        self.assertEqual(h.quit_app()[0], 0)
+
+    def test_release_notes_see_none_of_the_apps_cookies_and_open_clicks_in_the_browser(self):
+        self.launch(self.bundle(f"{FEEDS}/notes.xml"), lastPath="/t/cookie")
+        self.assertIn("farm_session=hollow-brook", h.wait_for_request(path="/t/probe?k=cookie").get("cookie", ""))
+        h.activate_action("check-for-updates")
+        window = self.window("Software Update")
+        notes = h.wait_for_request(path="/updates/notes.html")
+        self.assertNotIn("cookie", notes)
+        geo = h.window_geometry(window)
+        rect = (geo["X"], geo["Y"], geo["WIDTH"], geo["HEIGHT"])
+        shot = screen.wait_for(lambda s: s.bounds("FF00FF", rect))
+        x, y, w, hgt = shot.bounds("FF00FF", rect)
+        h.click(x - geo["X"] + w // 2, y - geo["Y"] + hgt // 2, window=window)
+        h.wait_for_opened_uri(f"{h.OUTSIDE_URL}/outside?from=notes")
+        self.assertEqual(h.requests_seen(path="/outside?from=notes"), [])
+        self.assertEqual(h.requests_seen(path="/t/landed?from=notes-refresh"), [])
+        self.assertEqual(len(h.requests_seen(path="/updates/notes.html")), 1)
         self.assertEqual(h.quit_app()[0], 0)
 
     def test_skip_later_and_nothing_new(self):
