@@ -15,8 +15,11 @@ std::string_view body(Platform platform) {
 
 bool isNoConnection(std::string_view domain, long long code) {
     if (domain == urlErrorDomain) {
-        static constexpr std::array<long long, 9> codes{-1009, -1004, -1003, -1005, -1006, -1001, -1018, -1020, -1019};
-        return std::find(codes.begin(), codes.end(), code) != codes.end();
+        static constexpr std::array<UrlError, 9> codes{
+            UrlError::notConnectedToInternet,  UrlError::cannotConnectToHost, UrlError::cannotFindHost,
+            UrlError::networkConnectionLost,   UrlError::dnsLookupFailed,     UrlError::timedOut,
+            UrlError::internationalRoamingOff, UrlError::dataNotAllowed,      UrlError::callIsActive};
+        return std::find(codes.begin(), codes.end(), static_cast<UrlError>(code)) != codes.end();
     }
     if (domain == networkErrorDomain) return code == 2 || code == 306 || code == 310 || (code >= 100 && code <= 129);
     return false;

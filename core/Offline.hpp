@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "Platform.hpp"
+#include "UrlError.hpp"
 
 namespace corvane::core::Offline {
 
@@ -14,7 +15,7 @@ inline constexpr std::string_view quitScript =
     "(() => { let e; try { e = new PageTransitionEvent(\"pagehide\", { persisted: false }); } catch (x) { e = new "
     "Event(\"pagehide\"); }\n  window.dispatchEvent(e); return \"ok\"; })()";
 
-inline constexpr std::string_view urlErrorDomain = "NSURLErrorDomain";
+using core::urlErrorDomain;
 inline constexpr std::string_view networkErrorDomain = "kCFErrorDomainCFNetwork";
 
 // Whether a failed load means the network (or the way to the server) is missing.

@@ -6,10 +6,6 @@
 
 namespace corvane::shell {
 
-namespace {
-constexpr long long kTimedOut = -1001;
-}
-
 void AppDelegate::didStartProvisionalNavigation(const std::optional<std::string>& url) {
     cancelLoadTimer();
     std::weak_ptr<AppDelegate*> weak = self_;
@@ -27,7 +23,8 @@ void AppDelegate::loadTimedOut(const std::optional<std::string>& url) {
     loadTimer_ = 0;
     if (web_) web_->stopLoading();
     // Stopping reports the load as cancelled, which no rule acts on; what happened was a time-out.
-    didFailProvisionalNavigation({std::string(core::Offline::urlErrorDomain), kTimedOut, url});
+    didFailProvisionalNavigation(
+        {std::string(core::Offline::urlErrorDomain), core::code(core::UrlError::timedOut), url});
 }
 
 } // namespace corvane::shell
