@@ -38,7 +38,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     web_ = &ports_.desktop.createWebView({core::Bridge::preloadScript(appVersion_, core::Platform::linuxDesktop),
                                           std::string(core::Bridge::handlerName)});
     window_ = &ports_.desktop.createMainWindow({"Corvane", 1280, 820, 900, 600}, *web_);
-    window_->restoreFrame("CorvaneMain");
+    window_->restoreFrame(std::string(keys::mainFrame));
     window_->present();
     if (ports_.settings.boolean(keys::wasFullScreen).value_or(false)) window_->toggleFullScreen();
     ports_.desktop.activate();

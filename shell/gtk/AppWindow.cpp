@@ -8,6 +8,7 @@
 #include "Offline.hpp"
 #include "Palette.hpp"
 #include "PaletteColours.hpp"
+#include "SettingsKeys.hpp"
 #include "SwipeGate.hpp"
 #include "WindowFocus.hpp"
 
@@ -123,7 +124,7 @@ std::string headingText() {
 
 } // namespace
 
-AppWindow::AppWindow(GtkApplication* app, const shell::WindowSpec& spec, GtkWidget* web, SettingsFile& settings,
+AppWindow::AppWindow(GtkApplication* app, const shell::WindowSpec& spec, GtkWidget* web, shell::SettingsStore& settings,
                      const DelegateHandle& delegate)
     : web_(web), settings_(settings), delegate_(delegate), minWidth_(spec.minWidth), minHeight_(spec.minHeight) {
     installStyle();
@@ -178,15 +179,15 @@ AppWindow::~AppWindow() {
 
 void AppWindow::restoreFrame(const std::string& name) {
     frameName_ = name;
-    const auto width = settings_.integer(name + ".width");
-    const auto height = settings_.integer(name + ".height");
+    const auto width = settings_.integer(shell::keys::frameWidth(name));
+    const auto height = settings_.integer(shell::keys::frameHeight(name));
     // Sizes from the file are untrusted: keep them within sane bounds.
     if (width && height && *width >= minWidth_ && *height >= minHeight_ && *width <= 16384 && *height <= 16384) {
         gtk_window_set_default_size(window_, *width, *height);
         normalWidth_ = static_cast<int>(*width);
         normalHeight_ = static_cast<int>(*height);
     }
-    if (settings_.boolean(name + ".maximized").value_or(false)) {
+    if (settings_.boolean(shell::keys::frameMaximized(name)).value_or(false)) {
         // Mapped maximised, the window manager never learns the normal size and makes one up when the
         // window is restored; it is given back then.
         restoreNormal_ = normalWidth_ > 0;
@@ -198,11 +199,11 @@ void AppWindow::restoreFrame(const std::string& name) {
 void AppWindow::saveFrame() {
     if (frameName_.empty()) return;
     if (normalWidth_ > 0 && normalHeight_ > 0) {
-        settings_.setInteger(frameName_ + ".width", normalWidth_);
-        settings_.setInteger(frameName_ + ".height", normalHeight_);
+        settings_.setInteger(shell::keys::frameWidth(frameName_), normalWidth_);
+        settings_.setInteger(shell::keys::frameHeight(frameName_), normalHeight_);
     }
     // Full screen is stored on its own; the maximised state under it stays as it was.
-    if (!gtk_window_is_fullscreen(window_)) settings_.setBoolean(frameName_ + ".maximized", maximized_);
+    if (!gtk_window_is_fullscreen(window_)) settings_.setBoolean(shell::keys::frameMaximized(frameName_), maximized_);
 }
 
 void AppWindow::present() { bringForward(window_); }

@@ -7,9 +7,9 @@
 
 #include "Appearance.hpp"
 #include "DelegateHandle.hpp"
-#include "SettingsFile.hpp"
 #include "TitleStrip.hpp"
 #include "ports/MainWindow.hpp"
+#include "ports/SettingsStore.hpp"
 
 namespace corvane::gtk {
 
@@ -17,7 +17,7 @@ namespace corvane::gtk {
 // follow the desktop's light/dark preference.
 class AppWindow : public shell::MainWindow {
 public:
-    AppWindow(GtkApplication* app, const shell::WindowSpec& spec, GtkWidget* web, SettingsFile& settings,
+    AppWindow(GtkApplication* app, const shell::WindowSpec& spec, GtkWidget* web, shell::SettingsStore& settings,
               const DelegateHandle& delegate);
     ~AppWindow() override;
 
@@ -50,7 +50,7 @@ private:
     GtkWidget* retry_ = nullptr;
     std::unique_ptr<TitleStrip> title_;
     std::unique_ptr<Appearance> appearance_;
-    SettingsFile& settings_;
+    shell::SettingsStore& settings_;
     const DelegateHandle& delegate_;
     std::string frameName_;
     int minWidth_, minHeight_;               // a restored size smaller than the window's minimum is not used

@@ -24,8 +24,8 @@ public:
     void setString(std::string_view key, std::string_view value) override;
     void setBoolean(std::string_view key, bool value) override;
     void registerDefaults(const std::map<std::string, bool, std::less<>>& defaults) override;
-    std::optional<int> integer(std::string_view key);
-    void setInteger(std::string_view key, int value);
+    std::optional<int> integer(std::string_view key) override;
+    void setInteger(std::string_view key, int value) override;
 
 private:
     void load();

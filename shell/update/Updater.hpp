@@ -9,6 +9,7 @@
 #include "Config.hpp"
 #include "Feed.hpp"
 #include "Fetch.hpp"
+#include "SettingsKeys.hpp"
 #include "ports/SettingsStore.hpp"
 #include "ports/Updater.hpp"
 
@@ -37,14 +38,7 @@ public:
     virtual void closeAll() = 0;
 };
 
-// Settings keys.
-namespace keys {
-inline constexpr std::string_view automaticChecks = "updateAutomaticChecks";
-inline constexpr std::string_view automaticDownloads = "updateAutomaticDownloads";
-inline constexpr std::string_view skippedVersion = "updateSkippedVersion";
-inline constexpr std::string_view lastCheckTime = "updateLastCheckTime";
-inline constexpr std::string_view launchedBefore = "updateLaunchedBefore";
-} // namespace keys
+namespace keys = shell::keys::update;
 
 // Checks the feed on its schedule and on request, downloads, verifies and unpacks beside the bundle,
 // and swaps the bundle when the app quits.

@@ -72,6 +72,7 @@ public:
     using Logged::Logged;
     std::map<std::string, std::string, std::less<>> strings;
     std::map<std::string, bool, std::less<>> booleans;
+    std::map<std::string, int, std::less<>> integers;
     std::map<std::string, bool, std::less<>> defaults;
 
     std::optional<std::string> string(std::string_view key) override {
@@ -90,6 +91,14 @@ public:
     void setBoolean(std::string_view key, bool value) override {
         booleans[std::string(key)] = value;
         log_.add("settings.set " + std::string(key) + "=" + (value ? "true" : "false"));
+    }
+    std::optional<int> integer(std::string_view key) override {
+        auto it = integers.find(key);
+        return it == integers.end() ? std::nullopt : std::optional(it->second);
+    }
+    void setInteger(std::string_view key, int value) override {
+        integers[std::string(key)] = value;
+        log_.add("settings.set " + std::string(key) + "=" + std::to_string(value));
     }
     void registerDefaults(const std::map<std::string, bool, std::less<>>& d) override {
         defaults.insert(d.begin(), d.end());
