@@ -49,7 +49,6 @@ public:
     // True when the app has handed over to a copy in the applications folder and is quitting.
     bool offerMoveToApplications();
     // The script that starts the moved copy ($1) once process `pid` is gone, then unmounts $2 if given.
-    static std::string relaunchScript(long pid);
     bool applicationShouldHandleReopen(bool hasVisibleWindows);
     void windowDidEnterFullScreen();
     void windowDidExitFullScreen();
@@ -118,13 +117,11 @@ public:
     TerminateReply applicationShouldTerminate();
     void applicationWillTerminate();
 
-    // Read-only views of the state, for the adapters and tests.
-    const core::Url& startURL() const { return startURL_; }
+    // Read-only views of the state, for tests.
     bool shown() const { return shown_; }
     bool navListening() const { return navListening_; }
     bool authListening() const { return authListening_; }
     bool offlineShown() const { return offlineShown_; }
-    bool quitting() const { return quitting_; }
     bool hasPendingAuth() const { return pendingAuth_.has_value(); }
     const std::optional<core::Url>& failedURL() const { return failedURL_; }
 

@@ -1,5 +1,6 @@
 // The offer, at launch, to move a freshly downloaded app into the applications folder.
 #include "AppDelegate.hpp"
+#include "Relaunch.hpp"
 #include "SettingsKeys.hpp"
 
 #include "Placement.hpp"
@@ -26,13 +27,6 @@ LaunchAlert failureAlert() {
 }
 
 } // namespace
-
-std::string AppDelegate::relaunchScript(long pid) {
-    return "while /bin/kill -0 " + std::to_string(pid) +
-           " 2>/dev/null; do /bin/sleep 0.1; done; /bin/sleep 0.4; /usr/bin/setsid -f \"$1/bin/corvane\" "
-           "</dev/null >/dev/null 2>&1; [ -z \"$2\" ] && exit 0; for i in 1 2 3 4 5 6 7 8 9 10; do "
-           "/usr/bin/gio mount -u \"$2\" && exit 0; /bin/sleep 0.5; done";
-}
 
 bool AppDelegate::offerMoveToApplications() {
     Bundle& bundle = ports_.bundle;
@@ -79,7 +73,7 @@ bool AppDelegate::offerMoveToApplications() {
     else if (real.starts_with(core::Placement::standardize(home, home) + "/")) files.trash(real);
 
     bundle.bundleMoved(destination);
-    bundle.spawnDetached({"/bin/sh", "-c", relaunchScript(bundle.processId()), "sh", destination, volume});
+    bundle.spawnDetached(relaunchCommand(bundle.processId(), destination, volume));
     bundle.terminate();
     return true;
 }

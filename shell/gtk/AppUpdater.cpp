@@ -5,8 +5,9 @@
 #include "BuildConfig.hpp"
 #include "DevCert.hpp"
 #include "GtkDesktop.hpp"
+#include "LaunchBundle.hpp"
 #include "MenuBar.hpp"
-#include "NoGpuDrawing.hpp"
+#include "Relaunch.hpp"
 #include "Url.hpp"
 
 namespace corvane::gtk {
@@ -62,19 +63,7 @@ void AppUpdater::onShutdown(GApplication*, gpointer data) {
     self->fetcher_.cancelAll();
     self->updater_.installOnQuit();
     if (!self->updater_.relaunchRequested()) return;
-    const std::string exe = self->bundle_ + "/bin/corvane";
-    const std::string pid = std::to_string(getpid());
-    const char* argv[] = {"/bin/sh", "-c",        "while kill -0 \"$1\" 2>/dev/null; do sleep 0.1; done; exec \"$2\"",
-                          "sh",      pid.c_str(), exe.c_str(),
-                          nullptr};
-    GError* error = nullptr;
-    GStrv environment = environmentWithoutGpuProbeSwitches();
-    if (!g_spawn_async(nullptr, const_cast<char**>(argv), environment, G_SPAWN_STDIN_FROM_DEV_NULL, nullptr, nullptr,
-                       nullptr, &error)) {
-        g_warning("relaunch failed: %s", error->message);
-        g_error_free(error);
-    }
-    g_strfreev(environment);
+    spawnDetachedProcess(shell::relaunchCommand(getpid(), self->bundle_));
 }
 
 shell::Updater* GtkServices::startUpdater() {

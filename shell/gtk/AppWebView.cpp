@@ -76,7 +76,7 @@ shell::NavigationAction actionOf(WebKitNavigationAction* action) {
         if (const char* uri = webkit_uri_request_get_uri(request)) out.url = uri;
     out.type = typeOf(webkit_navigation_action_get_navigation_type(action));
     out.userGesture = webkit_navigation_action_is_user_gesture(action);
-    out.frame = targetFrameOf(action);
+    // The frame stays unknown: the action does not name it (UnknownFrameNavigation.hpp).
     return out;
 }
 

@@ -41,17 +41,18 @@ shell::WebView& GtkDesktop::createWebView(const shell::WebViewSpec& spec) {
     const bool spelling = settings_.boolean(core::DeskFeatures::spellCheckingKey).value_or(false);
     webkit_web_context_set_spell_checking_enabled(context_, spelling);
     if (spelling) webkit_web_context_set_spell_checking_languages(context_, g_get_language_names());
-    if (!warmUp_)
-        warmUp_ = std::make_unique<EngineWarmUp>(context_, session_, std::string(core::build::baseURL).c_str());
+    // The delegate makes its one view once; the warmed-up view becomes it.
+    if (!warmUp_) g_error("the web view is made once");
     web_ = std::make_unique<AppWebView>(warmUp_->view(), spec, delegate_);
     warmUp_.reset();
     connectPageRequests(WEBKIT_WEB_VIEW(web_->widget()), session_, delegate_);
     return *web_;
 }
 
-shell::MainWindow& GtkDesktop::createMainWindow(const shell::WindowSpec& spec, shell::WebView&) {
+shell::MainWindow& GtkDesktop::createMainWindow(const shell::WindowSpec& spec, shell::WebView& web) {
     prepareWindows();
-    window_ = std::make_unique<AppWindow>(app_, spec, web_->widget(), settings_, delegate_);
+    // The only view this desktop makes is its own.
+    window_ = std::make_unique<AppWindow>(app_, spec, static_cast<AppWebView&>(web).widget(), settings_, delegate_);
     if (GMenuModel* bar = services_.menuBar()) window_->setMenuBar(bar);
     g_signal_connect_swapped(window_->window(), "notify::fullscreened", G_CALLBACK(+[](GtkDesktop* self, GParamSpec*) {
                                  self->services_.showFullScreenState(gtk_window_is_fullscreen(self->window_->window()));

@@ -4,6 +4,7 @@
 #include "AppId.hpp"
 #include "DesktopIntegration.hpp"
 #include "NoGpuDrawing.hpp"
+#include "Relaunch.hpp"
 
 #include <unistd.h>
 
@@ -133,12 +134,14 @@ void LaunchBundle::activateCopy(const std::string&) {
 
 void LaunchBundle::bundleMoved(const std::string& newPath) {
     // The launcher entry follows at once, even should the moved copy fail to start and announce itself.
-    announceBundle(newPath + "/bin/corvane", UserDirs{g_get_user_data_dir(), g_get_user_config_dir()});
+    announceBundle(shell::executableIn(newPath), UserDirs{g_get_user_data_dir(), g_get_user_config_dir()});
 }
 
 long LaunchBundle::processId() { return static_cast<long>(getpid()); }
 
-void LaunchBundle::spawnDetached(const std::vector<std::string>& argv) {
+void LaunchBundle::spawnDetached(const std::vector<std::string>& argv) { spawnDetachedProcess(argv); }
+
+void spawnDetachedProcess(const std::vector<std::string>& argv) {
     std::vector<char*> args;
     for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);

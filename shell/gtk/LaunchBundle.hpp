@@ -30,4 +30,7 @@ private:
     std::function<void()> quit_;
 };
 
+// Started on its own, in "/", with the standard streams on the null device; failures ignored.
+void spawnDetachedProcess(const std::vector<std::string>& argv);
+
 } // namespace corvane::gtk

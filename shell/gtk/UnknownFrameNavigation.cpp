@@ -29,8 +29,6 @@ std::string originOf(const char* uri) {
 
 } // namespace
 
-shell::TargetFrame targetFrameOf(WebKitNavigationAction*) { return shell::TargetFrame::unknown; }
-
 gulong connectStoppedMainFrameRequests(WebKitWebContext* context, StoppedHandler onStopped) {
     return g_signal_connect_data(
         context, "user-message-received", G_CALLBACK(onStoppedMessage), new StoppedHandler(std::move(onStopped)),

@@ -20,9 +20,6 @@ namespace corvane::gtk {
 //   old document still runs and may still ask for things; its origin is taken when a load commits.
 //   Can go once requests name the document that made them.
 
-// Always unknown: the navigation action has no frame to read.
-shell::TargetFrame targetFrameOf(WebKitNavigationAction* action);
-
 // Each main-frame request to another origin that the extension stopped before it left, with its address.
 // The notices come through the context; the returned handler is the caller's to disconnect.
 gulong connectStoppedMainFrameRequests(WebKitWebContext* context,

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "FakePlatform.hpp"
+#include "Relaunch.hpp"
 
 using namespace corvane;
 using namespace corvane::shell;
@@ -77,7 +78,7 @@ TEST(MoveToApplications, MovesInOrderAndEndsTheLaunch) {
     EXPECT_EQ(rig.bundle.spawned[0], "/bin/sh");
     EXPECT_EQ(rig.bundle.spawned[1], "-c");
     EXPECT_TRUE(rig.bundle.spawned[2].starts_with("while /bin/kill -0 4242 2>/dev/null; do")) << rig.bundle.spawned[2];
-    EXPECT_EQ(AppDelegate::relaunchScript(7).find("4242"), std::string::npos);
+    EXPECT_EQ(relaunchCommand(7, installed).at(2).find("4242"), std::string::npos);
     EXPECT_EQ(std::vector<std::string>(rig.bundle.spawned.begin() + 3, rig.bundle.spawned.end()),
               (std::vector<std::string>{"sh", installed, ""}));
 
