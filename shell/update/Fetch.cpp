@@ -42,7 +42,8 @@ struct Fetcher::Transfer {
         const bool wanted = !live.expired();
         std::string result = std::move(body);
         delete this;
-        if (done && wanted) done(error, error.empty() ? std::move(result) : std::string());
+        if (done && wanted)
+            done(error.empty() ? Outcome<std::string>(std::move(result)) : Outcome<std::string>::refused(error));
     }
 
     std::string reason(GError* error) {

@@ -4,6 +4,9 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "Outcome.hpp"
 
 typedef struct _SoupSession SoupSession;
 typedef struct _GTlsCertificate GTlsCertificate;
@@ -26,8 +29,8 @@ public:
         bool exact = false;      // the body must be exactly `limit` bytes
         std::string file;        // written here (replaced); empty: kept in memory
         std::function<void(std::uint64_t received)> progress;
-        // Called once: the body when kept in memory, or the reason it failed (empty on success).
-        std::function<void(std::string error, std::string body)> done;
+        // Called once: the body (empty when written to `file`), or the reason it failed.
+        std::function<void(Outcome<std::string> body)> done;
     };
     void fetch(Request request);
     // Ends every running transfer; each reports "cancelled".

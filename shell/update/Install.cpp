@@ -55,14 +55,15 @@ std::optional<std::string> bundleVersion(const std::string& bundle) {
     return text;
 }
 
-std::string versionRefusal(const std::optional<std::string>& carried, std::string_view advertised,
-                           std::string_view running) {
-    if (!carried) return "The update does not say which version it is.";
+Outcome<> checkVersion(const std::optional<std::string>& carried, std::string_view advertised,
+                       std::string_view running) {
+    if (!carried) return Outcome<>::refused("The update does not say which version it is.");
     if (*carried != advertised)
-        return "The update is version " + *carried + ", not the " + std::string(advertised) + " the feed offers.";
+        return Outcome<>::refused("The update is version " + *carried + ", not the " + std::string(advertised) +
+                                  " the feed offers.");
     if (core::Version::compare(*carried, running) <= 0)
-        return "The update is version " + *carried + ", which is not newer than this one.";
-    return "";
+        return Outcome<>::refused("The update is version " + *carried + ", which is not newer than this one.");
+    return done();
 }
 
 const char* const kTrialLauncher = R"(#!/bin/sh
@@ -88,22 +89,24 @@ fi
 exec "$bundle/bin/corvane" "$@"
 )";
 
-std::string installOnTrial(const std::string& bundle, const std::string& staged, std::string_view advertised,
-                           std::string_view running) {
+Outcome<> installOnTrial(const std::string& bundle, const std::string& staged, std::string_view advertised,
+                         std::string_view running) {
     // Checked again here: the staged folder sat on disk, writable, since it was unpacked.
-    if (auto refused = versionRefusal(bundleVersion(staged), advertised, running); !refused.empty()) return refused;
+    if (auto version = checkVersion(bundleVersion(staged), advertised, running); !version) return version;
     const fs::path bin = fs::path(staged) / "bin";
     std::error_code error;
     fs::rename(bin / "corvane", bin / "corvane.trial", error);
-    if (error || !writeExecutable(bin / "corvane", kTrialLauncher)) return "The new copy could not be prepared.";
+    if (error || !writeExecutable(bin / "corvane", kTrialLauncher))
+        return Outcome<>::refused("The new copy could not be prepared.");
     const std::string previous = stagingPath(bundle, "previous");
     fs::remove_all(previous, error);
-    if (std::rename(bundle.c_str(), previous.c_str()) != 0) return "The running copy could not be moved aside.";
+    if (std::rename(bundle.c_str(), previous.c_str()) != 0)
+        return Outcome<>::refused("The running copy could not be moved aside.");
     if (std::rename(staged.c_str(), bundle.c_str()) != 0) {
         std::rename(previous.c_str(), bundle.c_str());
-        return "The new copy could not be put in place.";
+        return Outcome<>::refused("The new copy could not be put in place.");
     }
-    return "";
+    return done();
 }
 
 std::string proveStart(const std::string& bundle) {

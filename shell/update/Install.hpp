@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "Outcome.hpp"
+
 namespace corvane::update {
 
 // Where downloads and unpacked updates wait, and where a replaced bundle is kept: hidden, beside the
@@ -16,16 +18,16 @@ std::string stagingPath(const std::string& bundle, const std::string& what);
 std::optional<std::string> bundleVersion(const std::string& bundle);
 
 // Why an unpacked bundle carrying `carried` may not replace the running copy: the signed archive's own
-// version has to be the one the feed advertised, and above the running one. Empty when it may.
-std::string versionRefusal(const std::optional<std::string>& carried, std::string_view advertised,
-                           std::string_view running);
+// version has to be the one the feed advertised, and above the running one.
+Outcome<> checkVersion(const std::optional<std::string>& carried, std::string_view advertised,
+                       std::string_view running);
 
 // Puts the unpacked bundle `staged` in the place of `bundle` by renames on one file system, on trial:
 // its program moves to bin/corvane.trial behind a launcher at bin/corvane, and the old bundle is kept
 // beside it (stagingPath "previous"). Nothing changes when the staged copy's version is refused or a
-// rename fails. Returns the reason it failed, or empty.
-std::string installOnTrial(const std::string& bundle, const std::string& staged, std::string_view advertised,
-                           std::string_view running);
+// rename fails.
+Outcome<> installOnTrial(const std::string& bundle, const std::string& staged, std::string_view advertised,
+                         std::string_view running);
 
 // The launcher a bundle on trial starts from: it runs bin/corvane.trial and, when that ends with an
 // error before it has proven itself, sets the bundle aside as "withdrawn", puts the kept copy back and

@@ -10,6 +10,8 @@
 #include <archive_entry.h>
 #include <sys/stat.h>
 
+#include "Relaunch.hpp"
+
 namespace corvane::update {
 
 namespace fs = std::filesystem;
@@ -144,15 +146,16 @@ std::string extract(const std::string& archivePath, const fs::path& into, std::m
 
 bool holdsApp(const fs::path& folder) {
     struct stat st {};
-    const fs::path app = folder / "bin" / "corvane";
+    const fs::path app = folder / shell::bundleExecutable;
     return lstat(app.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & S_IXUSR);
 }
 
 } // namespace
 
-Unpacked unpack(const std::string& archive, const std::string& into) {
+Outcome<std::string> unpack(const std::string& archive, const std::string& into) {
     std::error_code error;
-    if (!fs::create_directory(into, error) || error) return {std::nullopt, "The update could not be unpacked."};
+    if (!fs::create_directory(into, error) || error)
+        return Outcome<std::string>::refused("The update could not be unpacked.");
     fs::permissions(into, fs::perms::owner_all, error);
     std::map<std::string, std::string> links;
     std::string refused = extract(archive, into, links);
@@ -173,9 +176,9 @@ Unpacked unpack(const std::string& archive, const std::string& into) {
             if (refused.empty() && !leadsInside(link, target, links, floor))
                 refused = "The update archive has a link outside its folder.";
     }
-    if (refused.empty()) return {bundle, refused};
+    if (refused.empty()) return *bundle;
     fs::remove_all(into, error);
-    return {std::nullopt, refused};
+    return Outcome<std::string>::refused(refused);
 }
 
 } // namespace corvane::update

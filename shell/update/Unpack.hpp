@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "Outcome.hpp"
+
 namespace corvane::update {
 
 inline constexpr std::uint64_t kMaxUnpackedBytes = 2ull << 30;
@@ -13,10 +15,6 @@ inline constexpr std::uint64_t kMaxUnpackedBytes = 2ull << 30;
 // Refused: absolute paths, ".." anywhere, anything but files, folders and links, links that point
 // outside `into`, entries reached through a link, more than kMaxUnpackedBytes. Nothing of a refused
 // archive is left behind.
-struct Unpacked {
-    std::optional<std::string> bundle;
-    std::string error;
-};
-Unpacked unpack(const std::string& archive, const std::string& into);
+Outcome<std::string> unpack(const std::string& archive, const std::string& into);
 
 } // namespace corvane::update

@@ -102,15 +102,15 @@ void Updater::checkForUpdates() {
 
 void Updater::check(bool userInitiated) {
     setState(State::checking);
-    s_.fetcher.fetch({s_.config.feedURL, kMaxFeedBytes, false, "", nullptr,
-                      [this, userInitiated](std::string error, std::string body) {
-                          s_.settings.setString(keys::lastCheckTime, std::to_string(now()));
-                          if (!error.empty()) {
-                              checked();
-                              return fail(error == Fetcher::cancelled ? "" : error, userInitiated);
-                          }
-                          parse(std::move(body), userInitiated);
-                      }});
+    s_.fetcher.fetch(
+        {s_.config.feedURL, kMaxFeedBytes, false, "", nullptr, [this, userInitiated](Outcome<std::string> body) {
+             s_.settings.setString(keys::lastCheckTime, std::to_string(now()));
+             if (!body) {
+                 checked();
+                 return fail(body.reason() == Fetcher::cancelled ? "" : body.reason(), userInitiated);
+             }
+             parse(body.value(), userInitiated);
+         }});
 }
 
 // A feed is unsigned and up to a megabyte: whatever it holds, reading it must not hold up the window.
@@ -180,11 +180,11 @@ void Updater::download(const FeedItem& item, bool visible) {
                       [this, visible, total = item.length](std::uint64_t received) {
                           if (visible) s_.windows.showProgress(received, total);
                       },
-                      [this, item, visible](std::string error, std::string) {
-                          if (!error.empty()) {
+                      [this, item, visible](Outcome<std::string> saved) {
+                          if (!saved) {
                               setState(State::idle);
-                              if (error == Fetcher::cancelled) return s_.windows.closeAll();
-                              return fail(error, visible);
+                              if (saved.reason() == Fetcher::cancelled) return s_.windows.closeAll();
+                              return fail(saved.reason(), visible);
                           }
                           stage(item, visible);
                       }});
@@ -196,8 +196,7 @@ void Updater::stage(const FeedItem& item, bool visible) {
     struct Job {
         std::string file, root, signature, running;
         std::array<unsigned char, 32> key;
-        std::string refused;
-        Unpacked unpacked;
+        std::string refused, bundle;
         std::weak_ptr<Updater*> owner;
         FeedItem item;
         bool visible;
@@ -208,7 +207,7 @@ void Updater::stage(const FeedItem& item, bool visible) {
                         s_.running,
                         s_.config.publicKey,
                         "",
-                        {},
+                        "",
                         alive_,
                         item,
                         visible};
@@ -217,7 +216,7 @@ void Updater::stage(const FeedItem& item, bool visible) {
         +[](GObject*, GAsyncResult* result, gpointer) {
             auto* job = static_cast<Job*>(g_task_get_task_data(G_TASK(result)));
             auto owner = job->owner.lock();
-            if (owner) (*owner)->staged(job->item, job->visible, job->refused, job->unpacked.bundle.value_or(""));
+            if (owner) (*owner)->staged(job->item, job->visible, job->refused, job->bundle);
         },
         nullptr);
     g_task_set_task_data(
@@ -230,12 +229,13 @@ void Updater::stage(const FeedItem& item, bool visible) {
                 job->refused = "The update is not signed by the makers of Corvane.";
             } else {
                 fs::remove_all(job->root, error);
-                job->unpacked = unpack(job->file, job->root);
-                job->refused = job->unpacked.error;
+                auto unpacked = unpack(job->file, job->root);
+                job->refused = unpacked.reason();
                 // The feed is not signed: the version that counts is the one inside the archive.
-                if (job->refused.empty())
-                    job->refused =
-                        versionRefusal(bundleVersion(*job->unpacked.bundle), job->item.version, job->running);
+                if (unpacked) {
+                    job->bundle = unpacked.value();
+                    job->refused = checkVersion(bundleVersion(job->bundle), job->item.version, job->running).reason();
+                }
                 if (!job->refused.empty()) fs::remove_all(job->root, error);
             }
             fs::remove(job->file, error);
@@ -259,9 +259,9 @@ bool Updater::installOnQuit() {
     if (state_ != State::ready || !ready_) return false;
     std::error_code error;
     bool replaced = false;
-    const std::string failure = installOnTrial(s_.bundle, stagedBundle_, ready_->version, s_.running);
-    if (failure.empty()) replaced = true;
-    else g_warning("update not installed: %s", failure.c_str());
+    const auto installed = installOnTrial(s_.bundle, stagedBundle_, ready_->version, s_.running);
+    if (installed) replaced = true;
+    else g_warning("update not installed: %s", installed.reason().c_str());
     fs::remove_all(stagedRoot_, error);
     state_ = State::idle;
     ready_.reset();

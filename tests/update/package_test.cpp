@@ -149,21 +149,21 @@ TEST(Unpack, RefusesWhatCouldReachOutsideTheStagingFolder) {
     for (const auto& c : cases) {
         const std::string archive = tarXz(work.path / "u.tar.xz", c.entries);
         const fs::path into = work.path / ".staged";
-        Unpacked result = unpack(archive, into.string());
+        auto result = unpack(archive, into.string());
         if (*c.refusal == '\0') {
-            ASSERT_TRUE(result.bundle) << c.what << ": " << result.error;
-            EXPECT_TRUE(fs::is_regular_file(fs::path(*result.bundle) / "bin/corvane")) << c.what;
+            ASSERT_TRUE(result) << c.what << ": " << result.reason();
+            EXPECT_TRUE(fs::is_regular_file(fs::path(result.value()) / "bin/corvane")) << c.what;
             fs::remove_all(into);
         } else {
-            EXPECT_FALSE(result.bundle) << c.what;
-            EXPECT_NE(result.error.find(c.refusal), std::string::npos) << c.what << ": " << result.error;
+            EXPECT_FALSE(result) << c.what;
+            EXPECT_NE(result.reason().find(c.refusal), std::string::npos) << c.what << ": " << result.reason();
             EXPECT_FALSE(fs::exists(into)) << c.what;
         }
         EXPECT_EQ(listing(work.path), std::vector<std::string>{"u.tar.xz"}) << c.what;
     }
     EXPECT_FALSE(fs::exists("/tmp/corvane-evil"));
     std::ofstream(work.path / "junk.tar.xz") << "not an archive";
-    EXPECT_FALSE(unpack((work.path / "junk.tar.xz").string(), (work.path / ".s").string()).bundle);
+    EXPECT_FALSE(unpack((work.path / "junk.tar.xz").string(), (work.path / ".s").string()));
 }
 
 TEST(Signature, OnlyTheUntouchedArchiveUnderOurKeyVerifies) {
