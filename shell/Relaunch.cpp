@@ -9,8 +9,9 @@ std::vector<std::string> relaunchCommand(long pid, const std::string& bundle, co
     script.append(std::to_string(pid))
         .append(" 2>/dev/null; do /bin/sleep 0.1; done; /bin/sleep 0.4; /usr/bin/setsid -f \"$1/")
         .append(bundleExecutable)
-        .append("\" </dev/null >/dev/null 2>&1; [ -z \"$2\" ] && exit 0; for i in 1 2 3 4 5 6 7 8 9 10; do "
-                "/usr/bin/gio mount -u \"$2\" && exit 0; /bin/sleep 0.5; done");
+        .append(
+            "\" </dev/null >/dev/null 2>&1; [ -z \"$2\" ] && exit 0; for i in 1 2 3 4 5 6 7 8 9 10; do "
+            "/usr/bin/gio mount -u \"$2\" && exit 0; /bin/sleep 0.5; done");
     return {"/bin/sh", "-c", script, "sh", bundle, volume};
 }
 
