@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "About.hpp"
+#include "Accessible.hpp"
 #include "BuildConfig.hpp"
 #include "DevCert.hpp"
 #include "NoGpuDrawing.hpp"
@@ -165,6 +166,7 @@ void UpdateWindows::present(Spec spec) {
     }
     gtk_box_append(GTK_BOX(content), row);
     gtk_window_set_child(window_, content);
+    nameButtons(window);
     gtk_window_present(window_);
     // Return answers with the default button, as in any dialog.
     if (defaultButton) gtk_widget_grab_focus(defaultButton);
