@@ -21,8 +21,7 @@ inline void nameButtons(GtkWidget* root) {
             if (GTK_IS_LABEL(face)) nameAccessible(child, gtk_label_get_text(GTK_LABEL(face)));
             else if (GTK_IS_IMAGE(face) && tip && *tip) nameAccessible(child, tip);
         } else if (GTK_IS_CHECK_BUTTON(child)) {
-            if (const char* label = gtk_check_button_get_label(GTK_CHECK_BUTTON(child)))
-                nameAccessible(child, label);
+            if (const char* label = gtk_check_button_get_label(GTK_CHECK_BUTTON(child))) nameAccessible(child, label);
         }
         nameButtons(child);
     }
