@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "About.hpp"
-#include "Accessible.hpp"
 #include "BuildConfig.hpp"
 #include "DevCert.hpp"
 #include "NoGpuDrawing.hpp"
@@ -166,7 +165,6 @@ void UpdateWindows::present(Spec spec) {
     }
     gtk_box_append(GTK_BOX(content), row);
     gtk_window_set_child(window_, content);
-    nameButtons(window);
     gtk_window_present(window_);
     // Return answers with the default button, as in any dialog.
     if (defaultButton) gtk_widget_grab_focus(defaultButton);

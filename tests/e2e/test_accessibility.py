@@ -167,3 +167,35 @@ class MoveOffer(ReaderTestCase):
         wid = h.expect(lambda: (h.windows(app.pid) or [None])[0], "offer", 15)
         h.key("shift+Tab", "shift+Tab", "space", window=wid)
         self.assertTrue(h.poll(lambda: box.get_state_set().contains(Atspi.StateType.CHECKED), 5), "not ticked")
+
+
+class UpdateWindow(ReaderTestCase):
+    def test_a_found_update_reads_its_buttons_once_and_its_check_box(self):
+        import test_move
+        import test_updates as updates
+        served = f"{h.session().tmp}/served"
+        os.makedirs(served)
+        updates.W.update(served=served, key=f"{h.session().tmp}/release.key")
+        public = updates.release("keygen", updates.W["key"])
+        # What the window shows comes from the feed; the archive, fetched only on Install, need hold little.
+        newer = f"{h.session().tmp}/newer/Corvane"
+        os.makedirs(f"{newer}/share/corvane")
+        h._write(f"{newer}/share/corvane/version", "1.1.0\n")
+        updates.tar_xz(f"{served}/Corvane-1.1.0.tar.xz", newer)
+        url = updates.feed("good.xml", f"{served}/Corvane-1.1.0.tar.xz")
+        self.addCleanup(h.session().stop, h.session().start_demo("--updates-dir", served))
+        bundle = f"{h.session().tmp}/updating/Corvane"
+        shutil.copytree(test_move.bundle_template(), bundle, symlinks=True)
+        h._write(f"{bundle}/share/corvane/updates.ini", f"[Updates]\nFeedURL={url}\nPublicKey={public}\n")
+        home = h.Home(h.session().tmp)
+        home.write_settings({"Corvane": {"lastPath": "/t/probe?k=updates", "updateLaunchedBefore": True,
+                                         "updateAutomaticChecks": False}})
+        app = h.launch_app(home=home, exe=f"{bundle}/bin/corvane")
+        h.wait_for_report(event="loaded", top=True, timeout=20)
+        h.activate_action("check-for-updates")
+        window = wait_for(app.pid, Role.FRAME, "Software Update", timeout=15)
+        for button in ("Skip This Version", "Remind Me Later", "Install Update"):
+            self.assertEqual(len(named(window, Role.PUSH_BUTTON, button)), 1, button)
+        automatic = "Automatically download and install updates in the future"
+        self.assertEqual(len(named(window, Role.CHECK_BOX, automatic)), 1)
+        self.assert_controls_read_as_shown(window)
