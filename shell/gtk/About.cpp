@@ -3,6 +3,7 @@
 
 #include <adwaita.h>
 
+#include "Accessible.hpp"
 #include "BuildConfig.hpp"
 
 namespace corvane::gtk {
@@ -63,6 +64,7 @@ void showAbout(GtkWindow* parent) {
         gtk_window_set_transient_for(GTK_WINDOW(about), parent);
         gtk_window_set_destroy_with_parent(GTK_WINDOW(about), TRUE);
     }
+    nameButtons(GTK_WIDGET(about));
     openAbout = GTK_WIDGET(about);
     g_object_add_weak_pointer(G_OBJECT(about), reinterpret_cast<gpointer*>(&openAbout));
     gtk_window_present(GTK_WINDOW(about));

@@ -5,6 +5,7 @@
 #include <webkit/webkit.h>
 
 #include "About.hpp"
+#include "Accessible.hpp"
 #include "Offline.hpp"
 #include "Palette.hpp"
 #include "PaletteColours.hpp"
@@ -251,6 +252,7 @@ void AppWindow::showOffline() {
     gtk_stack_add_named(GTK_STACK(face), spinner, "spinner");
     gtk_stack_set_visible_child_name(GTK_STACK(face), "label");
     gtk_button_set_child(GTK_BUTTON(retry_), face);
+    nameAccessible(retry_, std::string(core::Offline::retry).c_str());
     gtk_widget_add_css_class(retry_, "retry");
     gtk_widget_set_size_request(retry_, 168, 44);
     gtk_widget_set_halign(retry_, GTK_ALIGN_CENTER);
@@ -299,6 +301,7 @@ void AppWindow::setRetrying(bool on) {
     gtk_stack_set_visible_child_name(GTK_STACK(face), on ? "spinner" : "label");
     gtk_spinner_set_spinning(GTK_SPINNER(spinner), on);
     gtk_widget_set_sensitive(retry_, !on);
+    gtk_accessible_update_state(GTK_ACCESSIBLE(retry_), GTK_ACCESSIBLE_STATE_BUSY, on, -1);
     // Return presses Retry again once it can be pressed.
     if (hadFocus) gtk_widget_grab_focus(retry_);
 }

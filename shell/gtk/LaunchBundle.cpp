@@ -1,6 +1,7 @@
 #include "LaunchBundle.hpp"
 
 #include "About.hpp"
+#include "Accessible.hpp"
 #include "AppId.hpp"
 #include "DesktopIntegration.hpp"
 #include "NoGpuDrawing.hpp"
@@ -75,6 +76,7 @@ shell::LaunchAlertAnswer LaunchBundle::runLaunchAlert(const shell::LaunchAlert& 
         box = gtk_check_button_new_with_label(alert.checkBox->c_str());
         gtk_box_append(GTK_BOX(gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(dialog))), box);
     }
+    nameButtons(dialog);
 
     // Escape and the window manager's close answer too, and then GtkDialog destroys the window on its own
     // once the answer is given: the tick is read in the answer, and the dialog is kept until read.

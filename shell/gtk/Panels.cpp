@@ -6,6 +6,8 @@
 
 #include <adwaita.h>
 
+#include "Accessible.hpp"
+
 namespace corvane::gtk {
 
 namespace {
@@ -184,7 +186,10 @@ void GtkPanels::showAlert(const shell::AlertSpec& spec, std::function<void(int, 
         gtk_editable_set_text(GTK_EDITABLE(alert->entry), spec.defaultText->c_str());
         gtk_entry_set_activates_default(GTK_ENTRY(alert->entry), TRUE);
         adw_message_dialog_set_extra_child(dialog, alert->entry);
+        // The field has no label of its own: what it is asked for is the message.
+        nameAccessible(alert->entry, body.c_str());
     }
+    nameButtons(GTK_WIDGET(dialog));
 
     // The dialog closes itself after its response.
     g_signal_connect(dialog, "response", G_CALLBACK(+[](AdwMessageDialog*, const char* response, gpointer data) {

@@ -24,6 +24,10 @@
 #include "StatusIcon.hpp"
 #include "WindowFocus.hpp"
 
+#ifdef GDK_WINDOWING_X11
+#include <gdk/x11/gdkx.h>
+#endif
+
 namespace {
 
 struct App {
@@ -95,6 +99,18 @@ void requestQuit(App& app) {
     }
 }
 
+// X11 names a window's class after the program unless told otherwise.
+void classWindowsByAppId(GdkDisplay* display) {
+#ifdef GDK_WINDOWING_X11
+    if (!GDK_IS_X11_DISPLAY(display)) return;
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    gdk_x11_display_set_program_class(display, corvane::gtk::kAppId);
+    G_GNUC_END_IGNORE_DEPRECATIONS
+#else
+    (void)display;
+#endif
+}
+
 } // namespace
 
 // --version is answered here, before anything reaches a running instance or the display.
@@ -103,9 +119,10 @@ gint handleLocalOptions(GApplication*, GVariantDict* options, gpointer) {
         g_print("Corvane %s\n", corvane::core::build::version.data());
         return 0;
     }
-    // The window's WM_CLASS, which docks match with the desktop entry's StartupWMClass; set after the
-    // command line so that --help still names the command.
-    g_set_prgname(corvane::gtk::kAppId);
+    // What a screen reader calls the app (GTK reads the program name); set after the command line so
+    // that --help still names the command. The windows' class, which docks match with the desktop
+    // entry's StartupWMClass, is the app id: see the start-up.
+    g_set_prgname("Corvane");
     return -1;
 }
 
@@ -130,6 +147,7 @@ int main(int argc, char** argv) {
             auto& a = *static_cast<App*>(data);
             corvane::gtk::quietSeatlessKeyboardReads();
             corvane::gtk::applyLaunchToken(gdk_display_get_default());
+            classWindowsByAppId(gdk_display_get_default());
             a.desktop = std::make_unique<corvane::gtk::GtkDesktop>(GTK_APPLICATION(gapp), a.settings,
                                                                    std::exchange(a.session, nullptr));
             a.bundle = std::make_unique<corvane::gtk::LaunchBundle>(GTK_APPLICATION(gapp));

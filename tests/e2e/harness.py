@@ -110,6 +110,14 @@ def expect(fn, what, timeout=10):
     return got
 
 
+def _a11y_address(conn):
+    try:
+        return conn.call_sync("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress", None,
+                              GLib.VariantType("(s)"), Gio.DBusCallFlags.NO_AUTO_START, 2000, None).unpack()[0]
+    except GLib.Error:
+        return None
+
+
 def _matches(rec, predicate, fields):
     return (predicate is None or predicate(rec)) and all(rec.get(k) == v for k, v in fields.items())
 
@@ -277,9 +285,9 @@ class App:
 
 class Session:
     """Private buses, Xvfb (or with wayland, a headless weston and no X display) and (unless demo is
-    False) the demo service, for one test module."""
+    False) the demo service, for one test module; with a11y, the accessibility bus a screen reader uses."""
 
-    def __init__(self, demo=True, wayland=False):
+    def __init__(self, demo=True, wayland=False, a11y=False):
         self.tmp, self.wayland = tempfile.mkdtemp(prefix="corvane-e2e-"), wayland
         self.procs, self.apps, self.conns, self.badges = [], [], [], []
         self.reports_file, self.requests_file = f"{self.tmp}/reports.jsonl", f"{self.tmp}/requests.jsonl"
@@ -293,6 +301,8 @@ class Session:
                 self._start_weston()
             else:
                 self._start_xvfb()
+            if a11y:
+                self._start_a11y_bus()
             if demo:
                 self.start_demo()
             conn = self.connect(self.bus)
@@ -313,6 +323,22 @@ class Session:
         with os.fdopen(r) as displayfd:
             self.display = ":" + _first_line(displayfd, "Xvfb", proc.log)
         self.env.update(DISPLAY=self.display)
+
+    def _start_a11y_bus(self):
+        # The desktop's launcher owns org.a11y.Bus on the session bus and starts the registry on its own
+        # bus; the app finds it there, as on a desktop. This process reads the tree over it too.
+        for name in ("GTK_A11Y", "NO_AT_BRIDGE"):
+            del self.env[name]
+        # Its socket goes in the runtime folder, else into ~/.cache under the display's number, which other
+        # sessions share; its bus and registry stay in its process group, to go with it.
+        runtime = f"{self.tmp}/a11y-runtime"
+        os.makedirs(runtime, 0o700)
+        proc = self._start("a11y-bus", ["/usr/libexec/at-spi-bus-launcher"], stdout=subprocess.DEVNULL,
+                           env=dict(self.env, XDG_RUNTIME_DIR=runtime), start_new_session=True)
+        proc.group = True
+        conn = self.connect(self.bus)
+        self.a11y_bus = expect(lambda: _a11y_address(conn), "accessibility bus", 10)
+        os.environ["AT_SPI_BUS_ADDRESS"] = self.a11y_bus
 
     def _start_weston(self):
         # No seat at all, as on a headless compositor; --debug lets weston-screenshooter take shots. The
@@ -384,7 +410,7 @@ class Session:
             if not conn.is_closed():
                 conn.close_sync(None)
         for proc in reversed(self.procs):
-            _stop(proc)
+            _stop(proc, getattr(proc, "group", False))
         shutil.rmtree(self.tmp, ignore_errors=True)
 
 
@@ -395,9 +421,9 @@ def session():
     return _S
 
 
-def start_session(demo=True, wayland=False):
+def start_session(demo=True, wayland=False, a11y=False):
     global _S
-    _S = Session(demo, wayland)
+    _S = Session(demo, wayland, a11y)
     return _S
 
 

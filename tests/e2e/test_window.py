@@ -84,7 +84,7 @@ class Window(h.E2ETestCase):
         app = h.launch_app(PAINT, loaded=True)
         wid, mark = app.window_id(), h.report_count()
         # Docks match the window to the desktop entry by its class (the entry's side: test_bundle).
-        self.assertEqual(h.run("xprop", "-id", wid, "WM_CLASS").split("=")[1].strip(), f'"{h.APP_ID}", "{h.APP_ID}"')
+        self.assertEqual(h.run("xprop", "-id", wid, "WM_CLASS").split("=")[1].strip(), f'"Corvane", "{h.APP_ID}"')
         normal = size()
         (minimise, maximise, close), middle = buttons()
 
