@@ -1,12 +1,11 @@
 #include "Text.hpp"
 
-#include <algorithm>
-#include <memory>
+#include "Unicode.hpp"
 
-#include <unicode/brkiter.h>
-#include <unicode/uchar.h>
-#include <unicode/unistr.h>
-#include <unicode/utext.h>
+#include <algorithm>
+#include <cstdint>
+
+// Header macros only: this file is also built into the web process extension, which links no ICU.
 #include <unicode/utf8.h>
 
 namespace corvane::core::text {
@@ -19,62 +18,24 @@ bool isAscii(std::string_view s) {
     return true;
 }
 
-// Building a break iterator costs far more than using one: keep one per thread.
-icu::BreakIterator* characterIterator() {
-    thread_local std::unique_ptr<icu::BreakIterator> iterator = [] {
-        UErrorCode status = U_ZERO_ERROR;
-        std::unique_ptr<icu::BreakIterator> it(
-            icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
-        return U_SUCCESS(status) ? std::move(it) : nullptr;
-    }();
-    return iterator.get();
-}
-
 std::string mapCase(std::string_view utf8, bool toUpper) {
-    if (isAscii(utf8)) {
-        std::string out(utf8);
-        for (char& c : out) {
-            if (toUpper && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-            if (!toUpper && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        }
-        return out;
+    if (!isAscii(utf8)) return unicode::mapCase(utf8, toUpper);
+    std::string out(utf8);
+    for (char& c : out) {
+        if (toUpper && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (!toUpper && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
-    auto u = icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
-    if (toUpper) u.toUpper(icu::Locale::getRoot());
-    else u.toLower(icu::Locale::getRoot());
-    std::string out;
-    u.toUTF8String(out);
     return out;
 }
 
 } // namespace
 
 std::size_t graphemeCount(std::string_view utf8) {
-    if (isAscii(utf8)) {
-        // In ASCII only CR LF joins two code points into one cluster.
-        std::size_t count = utf8.size();
-        for (std::size_t i = 1; i < utf8.size(); ++i)
-            if (utf8[i - 1] == '\r' && utf8[i] == '\n') --count;
-        return count;
-    }
-    icu::BreakIterator* it = characterIterator();
-    UErrorCode status = U_ZERO_ERROR;
-    UText* ut = utext_openUTF8(nullptr, utf8.data(), static_cast<int64_t>(utf8.size()), &status);
-    if (!it || U_FAILURE(status)) {
-        utext_close(ut);
-        return utf8.size(); // an upper bound: never lets a long text through
-    }
-    it->setText(ut, status);
-    std::size_t count = 0;
-    if (U_SUCCESS(status))
-        for (int32_t pos = it->next(); pos != icu::BreakIterator::DONE; pos = it->next()) ++count;
-    else count = utf8.size();
-    // Detach the iterator from the text before it is closed.
-    UErrorCode ignored = U_ZERO_ERROR;
-    UText* empty = utext_openUTF8(nullptr, "", 0, &ignored);
-    it->setText(empty, ignored);
-    utext_close(ut);
-    utext_close(empty);
+    if (!isAscii(utf8)) return unicode::graphemeCount(utf8);
+    // In ASCII only CR LF joins two code points into one cluster.
+    std::size_t count = utf8.size();
+    for (std::size_t i = 1; i < utf8.size(); ++i)
+        if (utf8[i - 1] == '\r' && utf8[i] == '\n') --count;
     return count;
 }
 
@@ -84,17 +45,9 @@ bool graphemesAtMost(std::string_view utf8, std::size_t max) {
 }
 
 bool hasWhiteSpaceOrBreak(std::string_view utf8) {
-    const auto* s = reinterpret_cast<const uint8_t*>(utf8.data());
-    const auto length = static_cast<int32_t>(utf8.size());
-    for (int32_t i = 0; i < length;) {
-        UChar32 c;
-        U8_NEXT(s, i, length, c);
-        if (c < 0) return true;
-        if (u_hasBinaryProperty(c, UCHAR_WHITE_SPACE) || (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 ||
-            c == 0x2029)
-            return true;
-    }
-    return false;
+    if (!isAscii(utf8)) return unicode::hasWhiteSpaceOrBreak(utf8);
+    // ASCII's White_Space is U+0009-000D and the space.
+    return std::any_of(utf8.begin(), utf8.end(), [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); });
 }
 
 bool isUtf8(std::string_view bytes) {

@@ -1,12 +1,12 @@
 #include "Url.hpp"
 
 #include "Text.hpp"
+#include "Unicode.hpp"
 
 #include <algorithm>
 #include <array>
 #include <vector>
 
-#include <unicode/uidna.h>
 #include <boost/url/ipv6_address.hpp>
 #include <boost/url/parse.hpp>
 #include <boost/url/pct_string_view.hpp>
@@ -188,36 +188,6 @@ std::optional<std::string> ipv4(std::string_view host) {
            std::to_string((address >> 8) & 255) + "." + std::to_string(address & 255);
 }
 
-// UTS #46 as browsers apply it: non-transitional, hyphens and DNS lengths not checked.
-std::optional<std::string> domainToAscii(const std::string& domain) {
-    static const UIDNA* idna = [] {
-        UErrorCode status = U_ZERO_ERROR;
-        UIDNA* created = uidna_openUTS46(
-            UIDNA_CHECK_BIDI | UIDNA_CHECK_CONTEXTJ | UIDNA_NONTRANSITIONAL_TO_ASCII | UIDNA_NONTRANSITIONAL_TO_UNICODE,
-            &status);
-        return U_SUCCESS(status) ? created : nullptr;
-    }();
-    if (!idna || domain.size() > 0x7FFFFFF) return std::nullopt;
-    constexpr std::uint32_t ignored = UIDNA_ERROR_EMPTY_LABEL | UIDNA_ERROR_LABEL_TOO_LONG |
-                                      UIDNA_ERROR_DOMAIN_NAME_TOO_LONG | UIDNA_ERROR_LEADING_HYPHEN |
-                                      UIDNA_ERROR_TRAILING_HYPHEN | UIDNA_ERROR_HYPHEN_3_4;
-    std::string out(domain.size() * 4 + 64, '\0');
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        UErrorCode status = U_ZERO_ERROR;
-        UIDNAInfo info = UIDNA_INFO_INITIALIZER;
-        const int32_t length = uidna_nameToASCII_UTF8(idna, domain.data(), static_cast<int32_t>(domain.size()),
-                                                      out.data(), static_cast<int32_t>(out.size()), &info, &status);
-        if (status == U_BUFFER_OVERFLOW_ERROR) {
-            out.assign(static_cast<std::size_t>(length) + 1, '\0');
-            continue;
-        }
-        if (U_FAILURE(status) || (info.errors & ~ignored) != 0) return std::nullopt;
-        out.resize(static_cast<std::size_t>(length));
-        return out;
-    }
-    return std::nullopt;
-}
-
 // The host the engine reads from the URL, or none when it would refuse the URL.
 std::optional<std::string> readHost(const boost::urls::url_view& url) {
     if (!url.has_authority()) return std::string();
@@ -242,7 +212,7 @@ std::optional<std::string> readHost(const boost::urls::url_view& url) {
     }
     const std::string decoded = url.host();
     if (decoded.empty()) return decoded;
-    auto host = domainToAscii(decoded);
+    auto host = unicode::domainToAscii(decoded);
     if (!host || host->empty()) return std::nullopt;
     for (unsigned char c : *host)
         if (isForbiddenDomainCodePoint(c)) return std::nullopt;
