@@ -77,14 +77,12 @@ void Updater::pageLoaded() {
     const std::string kept = proveStart(s_.bundle);
     if (kept.empty()) return;
     // A bundle's worth of files: not on the main loop.
-    GTask* task = g_task_new(nullptr, nullptr, nullptr, nullptr);
-    g_task_set_task_data(task, g_strdup(kept.c_str()), g_free);
-    g_task_run_in_thread(
-        task, +[](GTask*, gpointer, gpointer data, GCancellable*) {
+    offLoop(
+        [kept] {
             std::error_code error;
-            fs::remove_all(static_cast<const char*>(data), error);
-        });
-    g_object_unref(task);
+            fs::remove_all(kept, error);
+        },
+        nullptr);
 }
 
 bool Updater::canCheckForUpdates() const { return state_ == State::idle || state_ == State::ready; }
@@ -115,28 +113,30 @@ void Updater::check(bool userInitiated) {
 
 // A feed is unsigned and up to a megabyte: whatever it holds, reading it must not hold up the window.
 void Updater::parse(std::string body, bool userInitiated) {
+    auto items = std::make_shared<std::optional<std::vector<FeedItem>>>();
+    offLoop([body = std::move(body), items] { *items = parseFeed(body); },
+            [items, userInitiated](Updater& self) { self.parsed(*items, userInitiated); });
+}
+
+// `work` runs on a worker thread and must not touch the updater; `done` runs on the main loop after it,
+// and only while the updater lives.
+void Updater::offLoop(std::function<void()> work, std::function<void(Updater&)> done) {
     struct Job {
-        std::string body;
-        std::optional<std::vector<FeedItem>> items;
+        std::function<void()> work;
+        std::function<void(Updater&)> done;
         std::weak_ptr<Updater*> owner;
-        bool userInitiated;
     };
-    auto* job = new Job{std::move(body), std::nullopt, alive_, userInitiated};
     GTask* task = g_task_new(
         nullptr, nullptr,
         +[](GObject*, GAsyncResult* result, gpointer) {
             auto* job = static_cast<Job*>(g_task_get_task_data(G_TASK(result)));
-            if (auto owner = job->owner.lock()) (*owner)->parsed(job->items, job->userInitiated);
+            if (auto owner = job->owner.lock(); owner && job->done) job->done(**owner);
         },
         nullptr);
     g_task_set_task_data(
-        task, job, +[](gpointer d) { delete static_cast<Job*>(d); });
+        task, new Job{std::move(work), std::move(done), alive_}, +[](gpointer d) { delete static_cast<Job*>(d); });
     g_task_run_in_thread(
-        task, +[](GTask*, gpointer, gpointer data, GCancellable*) {
-            auto* job = static_cast<Job*>(data);
-            job->items = parseFeed(job->body);
-            std::string().swap(job->body);
-        });
+        task, +[](GTask*, gpointer, gpointer data, GCancellable*) { static_cast<Job*>(data)->work(); });
     g_object_unref(task);
 }
 
@@ -193,54 +193,30 @@ void Updater::download(const FeedItem& item, bool visible) {
 // The signature is checked before a byte of the archive is unpacked. Both run on a worker thread (half
 // a second for a 4 MB archive here); the answer comes back on the main loop.
 void Updater::stage(const FeedItem& item, bool visible) {
-    struct Job {
-        std::string file, root, signature, running;
-        std::array<unsigned char, 32> key;
+    struct Staged {
         std::string refused, bundle;
-        std::weak_ptr<Updater*> owner;
-        FeedItem item;
-        bool visible;
     };
-    auto* job = new Job{stagingPath(s_.bundle, "download"),
-                        stagingPath(s_.bundle, "staged"),
-                        item.signature,
-                        s_.running,
-                        s_.config.publicKey,
-                        "",
-                        "",
-                        alive_,
-                        item,
-                        visible};
-    GTask* task = g_task_new(
-        nullptr, nullptr,
-        +[](GObject*, GAsyncResult* result, gpointer) {
-            auto* job = static_cast<Job*>(g_task_get_task_data(G_TASK(result)));
-            auto owner = job->owner.lock();
-            if (owner) (*owner)->staged(job->item, job->visible, job->refused, job->bundle);
-        },
-        nullptr);
-    g_task_set_task_data(
-        task, job, +[](gpointer d) { delete static_cast<Job*>(d); });
-    g_task_run_in_thread(
-        task, +[](GTask*, gpointer, gpointer data, GCancellable*) {
-            auto* job = static_cast<Job*>(data);
+    auto out = std::make_shared<Staged>();
+    offLoop(
+        [out, file = stagingPath(s_.bundle, "download"), root = stagingPath(s_.bundle, "staged"), item,
+         running = s_.running, key = s_.config.publicKey] {
             std::error_code error;
-            if (!verifyFile(job->file, job->signature, job->key)) {
-                job->refused = "The update is not signed by the makers of Corvane.";
+            if (!verifyFile(file, item.signature, key)) {
+                out->refused = "The update is not signed by the makers of Corvane.";
             } else {
-                fs::remove_all(job->root, error);
-                auto unpacked = unpack(job->file, job->root);
-                job->refused = unpacked.reason();
+                fs::remove_all(root, error);
+                auto unpacked = unpack(file, root);
+                out->refused = unpacked.reason();
                 // The feed is not signed: the version that counts is the one inside the archive.
                 if (unpacked) {
-                    job->bundle = unpacked.value();
-                    job->refused = checkVersion(bundleVersion(job->bundle), job->item.version, job->running).reason();
+                    out->bundle = unpacked.value();
+                    out->refused = checkVersion(bundleVersion(out->bundle), item.version, running).reason();
                 }
-                if (!job->refused.empty()) fs::remove_all(job->root, error);
+                if (!out->refused.empty()) fs::remove_all(root, error);
             }
-            fs::remove(job->file, error);
-        });
-    g_object_unref(task);
+            fs::remove(file, error);
+        },
+        [out, item, visible](Updater& self) { self.staged(item, visible, out->refused, out->bundle); });
 }
 
 void Updater::staged(const FeedItem& item, bool visible, const std::string& refused, const std::string& bundle) {

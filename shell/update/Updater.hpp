@@ -75,6 +75,7 @@ private:
     void scheduleNext();
     void check(bool userInitiated);
     void parse(std::string body, bool userInitiated);
+    void offLoop(std::function<void()> work, std::function<void(Updater&)> done);
     void checked();
     void parsed(const std::optional<std::vector<FeedItem>>& items, bool userInitiated);
     void download(const FeedItem& item, bool visible);
