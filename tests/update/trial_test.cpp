@@ -2,6 +2,7 @@
 // the new one cannot start.
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <vector>
