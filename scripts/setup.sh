@@ -29,6 +29,8 @@ packages=(
   "clang-$llvm" "libclang-rt-$llvm-dev" "${format[@]}"
   at-spi2-core gir1.2-atspi-2.0
   dpkg-dev file xz-utils desktop-file-utils appstream
+  # The app's icon is SVG, read through librsvg's pixbuf loader (a recommendation only, on Debian 13).
+  librsvg2-common
 )
 
 missing=()
