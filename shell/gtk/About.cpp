@@ -5,6 +5,7 @@
 
 #include "Accessible.hpp"
 #include "BuildConfig.hpp"
+#include "GtkCompat.hpp"
 
 namespace corvane::gtk {
 
@@ -43,13 +44,33 @@ void prepareWindows() {
 }
 
 void showAbout(GtkWindow* parent) {
+    const std::string version(core::build::version);
+    const std::string website(core::build::baseURL);
+    const std::string support = "mailto:" + std::string(core::build::supportEmail);
+#if CORVANE_ADW_DIALOGS
+    // Outside an Adwaita window the dialog gets a window of its own, transient for the parent's.
+    if (openAbout) {
+        adw_dialog_present(ADW_DIALOG(openAbout), GTK_WIDGET(parent));
+        return;
+    }
+    auto* about = ADW_ABOUT_DIALOG(adw_about_dialog_new());
+    adw_about_dialog_set_application_icon(about, kAppIconName);
+    adw_about_dialog_set_application_name(about, "Corvane");
+    adw_about_dialog_set_version(about, version.c_str());
+    adw_about_dialog_set_comments(about, "Your farm's records, on the desktop.");
+    adw_about_dialog_set_website(about, website.c_str());
+    adw_about_dialog_set_support_url(about, support.c_str());
+    adw_about_dialog_set_copyright(about, "© 2026 Corvane");
+    adw_about_dialog_set_license_type(about, GTK_LICENSE_CUSTOM);
+    adw_about_dialog_set_license(about, "Corvane is proprietary software. All rights reserved.");
+    openAbout = GTK_WIDGET(about);
+    g_object_add_weak_pointer(G_OBJECT(about), reinterpret_cast<gpointer*>(&openAbout));
+    adw_dialog_present(ADW_DIALOG(about), GTK_WIDGET(parent));
+#else
     if (openAbout) {
         gtk_window_present(GTK_WINDOW(openAbout));
         return;
     }
-    const std::string version(core::build::version);
-    const std::string website(core::build::baseURL);
-    const std::string support = "mailto:" + std::string(core::build::supportEmail);
     auto* about = ADW_ABOUT_WINDOW(adw_about_window_new());
     adw_about_window_set_application_icon(about, kAppIconName);
     adw_about_window_set_application_name(about, "Corvane");
@@ -68,6 +89,7 @@ void showAbout(GtkWindow* parent) {
     openAbout = GTK_WIDGET(about);
     g_object_add_weak_pointer(G_OBJECT(about), reinterpret_cast<gpointer*>(&openAbout));
     gtk_window_present(GTK_WINDOW(about));
+#endif
 }
 
 } // namespace corvane::gtk

@@ -6,6 +6,7 @@
 
 #include "About.hpp"
 #include "Accessible.hpp"
+#include "GtkCompat.hpp"
 #include "Offline.hpp"
 #include "Palette.hpp"
 #include "PaletteColours.hpp"
@@ -70,7 +71,7 @@ void installStyle() {
         ".corvane-offline button.retry:disabled spinner { color: " +
         hex(cream) + "; filter: none; opacity: 1; }\n";
     GtkCssProvider* provider = gtk_css_provider_new();
-    gtk_css_provider_load_from_data(provider, css.c_str(), static_cast<gssize>(css.size()));
+    loadCss(provider, css);
     gtk_style_context_add_provider_for_display(gdk_display_get_default(), GTK_STYLE_PROVIDER(provider),
                                                GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     g_object_unref(provider);

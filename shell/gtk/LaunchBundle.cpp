@@ -4,6 +4,7 @@
 #include "Accessible.hpp"
 #include "AppId.hpp"
 #include "DesktopIntegration.hpp"
+#include "GtkCompat.hpp"
 #include "NoGpuDrawing.hpp"
 #include "Relaunch.hpp"
 
@@ -62,6 +63,39 @@ core::Placement::Places LaunchBundle::places() {
 shell::LaunchAlertAnswer LaunchBundle::runLaunchAlert(const shell::LaunchAlert& alert) {
     // No window exists yet: the alert stands alone, modal, and start-up waits for it as for any modal alert.
     prepareWindows();
+#if CORVANE_ADW_DIALOGS
+    // Shown with no parent, an Adwaita dialog gets a window of its own; closed, it gives its close response.
+    auto* dialog = ADW_ALERT_DIALOG(adw_alert_dialog_new(alert.message.c_str(), alert.informative.c_str()));
+    for (std::size_t i = alert.buttons.size(); i-- > 0;)
+        adw_alert_dialog_add_response(dialog, std::to_string(i).c_str(), alert.buttons[i].c_str());
+    adw_alert_dialog_set_default_response(dialog, "0");
+    adw_alert_dialog_set_close_response(dialog, "dismissed");
+    GtkWidget* box = nullptr;
+    if (alert.checkBox) {
+        box = gtk_check_button_new_with_label(alert.checkBox->c_str());
+        adw_alert_dialog_set_extra_child(dialog, box);
+    }
+    nameButtons(GTK_WIDGET(dialog));
+    g_object_ref_sink(dialog);
+    Waiting waiting{g_main_loop_new(nullptr, FALSE), box};
+    g_signal_connect(dialog, "response", G_CALLBACK(+[](AdwAlertDialog*, const char* response, gpointer data) {
+                         auto* w = static_cast<Waiting*>(data);
+                         if (!g_main_loop_is_running(w->loop)) return;
+                         char* end = nullptr;
+                         const long index = g_ascii_strtoll(response, &end, 10);
+                         w->response = end && end != response && *end == '\0' ? static_cast<int>(index) : -1;
+                         w->checked = w->box && gtk_check_button_get_active(GTK_CHECK_BUTTON(w->box));
+                         g_main_loop_quit(w->loop);
+                     }),
+                     &waiting);
+    adw_dialog_present(ADW_DIALOG(dialog), nullptr);
+    g_main_loop_run(waiting.loop);
+    g_main_loop_unref(waiting.loop);
+    g_signal_handlers_disconnect_by_data(dialog, &waiting);
+    // A button leaves it closing; a quit may leave it open.
+    if (gtk_widget_get_parent(GTK_WIDGET(dialog))) adw_dialog_force_close(ADW_DIALOG(dialog));
+    g_object_unref(dialog);
+#else
     GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER, GTK_BUTTONS_NONE, "%s",
                                                alert.message.c_str());
     gtk_window_set_application(GTK_WINDOW(dialog), app_);
@@ -98,6 +132,8 @@ shell::LaunchAlertAnswer LaunchBundle::runLaunchAlert(const shell::LaunchAlert& 
     // A close has destroyed it already; a button has not.
     if (gtk_widget_get_realized(dialog) || gtk_widget_get_visible(dialog)) gtk_window_destroy(GTK_WINDOW(dialog));
     g_object_unref(dialog);
+
+#endif
 
     shell::LaunchAlertAnswer answer;
     // Escape and the close are no button's: the delegate takes them as "Not Now".

@@ -7,6 +7,7 @@
 #include <adwaita.h>
 
 #include "Accessible.hpp"
+#include "GtkCompat.hpp"
 
 namespace corvane::gtk {
 
@@ -14,6 +15,54 @@ namespace {
 
 using Paths = std::vector<std::string>;
 
+// Only local files can be handed to the engine; none of them is no answer.
+std::optional<Paths> localPaths(GListModel* files) {
+    Paths paths;
+    const guint count = files ? g_list_model_get_n_items(files) : 0;
+    for (guint i = 0; i < count; ++i) {
+        g_autoptr(GFile) file = G_FILE(g_list_model_get_item(files, i));
+        if (g_autofree char* path = g_file_get_path(file)) paths.emplace_back(path);
+    }
+    if (paths.empty()) return std::nullopt;
+    return paths;
+}
+
+#if GTK_CHECK_VERSION(4, 10, 0)
+// A file dialog in flight. It answers through its callback, with an error when cancelled because the
+// parent went.
+struct Chooser {
+    GtkFileChooserAction action;
+    bool multiple;
+    GCancellable* cancel;
+    std::function<void(std::optional<Paths>)> done;
+
+    static void answered(GObject* source, GAsyncResult* result, gpointer data) {
+        auto* self = static_cast<Chooser*>(data);
+        g_autoptr(GtkFileDialog) dialog = GTK_FILE_DIALOG(source);
+        g_autoptr(GListModel) files = nullptr;
+        g_autoptr(GFile) file = nullptr;
+        const bool open = self->action == GTK_FILE_CHOOSER_ACTION_OPEN;
+        if (self->multiple && open) files = gtk_file_dialog_open_multiple_finish(dialog, result, nullptr);
+        else if (self->multiple) files = gtk_file_dialog_select_multiple_folders_finish(dialog, result, nullptr);
+        else if (open) file = gtk_file_dialog_open_finish(dialog, result, nullptr);
+        else if (self->action == GTK_FILE_CHOOSER_ACTION_SAVE)
+            file = gtk_file_dialog_save_finish(dialog, result, nullptr);
+        else file = gtk_file_dialog_select_folder_finish(dialog, result, nullptr);
+        if (file) {
+            files = G_LIST_MODEL(g_list_store_new(G_TYPE_FILE));
+            g_list_store_append(G_LIST_STORE(files), file);
+        }
+        self->finish(localPaths(files));
+    }
+
+    void finish(std::optional<Paths> answer) {
+        auto callback = std::exchange(done, nullptr);
+        g_object_unref(cancel);
+        delete this;
+        if (callback) callback(std::move(answer));
+    }
+};
+#else
 // A file chooser in flight. GtkFileChooserNative is not a widget, so it does not die with its parent:
 // the parent's destruction is watched here instead.
 struct Chooser {
@@ -33,24 +82,7 @@ struct Chooser {
         if (callback) callback(std::move(answer));
     }
 };
-
-std::optional<Paths> chosenPaths(GtkFileChooser* chooser) {
-    GListModel* files = gtk_file_chooser_get_files(chooser);
-    Paths paths;
-    const guint count = files ? g_list_model_get_n_items(files) : 0;
-    for (guint i = 0; i < count; ++i) {
-        auto* file = G_FILE(g_list_model_get_item(files, i));
-        // Only local files can be handed to the engine.
-        if (char* path = g_file_get_path(file)) {
-            paths.emplace_back(path);
-            g_free(path);
-        }
-        g_object_unref(file);
-    }
-    if (files) g_object_unref(files);
-    if (paths.empty()) return std::nullopt;
-    return paths;
-}
+#endif
 
 // The stored folder is the user's settings file's word: only an absolute path to a folder that is still
 // there is taken. Otherwise the XDG download folder, or the home where there is none.
@@ -65,6 +97,31 @@ std::string saveFolder(const std::optional<std::string>& stored) {
 void runChooser(GtkWindow* parent, GtkFileChooserAction action, const char* title, const char* accept, bool multiple,
                 const std::string* suggestedName, std::function<void(std::optional<Paths>)> done,
                 const std::string* folder = nullptr) {
+#if GTK_CHECK_VERSION(4, 10, 0)
+    GtkFileDialog* dialog = gtk_file_dialog_new();
+    gtk_file_dialog_set_title(dialog, title);
+    gtk_file_dialog_set_accept_label(dialog, accept);
+    gtk_file_dialog_set_modal(dialog, TRUE);
+    if (folder) {
+        g_autoptr(GFile) start = g_file_new_for_path(folder->c_str());
+        gtk_file_dialog_set_initial_folder(dialog, start);
+    }
+    if (suggestedName) gtk_file_dialog_set_initial_name(dialog, suggestedName->c_str());
+
+    auto* chooser = new Chooser{action, multiple, g_cancellable_new(), std::move(done)};
+    // Held by the cancellable, the handler goes with it, whichever goes first.
+    if (parent)
+        g_signal_connect_object(parent, "destroy", G_CALLBACK(g_cancellable_cancel), chooser->cancel,
+                                G_CONNECT_SWAPPED);
+    const bool open = action == GTK_FILE_CHOOSER_ACTION_OPEN;
+    GCancellable* cancel = chooser->cancel;
+    if (multiple && open) gtk_file_dialog_open_multiple(dialog, parent, cancel, Chooser::answered, chooser);
+    else if (multiple) gtk_file_dialog_select_multiple_folders(dialog, parent, cancel, Chooser::answered, chooser);
+    else if (open) gtk_file_dialog_open(dialog, parent, cancel, Chooser::answered, chooser);
+    else if (action == GTK_FILE_CHOOSER_ACTION_SAVE)
+        gtk_file_dialog_save(dialog, parent, cancel, Chooser::answered, chooser);
+    else gtk_file_dialog_select_folder(dialog, parent, cancel, Chooser::answered, chooser);
+#else
     GtkFileChooserNative* native = gtk_file_chooser_native_new(title, parent, action, accept, "Cancel");
     gtk_native_dialog_set_modal(GTK_NATIVE_DIALOG(native), TRUE);
     if (folder) {
@@ -76,17 +133,20 @@ void runChooser(GtkWindow* parent, GtkFileChooserAction action, const char* titl
     gtk_file_chooser_set_select_multiple(GTK_FILE_CHOOSER(native), multiple);
 
     auto* chooser = new Chooser{native, parent, 0, std::move(done)};
-    g_signal_connect(
-        native, "response", G_CALLBACK(+[](GtkNativeDialog* dialog, int response, gpointer data) {
-            auto* self = static_cast<Chooser*>(data);
-            self->finish(response == GTK_RESPONSE_ACCEPT ? chosenPaths(GTK_FILE_CHOOSER(dialog)) : std::nullopt);
-        }),
-        chooser);
+    g_signal_connect(native, "response", G_CALLBACK(+[](GtkNativeDialog* dialog, int response, gpointer data) {
+                         auto* self = static_cast<Chooser*>(data);
+                         g_autoptr(GListModel) files = response == GTK_RESPONSE_ACCEPT
+                                                           ? gtk_file_chooser_get_files(GTK_FILE_CHOOSER(dialog))
+                                                           : nullptr;
+                         self->finish(localPaths(files));
+                     }),
+                     chooser);
     if (parent)
         chooser->parentDestroyed = g_signal_connect(
             parent, "destroy",
             G_CALLBACK(+[](GtkWidget*, gpointer data) { static_cast<Chooser*>(data)->finish(std::nullopt); }), chooser);
     gtk_native_dialog_show(GTK_NATIVE_DIALOG(native));
+#endif
 }
 
 // A message dialog in flight; freed with the dialog.
@@ -161,11 +221,18 @@ void GtkPanels::chooseFiles(bool multiple, bool directories,
 void GtkPanels::showAlert(const shell::AlertSpec& spec, std::function<void(int, std::string)> done) {
     GtkWindow* parent = window_();
     const std::string body = fitted(spec.message);
+    auto* alert = new Alert{nullptr, static_cast<int>(spec.buttons.size()), std::move(done)};
+#if CORVANE_ADW_DIALOGS
+    auto* dialog =
+        ADW_ALERT_DIALOG(adw_alert_dialog_new(spec.heading.empty() ? nullptr : spec.heading.c_str(), body.c_str()));
+#define CORVANE_ALERT(call) adw_alert_dialog_##call
+#else
     auto* dialog = ADW_MESSAGE_DIALOG(
         adw_message_dialog_new(parent, spec.heading.empty() ? nullptr : spec.heading.c_str(), body.c_str()));
     gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
     gtk_window_set_destroy_with_parent(GTK_WINDOW(dialog), TRUE);
-    auto* alert = new Alert{nullptr, static_cast<int>(spec.buttons.size()), std::move(done)};
+#define CORVANE_ALERT(call) adw_message_dialog_##call
+#endif
     g_object_set_data_full(G_OBJECT(dialog), "corvane-alert", alert,
                            [](gpointer data) { delete static_cast<Alert*>(data); });
 
@@ -173,26 +240,27 @@ void GtkPanels::showAlert(const shell::AlertSpec& spec, std::function<void(int, 
     // end, as GNOME orders them.
     for (std::size_t i = spec.buttons.size(); i-- > 0;) {
         const std::string id = std::to_string(i);
-        adw_message_dialog_add_response(dialog, id.c_str(), spec.buttons[i].c_str());
+        CORVANE_ALERT(add_response)(dialog, id.c_str(), spec.buttons[i].c_str());
     }
     if (!spec.buttons.empty()) {
-        adw_message_dialog_set_default_response(dialog, "0");
-        if (spec.buttons.size() > 1) adw_message_dialog_set_response_appearance(dialog, "0", ADW_RESPONSE_SUGGESTED);
+        CORVANE_ALERT(set_default_response)(dialog, "0");
+        if (spec.buttons.size() > 1) CORVANE_ALERT(set_response_appearance)(dialog, "0", ADW_RESPONSE_SUGGESTED);
     }
-    adw_message_dialog_set_close_response(dialog, kDismissed);
+    CORVANE_ALERT(set_close_response)(dialog, kDismissed);
 
     if (spec.defaultText) {
         alert->entry = gtk_entry_new();
         gtk_editable_set_text(GTK_EDITABLE(alert->entry), spec.defaultText->c_str());
         gtk_entry_set_activates_default(GTK_ENTRY(alert->entry), TRUE);
-        adw_message_dialog_set_extra_child(dialog, alert->entry);
+        CORVANE_ALERT(set_extra_child)(dialog, alert->entry);
         // The field has no label of its own: what it is asked for is the message.
         nameAccessible(alert->entry, body.c_str());
     }
+#undef CORVANE_ALERT
     nameButtons(GTK_WIDGET(dialog));
 
     // The dialog closes itself after its response.
-    g_signal_connect(dialog, "response", G_CALLBACK(+[](AdwMessageDialog*, const char* response, gpointer data) {
+    g_signal_connect(dialog, "response", G_CALLBACK(+[](GtkWidget*, const char* response, gpointer data) {
                          auto* a = static_cast<Alert*>(data);
                          char* end = nullptr;
                          const long index = g_ascii_strtoll(response, &end, 10);
@@ -203,7 +271,15 @@ void GtkPanels::showAlert(const shell::AlertSpec& spec, std::function<void(int, 
     g_signal_connect(dialog, "destroy",
                      G_CALLBACK(+[](GtkWidget*, gpointer data) { static_cast<Alert*>(data)->abandon(); }), alert);
 
+#if CORVANE_ADW_DIALOGS
+    // Its own window (the app's is no Adwaita window) goes with the parent, answering nothing.
+    if (parent)
+        g_signal_connect_object(parent, "destroy", G_CALLBACK(+[](AdwDialog* d) { adw_dialog_force_close(d); }), dialog,
+                                G_CONNECT_SWAPPED);
+    adw_dialog_present(ADW_DIALOG(dialog), GTK_WIDGET(parent));
+#else
     gtk_window_present(GTK_WINDOW(dialog));
+#endif
     // Return must reach the default button: from the field, or with nothing else focused.
     if (alert->entry) gtk_widget_grab_focus(alert->entry);
 }

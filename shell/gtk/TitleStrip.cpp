@@ -6,6 +6,7 @@
 
 #include <webkit/webkit.h>
 
+#include "GtkCompat.hpp"
 #include "Palette.hpp"
 #include "PaletteColours.hpp"
 
@@ -28,7 +29,7 @@ void installLayout() {
     if (done) return;
     done = true;
     GtkCssProvider* provider = gtk_css_provider_new();
-    gtk_css_provider_load_from_data(provider, kLayout, -1);
+    loadCss(provider, kLayout);
     gtk_style_context_add_provider_for_display(gdk_display_get_default(), GTK_STYLE_PROVIDER(provider),
                                                GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     g_object_unref(provider);
@@ -190,7 +191,7 @@ void TitleStrip::paint() {
     const std::uint32_t colour = themed ? packOver(theme, ground) : ground;
     const std::uint32_t ink = shell::Palette::ink.resolve(!wantsDarkInk(colour));
     const std::string css = "#corvane-strip { background-color: " + hex(colour) + "; color: " + hex(ink) + "; }\n";
-    gtk_css_provider_load_from_data(colours_, css.c_str(), static_cast<gssize>(css.size()));
+    loadCss(colours_, css);
 }
 
 // The desktop's buttons at the end of the strip, without maximise.

@@ -67,6 +67,14 @@ void token_application_class_init(TokenApplicationClass* klass) {
 
 void token_application_init(TokenApplication*) {}
 
+// GTK 4.10 deprecated reading the display's startup id without a replacement; it is still the id
+// GTK spends on the next present.
+const char* displayStartupId(GdkDisplay* display) {
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    return gdk_display_get_startup_notification_id(display);
+    G_GNUC_END_IGNORE_DEPRECATIONS
+}
+
 } // namespace
 
 GtkApplication* newApplication(const char* id, GApplicationFlags flags) {
@@ -76,9 +84,7 @@ GtkApplication* newApplication(const char* id, GApplicationFlags flags) {
 void bringForward(GtkWindow* window) {
     GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(window));
     // GTK would ask the missing keyboard for a focus token; without a seat nothing can take focus anyway.
-    if (gtk_widget_get_visible(GTK_WIDGET(window)) && seatless(display) &&
-        !gdk_display_get_startup_notification_id(display))
-        return;
+    if (gtk_widget_get_visible(GTK_WIDGET(window)) && seatless(display) && !displayStartupId(display)) return;
     gtk_window_present(window);
 }
 
@@ -91,8 +97,13 @@ void adoptActivationToken() {
 void applyLaunchToken(GdkDisplay* display) {
 #ifdef GDK_WINDOWING_WAYLAND
     // A first launch: its window's first request to come forward spends the launcher's token.
-    if (GDK_IS_WAYLAND_DISPLAY(display) && !launchToken().empty() && !gdk_display_get_startup_notification_id(display))
+    if (GDK_IS_WAYLAND_DISPLAY(display) && !launchToken().empty() && !displayStartupId(display)) {
+        // The toplevel's own setter needs a surface, and there is none yet: the display's id is what the
+        // first present spends.
+        G_GNUC_BEGIN_IGNORE_DEPRECATIONS
         gdk_wayland_display_set_startup_notification_id(display, launchToken().c_str());
+        G_GNUC_END_IGNORE_DEPRECATIONS
+    }
 #else
     (void)display;
 #endif

@@ -16,6 +16,7 @@
 #include "DevCert.hpp"
 #include "GioFiles.hpp"
 #include "GlibClock.hpp"
+#include "GtkCompat.hpp"
 #include "GtkDesktop.hpp"
 #include "LaunchBundle.hpp"
 #include "NetworkSession.hpp"
@@ -68,13 +69,23 @@ void cancelDialogs() {
     std::vector<GtkWidget*> dialogs;
     for (guint i = 0; i < g_list_model_get_n_items(toplevels); ++i) {
         auto* window = static_cast<GtkWidget*>(g_list_model_get_item(toplevels, i));
-        if (GTK_IS_DIALOG(window) || ADW_IS_MESSAGE_DIALOG(window)) dialogs.push_back(window);
+        // An Adwaita dialog outside an Adwaita window sits in a window of its own.
+        const bool adwDialog = ADW_IS_MESSAGE_DIALOG(window)
+#if CORVANE_ADW_DIALOGS
+                               || ADW_IS_DIALOG(gtk_window_get_child(GTK_WINDOW(window)))
+#endif
+            ;
+        if (GTK_IS_DIALOG(window) || adwDialog) dialogs.push_back(window);
         else g_object_unref(window);
     }
     for (GtkWidget* dialog : dialogs) {
-        // A message dialog closed answers with its close response.
-        if (GTK_IS_DIALOG(dialog)) gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
-        else gtk_window_close(GTK_WINDOW(dialog));
+        // The engine's print dialog is a GtkDialog on every GTK and answers only to a response; closing an
+        // Adwaita dialog answers with its close response.
+        if (GTK_IS_DIALOG(dialog)) {
+            G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+            gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
+            G_GNUC_END_IGNORE_DEPRECATIONS
+        } else gtk_window_close(GTK_WINDOW(dialog));
         g_object_unref(dialog);
     }
 }

@@ -31,10 +31,11 @@ def answer(*keys, text=None, skip=()):
         h.type_text(text, window=wid)
     for key in keys:
         if key.startswith("click:"):
-            # The buttons share the dialog's bottom row, Cancel then OK; a lone OK spans it.
+            # The buttons share the dialog's bottom row, Cancel then OK; a lone OK spans it. libadwaita
+            # 1.5's alert dialog keeps a margin under them, so the click lands 40 px above the bottom.
             geo = h.window_geometry(wid)
             col = {"click:Cancel": 1, "click:OK": 3}[key] if SCRIPT_BUTTONS[wid] == 2 else 2
-            h.click(geo["WIDTH"] * col // 4, -20, window=wid)
+            h.click(geo["WIDTH"] * col // 4, -40, window=wid)
         else:
             h.key(key, window=wid)
     return wid

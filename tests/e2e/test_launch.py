@@ -14,6 +14,14 @@ THEME = "2C4A3C"  # a page's theme-color
 LIGHT_INK = "E7EAE4"
 
 
+def near(shot, colour, rect, within=0x30):
+    """How many pixels of rect are within `within` of colour in each channel."""
+    x, y, w, hgt = rect
+    want = bytes.fromhex(colour)
+    return sum(all(abs(a - b) <= within for a, b in zip(shot.data[i:i + 3], want)) for row in range(y, y + hgt)
+               for i in range((row * shot.width + x) * 3, (row * shot.width + x + w) * 3, 3))
+
+
 class StartPage(h.E2ETestCase):
     def test_first_launch_shows_the_farm_in_one_window(self):
         h.launch_app()
@@ -89,5 +97,6 @@ class Reveal(h.E2ETestCase):
         h.wait_for_report(event="loaded", bg=PAGE)
         shot = screen.wait_for(lambda s: s.at(640, 400) == PAGE and s.count(THEME, (0, 0, 1280, 40)) > 20000, 5)
         x, top, _ = self.assert_window_all(shot, PAGE, "page below the strip", strip=THEME)
-        # Light menu titles on the dark colour.
-        self.assertGreater(shot.count(LIGHT_INK, (x, top, MENUS, screen.STRIP)), 50, "menu titles in light ink")
+        # Light menu titles on the dark colour: pixels near the ink, since GTK 4.16+ antialiases glyphs
+        # without hinting and leaves fewer of them at its exact value.
+        self.assertGreater(near(shot, LIGHT_INK, (x, top, MENUS, screen.STRIP)), 50, "menu titles in light ink")
