@@ -208,6 +208,8 @@ std::optional<std::string> readHost(const boost::urls::url_view& url) {
         std::string host(url.encoded_host());
         for (unsigned char c : host)
             if (isForbiddenHostCodePoint(c)) return std::nullopt;
+        // "//1.2.3.4.5/" takes a web page's scheme when resolved, which refuses it: so does the reference.
+        if (scheme.empty() && !host.empty() && endsInNumber(host) && !ipv4(host)) return std::nullopt;
         return host;
     }
     const std::string decoded = url.host();
