@@ -6,6 +6,7 @@ See README.md beside this file.
 """
 
 import argparse
+import errno
 import html
 import io
 import json
@@ -997,12 +998,19 @@ def main(argv=None):
         for port, tls in ((a.app_port, ctx), (a.outside_port, ctx), (a.untrusted_port, untrusted_ctx),
                           (a.http_port, None)):
             for host, family in hosts:
-                try:
-                    servers.append(Server(host, port, family, tls))
-                except OSError as e:
-                    if family == socket.AF_INET6:
-                        continue
-                    raise SystemExit(f"demo_service: cannot listen on {host}:{port}: {e.strerror or e}")
+                # A service that is still going (a run that just ended) frees its ports within moments.
+                deadline = time.monotonic() + 10
+                while True:
+                    try:
+                        servers.append(Server(host, port, family, tls))
+                        break
+                    except OSError as e:
+                        if e.errno == errno.EADDRINUSE and time.monotonic() < deadline:
+                            time.sleep(0.1)
+                            continue
+                        if family == socket.AF_INET6:
+                            break
+                        raise SystemExit(f"demo_service: cannot listen on {host}:{port}: {e.strerror or e}")
     except SystemExit as e:
         for s in servers:
             s.server_close()
