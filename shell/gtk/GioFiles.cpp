@@ -46,6 +46,8 @@ bool eachChild(GFile* folder, const std::function<bool(GFile* child, GFileType t
 }
 
 constexpr auto copyFlags = static_cast<GFileCopyFlags>(G_FILE_COPY_NOFOLLOW_SYMLINKS | G_FILE_COPY_ALL_METADATA);
+constexpr const char* kFolderAttributes = G_FILE_ATTRIBUTE_UNIX_MODE "," G_FILE_ATTRIBUTE_TIME_MODIFIED
+    "," G_FILE_ATTRIBUTE_TIME_MODIFIED_USEC "," G_FILE_ATTRIBUTE_TIME_ACCESS "," G_FILE_ATTRIBUTE_TIME_ACCESS_USEC;
 
 bool copyInto(GFile* from, GFile* to) {
     if (g_file_query_file_type(from, noFollow, nullptr) != G_FILE_TYPE_DIRECTORY)
@@ -57,8 +59,14 @@ bool copyInto(GFile* from, GFile* to) {
         g_free(name);
         return copyInto(child, target);
     });
-    // A folder's own permissions last, so a read-only one could still be filled.
-    return children && g_file_copy_attributes(from, to, copyFlags, nullptr, nullptr);
+    // A folder's own permissions last, so a read-only one could still be filled. Its permissions and times
+    // only: GLib 2.84 refuses to copy a folder's whole metadata ("Setting attribute standard::size not
+    // supported").
+    if (!children) return false;
+    GFileInfo* info = g_file_query_info(from, kFolderAttributes, noFollow, nullptr, nullptr);
+    const bool set = info && g_file_set_attributes_from_info(to, info, noFollow, nullptr, nullptr);
+    if (info) g_object_unref(info);
+    return set;
 }
 
 void listInto(GFile* root, GFile* folder, std::vector<std::string>& out) {
