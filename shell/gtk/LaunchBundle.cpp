@@ -76,6 +76,10 @@ shell::LaunchAlertAnswer LaunchBundle::runLaunchAlert(const shell::LaunchAlert& 
         adw_alert_dialog_set_extra_child(dialog, box);
     }
     nameButtons(GTK_WIDGET(dialog));
+#if ADW_CHECK_VERSION(1, 6, 0)
+    // Its two buttons side by side, as on the older release, rather than stacked in a narrow window.
+    adw_alert_dialog_set_prefer_wide_layout(dialog, TRUE);
+#endif
     g_object_ref_sink(dialog);
     Waiting waiting{g_main_loop_new(nullptr, FALSE), box};
     g_signal_connect(dialog, "response", G_CALLBACK(+[](AdwAlertDialog*, const char* response, gpointer data) {

@@ -16,7 +16,11 @@ setUpModule = h.setUpModuleWithWindowManager
 MARKS = ("user.xdg.origin.url", "user.xdg.referrer.url")
 DECLINED = "moveToApplicationsDeclined"
 COMPLAINT = re.compile(r"^.*\b(Gtk|Gdk|Gsk|Adwaita|GLib|GLib-GObject)-(CRITICAL|WARNING)\b.*$", re.M)
+# libadwaita 1.7's alert in a window of its own says this while it lays out, whatever it holds.
+LAYOUT_REMARK = re.compile(r"Trying to measure GtkLabel 0x[0-9a-f]+ for width of \d+, but it needs at least \d+$")
 _template = None
+# The app was built against this libadwaita (it is built here): 1.5 and later give it their alert.
+ADW_ALERT = subprocess.run(["pkg-config", "--atleast-version=1.5", "libadwaita-1"]).returncode == 0
 
 
 def bundle_template():
@@ -92,7 +96,8 @@ class Move(h.E2ETestCase):
 
     def move(self, wid, geo):
         # The buttons share the dialog's bottom row: "Not Now" on the left half, the default on the right.
-        h.click(geo["WIDTH"] * 3 // 4, -15, window=wid)
+        # libadwaita 1.5's alert (the app's from then on) keeps a margin under them.
+        h.click(geo["WIDTH"] * 3 // 4, -40 if ADW_ALERT else -15, window=wid)
 
     def tick(self, wid):
         # From the focused default button, back past "Not Now" to the check box.
@@ -103,7 +108,8 @@ class Move(h.E2ETestCase):
         h.key("Tab", "space", window=wid)
 
     def assert_clean_log(self, app):
-        self.assertEqual(COMPLAINT.findall(app.log()), [])
+        complaints = [m.group(0) for m in COMPLAINT.finditer(app.log())]
+        self.assertEqual([c for c in complaints if not LAYOUT_REMARK.search(c)], [])
 
     def exited(self, app):
         try:
