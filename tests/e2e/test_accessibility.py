@@ -10,6 +10,9 @@ import gi
 import harness as h
 from harness import tearDownModule  # noqa: F401
 
+# A node that goes while it is read (a window being built or closed) can hand libatspi an empty object
+# path, and libdbus aborts the reader for it unless told not to; the read then fails as "gone".
+os.environ["DBUS_FATAL_WARNINGS"] = "0"
 gi.require_version("Atspi", "2.0")
 from gi.repository import Atspi, GLib  # noqa: E402
 
