@@ -46,8 +46,9 @@ bool eachChild(GFile* folder, const std::function<bool(GFile* child, GFileType t
 }
 
 constexpr auto copyFlags = static_cast<GFileCopyFlags>(G_FILE_COPY_NOFOLLOW_SYMLINKS | G_FILE_COPY_ALL_METADATA);
-constexpr const char* kFolderAttributes = G_FILE_ATTRIBUTE_UNIX_MODE "," G_FILE_ATTRIBUTE_TIME_MODIFIED
-    "," G_FILE_ATTRIBUTE_TIME_MODIFIED_USEC "," G_FILE_ATTRIBUTE_TIME_ACCESS "," G_FILE_ATTRIBUTE_TIME_ACCESS_USEC;
+constexpr const char* kFolderAttributes =
+    G_FILE_ATTRIBUTE_UNIX_MODE "," G_FILE_ATTRIBUTE_TIME_MODIFIED "," G_FILE_ATTRIBUTE_TIME_MODIFIED_USEC
+                               "," G_FILE_ATTRIBUTE_TIME_ACCESS "," G_FILE_ATTRIBUTE_TIME_ACCESS_USEC;
 
 bool copyInto(GFile* from, GFile* to) {
     if (g_file_query_file_type(from, noFollow, nullptr) != G_FILE_TYPE_DIRECTORY)

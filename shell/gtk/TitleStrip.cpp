@@ -6,6 +6,7 @@
 
 #include <webkit/webkit.h>
 
+#include "Accessible.hpp"
 #include "GtkCompat.hpp"
 #include "Palette.hpp"
 #include "PaletteColours.hpp"
@@ -146,6 +147,11 @@ void TitleStrip::setMenuBar(GMenuModel* model) {
     GtkWidget* bar = gtk_popover_menu_bar_new_from_model(model);
     gtk_widget_set_valign(bar, GTK_ALIGN_CENTER);
     gtk_box_prepend(GTK_BOX(bar_), bar);
+    nameMenuRows(bar);
+    // Its menus are made again for a changed model, after the bar has seen the change.
+    g_signal_connect_object(model, "items-changed",
+                            G_CALLBACK(+[](GMenuModel*, int, int, int, GtkWidget* b) { nameMenuRows(b); }), bar,
+                            G_CONNECT_AFTER);
 }
 
 void TitleStrip::setDark(bool dark) {

@@ -69,7 +69,10 @@ class OlderReleasesBundle(unittest.TestCase):
         app = h.launch_app("/t/probe?k=smoke&badge=4", loaded=True)
         # The badge travels from the page through the bundle's web process extension.
         h.wait_for_badge(count=4, visible=True, timeout=15)
-        maps = "".join(open(f"/proc/{pid}/maps").read() for pid in app.web_process_pids())
+        maps = ""
+        for pid in app.web_process_pids():
+            with open(f"/proc/{pid}/maps") as f:
+                maps += f.read()
         self.assertIn(os.path.join(os.path.dirname(os.path.dirname(h.APP_PATH)), "lib", "corvane"), maps)
         h.expect(lambda: glob.glob(f"{app.env['XDG_DATA_HOME']}/applications/{h.APP_ID}.desktop"), "desktop entry")
         opened = subprocess.run(["gio", "open", "corvane-desktop://auth?code=smoke"], env=app.env, timeout=20,
