@@ -9,7 +9,8 @@ shift || true
 [[ "$seconds" =~ ^[0-9]+$ ]] || { echo "usage: fuzz.sh [SECONDS] [TARGET...]" >&2; exit 2; }
 
 JOBS=${JOBS:-$(nproc)} "$root/scripts/build.sh" fuzz >/dev/null
-bin="$root/build/fuzz/tests/fuzz"
+out="${CORVANE_BUILD_ROOT:-$root/build}/fuzz"
+bin="$out/tests/fuzz"
 targets=("$@")
 if ((${#targets[@]} == 0)); then
   for seeds in "$root"/tests/fuzz/corpus/*/; do targets+=("$(basename "$seeds")"); done
@@ -17,9 +18,9 @@ fi
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 for target in "${targets[@]}"; do
-  work="$root/build/fuzz/corpus/$target" findings="$root/build/fuzz/findings/$target"
+  work="$out/corpus/$target" findings="$out/findings/$target"
   mkdir -p "$work" "$findings"
-  log="$root/build/fuzz/$target.log"
+  log="$out/$target.log"
   if ! "$bin/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=4096 \
       -artifact_prefix="$findings/" -print_final_stats=1 "$work" "$root/tests/fuzz/corpus/$target" >"$log" 2>&1; then
     tail -n 40 "$log" >&2
