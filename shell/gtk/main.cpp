@@ -7,23 +7,23 @@
 #include <glib-unix.h>
 #include <gtk/gtk.h>
 
-#include "About.hpp"
 #include "AppDelegate.hpp"
 #include "AppId.hpp"
-#include "BackgroundPortal.hpp"
 #include "BuildConfig.hpp"
-#include "DesktopIntegration.hpp"
 #include "DevCert.hpp"
-#include "GioFiles.hpp"
-#include "GlibClock.hpp"
-#include "GtkCompat.hpp"
-#include "GtkDesktop.hpp"
-#include "LaunchBundle.hpp"
-#include "NetworkSession.hpp"
-#include "NoGpuDrawing.hpp"
-#include "SettingsFile.hpp"
-#include "StatusIcon.hpp"
-#include "WindowFocus.hpp"
+#include "app/DesktopIntegration.hpp"
+#include "app/GioFiles.hpp"
+#include "app/GlibClock.hpp"
+#include "app/LaunchBundle.hpp"
+#include "app/SettingsFile.hpp"
+#include "app/WindowFocus.hpp"
+#include "desktop/BackgroundPortal.hpp"
+#include "desktop/GtkDesktop.hpp"
+#include "desktop/StatusIcon.hpp"
+#include "dialogs/About.hpp"
+#include "engine/NetworkSession.hpp"
+#include "engine/quirks/NoGpuDrawing.hpp"
+#include "toolkit/GtkCompat.hpp"
 
 #ifdef GDK_WINDOWING_X11
 #include <gdk/x11/gdkx.h>

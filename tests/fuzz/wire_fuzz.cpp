@@ -1,7 +1,7 @@
 // The UI process's reading of a post as the web process sends it: any bytes, taken as a post message's
 // parameters or as a body alone, are refused or decoded, within the limits, without a fault.
-#include "BridgeValue.hpp"
-#include "BridgeWire.hpp"
+#include "wire/BridgeValue.hpp"
+#include "wire/BridgeWire.hpp"
 
 #include <cstdint>
 #include <cstdlib>

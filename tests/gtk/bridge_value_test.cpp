@@ -1,4 +1,4 @@
-#include "BridgeValue.hpp"
+#include "wire/BridgeValue.hpp"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "ContextMenu.hpp"
+#include "engine/ContextMenu.hpp"
 
 using namespace corvane::gtk;
 

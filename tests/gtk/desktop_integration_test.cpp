@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "AppId.hpp"
-#include "DesktopIntegration.hpp"
 #include "TestFiles.hpp"
+#include "app/DesktopIntegration.hpp"
 
 namespace corvane::gtk {
 namespace {

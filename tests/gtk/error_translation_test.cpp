@@ -12,8 +12,8 @@
 #include <thread>
 #include <utility>
 
-#include "ErrorTranslation.hpp"
 #include "Offline.hpp"
+#include "engine/ErrorTranslation.hpp"
 
 namespace corvane::gtk {
 namespace {

@@ -1,7 +1,7 @@
 // The origin rule as the web process extension is built: without ICU's library. Hosts the engine hands
 // over are ASCII and must read exactly as the core reads them; any other host is refused.
-#include "BridgeWire.hpp"
-#include "TrustedOrigins.hpp"
+#include "extension/TrustedOrigins.hpp"
+#include "wire/BridgeWire.hpp"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "NoGpuDrawing.hpp"
+#include "engine/quirks/NoGpuDrawing.hpp"
 
 namespace corvane::gtk {
 namespace {

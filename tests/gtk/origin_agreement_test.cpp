@@ -1,8 +1,8 @@
 // The web process extension and the shell must agree on which addresses are the app's: the extension
 // stops main-frame requests and drops posts by its answer, the shell's navigation policy by the core's.
 #include "AppOrigins.hpp"
-#include "BridgeChannel.hpp"
-#include "TrustedOrigins.hpp"
+#include "engine/BridgeChannel.hpp"
+#include "extension/TrustedOrigins.hpp"
 
 #include <gtest/gtest.h>
 

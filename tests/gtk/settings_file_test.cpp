@@ -1,4 +1,4 @@
-#include "SettingsFile.hpp"
+#include "app/SettingsFile.hpp"
 
 #include <glib/gstdio.h>
 #include <gtest/gtest.h>

@@ -1,0 +1,95 @@
+#include "desktop/GtkDesktop.hpp"
+
+#include "AppId.hpp"
+#include "AppOrigins.hpp"
+#include "Bridge.hpp"
+#include "BuildConfig.hpp"
+#include "DeskFeatures.hpp"
+#include "app/WindowFocus.hpp"
+#include "dialogs/About.hpp"
+#include "engine/BridgeChannel.hpp"
+#include "engine/NetworkSession.hpp"
+#include "engine/PageRequests.hpp"
+#include "engine/quirks/NoGpuDrawing.hpp"
+
+namespace corvane::gtk {
+
+GtkDesktop::GtkDesktop(GtkApplication* app, SettingsFile& settings, WebKitNetworkSession* session)
+    : app_(app),
+      settings_(settings),
+      session_(session ? session : startNetworkSession()),
+      notifications_(G_APPLICATION(app), delegate_),
+      panels_([this] { return window_ ? window_->window() : nullptr; },
+              [this] { return web_ ? WEBKIT_WEB_VIEW(web_->widget()) : nullptr; }),
+      services_(app, settings, delegate_, *this) {
+    context_ = webkit_web_context_new();
+    prepareBridgeExtension(context_, std::string(core::Bridge::handlerName), core::AppOrigins::production().origins());
+    warmUp_ = std::make_unique<EngineWarmUp>(context_, session_, std::string(core::build::baseURL).c_str());
+}
+
+GtkDesktop::~GtkDesktop() {
+    if (window_) g_signal_handlers_disconnect_by_data(window_->window(), this);
+    window_.reset();
+    web_.reset();
+    g_clear_object(&context_);
+    g_clear_object(&session_);
+}
+
+shell::WebView& GtkDesktop::createWebView(const shell::WebViewSpec& spec) {
+    // Text checking follows the registered defaults unless the user stored a choice of their own. The
+    // engine marks misspellings only; it has no automatic correction, grammar or replacement to switch off.
+    const bool spelling = settings_.boolean(core::DeskFeatures::spellCheckingKey).value_or(false);
+    webkit_web_context_set_spell_checking_enabled(context_, spelling);
+    if (spelling) webkit_web_context_set_spell_checking_languages(context_, g_get_language_names());
+    // The delegate makes its one view once; the warmed-up view becomes it.
+    if (!warmUp_) g_error("the web view is made once");
+    web_ = std::make_unique<AppWebView>(warmUp_->view(), spec, delegate_);
+    warmUp_.reset();
+    connectPageRequests(WEBKIT_WEB_VIEW(web_->widget()), session_, delegate_);
+    return *web_;
+}
+
+shell::MainWindow& GtkDesktop::createMainWindow(const shell::WindowSpec& spec, shell::WebView& web) {
+    prepareWindows();
+    // The only view this desktop makes is its own.
+    window_ = std::make_unique<AppWindow>(app_, spec, static_cast<AppWebView&>(web).widget(), settings_, delegate_);
+    if (GMenuModel* bar = services_.menuBar()) window_->setMenuBar(bar);
+    g_signal_connect_swapped(window_->window(), "notify::fullscreened", G_CALLBACK(+[](GtkDesktop* self, GParamSpec*) {
+                                 self->services_.showFullScreenState(gtk_window_is_fullscreen(self->window_->window()));
+                             }),
+                             this);
+    return *window_;
+}
+
+void GtkDesktop::replyToTerminate() {
+    if (finishQuit_) finishQuit_();
+}
+
+void GtkDesktop::setBadge(const std::optional<std::string>& label) {
+    GDBusConnection* bus = g_application_get_dbus_connection(G_APPLICATION(app_));
+    if (!bus) return;
+    // Launchers show a count, not text: "999+" is shown as the first count past 999.
+    gint64 count = 0;
+    if (label) count = (*label == "999+") ? 1000 : g_ascii_strtoll(label->c_str(), nullptr, 10);
+    GVariantBuilder properties;
+    g_variant_builder_init(&properties, G_VARIANT_TYPE("a{sv}"));
+    g_variant_builder_add(&properties, "{sv}", "count", g_variant_new_int64(count));
+    g_variant_builder_add(&properties, "{sv}", "count-visible", g_variant_new_boolean(label.has_value()));
+    const std::string path = std::string(kAppObjectPath) + "/LauncherEntry";
+    const std::string desktopId = std::string("application://") + kDesktopFile;
+    g_dbus_connection_emit_signal(bus, nullptr, path.c_str(), "com.canonical.Unity.LauncherEntry", "Update",
+                                  g_variant_new("(sa{sv})", desktopId.c_str(), &properties), nullptr);
+}
+
+void GtkDesktop::openExternal(const core::Url& url) {
+    const std::string uri(url.text());
+    GAppLaunchContext* context = newLaunchContext();
+    g_app_info_launch_default_for_uri_async(uri.c_str(), context, nullptr, nullptr, nullptr);
+    g_object_unref(context);
+}
+
+void GtkDesktop::activate() {
+    if (window_) bringForward(window_->window());
+}
+
+} // namespace corvane::gtk

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <webkit/webkit.h>
+
+#include "app/DelegateHandle.hpp"
+#include "app/GtkServices.hpp"
+#include "app/SettingsFile.hpp"
+#include "desktop/Notifications.hpp"
+#include "dialogs/Panels.hpp"
+#include "engine/AppWebView.hpp"
+#include "engine/quirks/EngineWarmUp.hpp"
+#include "ports/Desktop.hpp"
+#include "window/AppWindow.hpp"
+
+namespace corvane::gtk {
+
+// The application's desktop on GTK, WebKitGTK and GIO: its one view and window, badge and activation. It
+// also owns what the delegate's other ports are implemented by: services(), notifications(), panels().
+class GtkDesktop : public shell::Desktop {
+public:
+    // Takes the session, when given one (see startNetworkSession); else starts its own.
+    GtkDesktop(GtkApplication* app, SettingsFile& settings, WebKitNetworkSession* session);
+    ~GtkDesktop() override;
+    // What every backend object reaches the delegate through; see DelegateHandle.
+    DelegateHandle& delegate() { return delegate_; }
+    AppWindow* window() const { return window_.get(); }
+    AppWebView* webView() const { return web_.get(); }
+    WebKitNetworkSession* session() const { return session_; }
+
+    shell::WebView& createWebView(const shell::WebViewSpec& spec) override;
+    shell::MainWindow& createMainWindow(const shell::WindowSpec& spec, shell::WebView& web) override;
+    void setBadge(const std::optional<std::string>& label) override;
+    void openExternal(const core::Url& url) override;
+    void activate() override;
+    void replyToTerminate() override;
+    // What a quit request and its final reply do; set by the process entry.
+    void setQuitHandlers(std::function<void()> request, std::function<void()> finish) {
+        requestQuit_ = std::move(request);
+        finishQuit_ = std::move(finish);
+    }
+
+    void requestQuit() {
+        if (requestQuit_) requestQuit_();
+    }
+
+    shell::Services& services() { return services_; }
+    shell::NotificationCenter& notifications() { return notifications_; }
+    shell::Panels& panels() { return panels_; }
+
+private:
+    GtkApplication* app_;
+    SettingsFile& settings_;
+    DelegateHandle delegate_;
+    WebKitWebContext* context_ = nullptr;
+    WebKitNetworkSession* session_ = nullptr;
+    std::unique_ptr<EngineWarmUp> warmUp_;
+    std::unique_ptr<AppWebView> web_;
+    std::unique_ptr<AppWindow> window_;
+    GioNotifications notifications_;
+    GtkPanels panels_;
+    GtkServices services_;
+    std::function<void()> requestQuit_, finishQuit_;
+};
+
+} // namespace corvane::gtk
