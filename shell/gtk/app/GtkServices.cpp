@@ -1,6 +1,13 @@
+// The services the delegate asks of the desktop: app actions with accelerators, the menu bar at the start
+// of the drag strip, the network watch and the updater.
 #include "app/GtkServices.hpp"
 
+#include "BuildConfig.hpp"
+#include "MenuBar.hpp"
 #include "desktop/GtkDesktop.hpp"
+#include "dialogs/About.hpp"
+#include "updater/AppUpdater.hpp"
+#include "window/BringForward.hpp"
 
 namespace corvane::gtk {
 
@@ -9,5 +16,173 @@ GtkServices::GtkServices(GtkApplication* app, SettingsFile& settings, const Dele
     : app_(app), settings_(settings), delegate_(delegate), desktop_(desktop), network_(delegate) {}
 
 GtkServices::~GtkServices() { g_clear_object(&menuBar_); }
+
+namespace {
+
+GVariant* targetOf(const shell::MenuBar::Entry& entry) {
+    if (!entry.target) return nullptr;
+    if (entry.action == "app.zoom") return g_variant_new_int32(std::stoi(*entry.target));
+    return g_variant_new_string(entry.target->c_str());
+}
+
+} // namespace
+
+void GtkServices::addActions() {
+    GActionMap* map = G_ACTION_MAP(app_);
+    auto add = [&](const char* name, const GVariantType* type, GCallback callback) {
+        GSimpleAction* action = g_simple_action_new(name, type);
+        g_signal_connect(action, "activate", callback, this);
+        g_action_map_add_action(map, G_ACTION(action));
+        g_object_unref(action);
+    };
+    add("menu-command", G_VARIANT_TYPE_STRING, G_CALLBACK(+[](GSimpleAction*, GVariant* p, gpointer d) {
+            auto* self = static_cast<GtkServices*>(d);
+            if (self->delegate_) self->delegate_->menuCommand(g_variant_get_string(p, nullptr));
+        }));
+    add("zoom", G_VARIANT_TYPE_INT32, G_CALLBACK(+[](GSimpleAction*, GVariant* p, gpointer d) {
+            auto* self = static_cast<GtkServices*>(d);
+            if (self->delegate_) self->delegate_->zoomAction(g_variant_get_int32(p));
+        }));
+    add("open-link", G_VARIANT_TYPE_STRING, G_CALLBACK(+[](GSimpleAction*, GVariant* p, gpointer d) {
+            auto* self = static_cast<GtkServices*>(d);
+            if (self->delegate_) self->delegate_->openLink(g_variant_get_string(p, nullptr));
+        }));
+    // What each does is in GtkServices::standardAction.
+    for (const auto& row : shell::MenuBar::standardActions)
+        add(row.name, nullptr, G_CALLBACK(+[](GSimpleAction* action, GVariant*, gpointer d) {
+                static_cast<GtkServices*>(d)->standardAction(g_action_get_name(G_ACTION(action)));
+            }));
+}
+
+void GtkServices::installMenuBar(const std::vector<core::Menu>& menus) {
+    addActions();
+    GMenu* bar = g_menu_new();
+    std::optional<bool> updates;
+    if (delegate_ && delegate_->hasUpdater()) updates = delegate_->canCheckForUpdates();
+    // Without its row the action is still reachable over the session bus; it has nothing to do.
+    else if (GAction* action = g_action_map_lookup_action(
+                 G_ACTION_MAP(app_), shell::MenuBar::nameOf(shell::MenuBar::Standard::checkForUpdates)))
+        g_simple_action_set_enabled(G_SIMPLE_ACTION(action), FALSE);
+    for (const auto& menu : shell::MenuBar::build(menus, updates)) {
+        GMenu* submenu = g_menu_new();
+        GMenu* section = g_menu_new();
+        for (const auto& entry : menu.entries) {
+            if (entry.separator) {
+                g_menu_append_section(submenu, nullptr, G_MENU_MODEL(section));
+                g_object_unref(section);
+                section = g_menu_new();
+                continue;
+            }
+            GMenuItem* item = g_menu_item_new(entry.title.c_str(), nullptr);
+            GVariant* target = targetOf(entry);
+            if (target) g_variant_ref_sink(target);
+            g_menu_item_set_action_and_target_value(item, entry.action.c_str(), target);
+            if (entry.action == shell::MenuBar::appAction(shell::MenuBar::Standard::toggleFullScreen)) {
+                fullScreenSection_ = section;
+                fullScreenIndex_ = g_menu_model_get_n_items(G_MENU_MODEL(section));
+            }
+            g_menu_append_item(section, item);
+            g_object_unref(item);
+            const std::string name = entry.action.substr(4); // past "app."
+            if (!entry.enabled)
+                if (GAction* action = g_action_map_lookup_action(G_ACTION_MAP(app_), name.c_str()))
+                    g_simple_action_set_enabled(G_SIMPLE_ACTION(action), FALSE);
+            // The menu shows the first: the row's own key, then the ones Linux users expect.
+            std::vector<const char*> accels;
+            if (!entry.accelerator.empty()) accels.push_back(entry.accelerator.c_str());
+            for (const auto& key : entry.extraKeys) accels.push_back(key.c_str());
+            if (!accels.empty()) {
+                accels.push_back(nullptr);
+                gchar* detailed = g_action_print_detailed_name(entry.action.c_str(), target);
+                gtk_application_set_accels_for_action(app_, detailed, accels.data());
+                g_free(detailed);
+            }
+            if (target) g_variant_unref(target);
+        }
+        g_menu_append_section(submenu, nullptr, G_MENU_MODEL(section));
+        g_object_unref(section);
+        g_menu_append_submenu(bar, menu.label.c_str(), G_MENU_MODEL(submenu));
+        g_object_unref(submenu);
+    }
+    menuBar_ = G_MENU_MODEL(bar);
+}
+
+void GtkServices::showFullScreenState(bool fullScreen) {
+    if (!fullScreenSection_) return;
+    // Menu model items cannot change their label: the row is replaced in place.
+    GMenuItem* item = g_menu_item_new_from_model(G_MENU_MODEL(fullScreenSection_), fullScreenIndex_);
+    g_menu_item_set_label(item, shell::MenuBar::fullScreenTitle(fullScreen).c_str());
+    g_menu_remove(fullScreenSection_, fullScreenIndex_);
+    g_menu_insert_item(fullScreenSection_, fullScreenIndex_, item);
+    g_object_unref(item);
+}
+
+void GtkServices::standardAction(const std::string& name) {
+    const auto* row = shell::MenuBar::standardNamed(name);
+    if (!row) return;
+    AppWindow* appWindow = desktop_.window();
+    GtkWindow* window = appWindow ? appWindow->window() : nullptr;
+    auto edit = [&](const char* command) {
+        if (AppWebView* web = desktop_.webView()) web->executeEditingCommand(command);
+    };
+    using shell::MenuBar::Standard;
+    switch (row->which) {
+        case Standard::quit:
+            desktop_.requestQuit();
+            break;
+        case Standard::checkForUpdates:
+            if (delegate_) delegate_->checkForUpdates();
+            break;
+        case Standard::about:
+            showAbout(window);
+            break;
+        case Standard::hide:
+        case Standard::closeWindow:
+            if (window) gtk_window_close(window);
+            break;
+        case Standard::undo:
+            edit(WEBKIT_EDITING_COMMAND_UNDO);
+            break;
+        case Standard::redo:
+            edit(WEBKIT_EDITING_COMMAND_REDO);
+            break;
+        case Standard::cut:
+            edit(WEBKIT_EDITING_COMMAND_CUT);
+            break;
+        case Standard::copy:
+            edit(WEBKIT_EDITING_COMMAND_COPY);
+            break;
+        case Standard::paste:
+            edit(WEBKIT_EDITING_COMMAND_PASTE);
+            break;
+        case Standard::selectAll:
+            edit(WEBKIT_EDITING_COMMAND_SELECT_ALL);
+            break;
+        case Standard::toggleFullScreen:
+            if (appWindow) appWindow->toggleFullScreen();
+            break;
+        case Standard::minimize:
+            if (window) gtk_window_minimize(window);
+            break;
+        case Standard::maximize:
+            if (window && gtk_window_is_maximized(window)) gtk_window_unmaximize(window);
+            else if (window) gtk_window_maximize(window);
+            break;
+        case Standard::bringToFront:
+            if (window) bringForward(window);
+            break;
+    }
+}
+
+shell::Updater* GtkServices::startUpdater() {
+    updater_ = AppUpdater::create(
+        app_, settings_, [this] { desktop_.requestQuit(); },
+        [this] {
+            const char* name = shell::MenuBar::nameOf(shell::MenuBar::Standard::checkForUpdates);
+            if (GAction* action = g_action_map_lookup_action(G_ACTION_MAP(app_), name))
+                g_simple_action_set_enabled(G_SIMPLE_ACTION(action), delegate_ && delegate_->canCheckForUpdates());
+        });
+    return updater_ ? &updater_->updater() : nullptr;
+}
 
 } // namespace corvane::gtk

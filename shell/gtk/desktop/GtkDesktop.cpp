@@ -5,12 +5,12 @@
 #include "Bridge.hpp"
 #include "BuildConfig.hpp"
 #include "DeskFeatures.hpp"
-#include "app/WindowFocus.hpp"
+#include "desktop/LaunchContext.hpp"
 #include "dialogs/About.hpp"
 #include "engine/BridgeChannel.hpp"
 #include "engine/NetworkSession.hpp"
 #include "engine/PageRequests.hpp"
-#include "engine/quirks/NoGpuDrawing.hpp"
+#include "window/BringForward.hpp"
 
 namespace corvane::gtk {
 

@@ -3,7 +3,7 @@
 #include "engine/PageRequests.hpp"
 
 #include "DevCert.hpp"
-#include "engine/quirks/UnknownFrameNavigation.hpp"
+#include "engine/quirks/CommittedOrigin.hpp"
 
 #include <memory>
 

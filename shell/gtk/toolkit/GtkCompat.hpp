@@ -20,4 +20,12 @@ inline void loadCss(GtkCssProvider* provider, const std::string& css) {
 #endif
 }
 
+// GTK 4.10 deprecated reading the display's startup id without a replacement; it is still the id GTK
+// spends on the next present.
+inline const char* displayStartupId(GdkDisplay* display) {
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    return gdk_display_get_startup_notification_id(display);
+    G_GNUC_END_IGNORE_DEPRECATIONS
+}
+
 } // namespace corvane::gtk

@@ -4,11 +4,9 @@
 
 #include "BuildConfig.hpp"
 #include "DevCert.hpp"
-#include "MenuBar.hpp"
 #include "Relaunch.hpp"
 #include "Url.hpp"
 #include "app/LaunchBundle.hpp"
-#include "desktop/GtkDesktop.hpp"
 
 namespace corvane::gtk {
 
@@ -64,17 +62,6 @@ void AppUpdater::onShutdown(GApplication*, gpointer data) {
     self->updater_.installOnQuit();
     if (!self->updater_.relaunchRequested()) return;
     spawnDetachedProcess(shell::relaunchCommand(getpid(), self->bundle_));
-}
-
-shell::Updater* GtkServices::startUpdater() {
-    updater_ = AppUpdater::create(
-        app_, settings_, [this] { desktop_.requestQuit(); },
-        [this] {
-            const char* name = shell::MenuBar::nameOf(shell::MenuBar::Standard::checkForUpdates);
-            if (GAction* action = g_action_map_lookup_action(G_ACTION_MAP(app_), name))
-                g_simple_action_set_enabled(G_SIMPLE_ACTION(action), delegate_ && delegate_->canCheckForUpdates());
-        });
-    return updater_ ? &updater_->updater() : nullptr;
 }
 
 } // namespace corvane::gtk

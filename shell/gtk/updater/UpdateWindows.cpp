@@ -6,8 +6,8 @@
 #include "BuildConfig.hpp"
 #include "DevCert.hpp"
 #include "Url.hpp"
+#include "desktop/LaunchContext.hpp"
 #include "dialogs/About.hpp"
-#include "engine/quirks/NoGpuDrawing.hpp"
 
 namespace corvane::gtk {
 

@@ -7,11 +7,11 @@
 #include "Offline.hpp"
 #include "Palette.hpp"
 #include "SettingsKeys.hpp"
-#include "app/WindowFocus.hpp"
 #include "dialogs/About.hpp"
 #include "engine/quirks/SwipeGate.hpp"
 #include "toolkit/Accessible.hpp"
 #include "toolkit/GtkCompat.hpp"
+#include "window/BringForward.hpp"
 #include "window/PaletteColours.hpp"
 
 namespace corvane::gtk {

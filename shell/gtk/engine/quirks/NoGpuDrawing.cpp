@@ -73,13 +73,7 @@ void skipGpuProbesWithoutGpu() {
     }
 }
 
-GAppLaunchContext* newLaunchContext() {
-    GdkDisplay* display = gdk_display_get_default();
-    GAppLaunchContext* context =
-        display ? G_APP_LAUNCH_CONTEXT(gdk_display_get_app_launch_context(display)) : g_app_launch_context_new();
-    for (const auto& name : switchesSet()) g_app_launch_context_unsetenv(context, name.c_str());
-    return context;
-}
+const std::vector<std::string>& gpuProbeSwitchesSet() { return switchesSet(); }
 
 GStrv environmentWithoutGpuProbeSwitches() {
     GStrv environment = g_get_environ();

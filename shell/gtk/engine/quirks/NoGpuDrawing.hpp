@@ -40,9 +40,9 @@ struct EnvSetting {
 // The variables to set; lookup reads the environment as the user left it.
 std::vector<EnvSetting> gpuProbeSwitches(Gpu gpu, unsigned gtkMinorVersion, const char* (*lookup)(const char*));
 
-// Programs the app starts (a browser, a relaunched copy) get the environment without those switches, so
-// that they make their own choice.
-GAppLaunchContext* newLaunchContext(); // the display's own, which also carries the activation token
+// The switches set above, by name. Programs the app starts (a browser, a relaunched copy) get the
+// environment without them, so that they make their own choice.
+const std::vector<std::string>& gpuProbeSwitchesSet();
 GStrv environmentWithoutGpuProbeSwitches();
 
 } // namespace corvane::gtk

@@ -9,30 +9,17 @@
 
 namespace corvane::gtk {
 
-// Works around two things WebKitGTK's UI-process API does not say about a navigation:
-// - Which frame it is for. The navigation-action decision carries no main-frame flag, yet the rules
-//   differ by frame. Every action goes to the shell with an unknown frame; the shell decides where both
-//   readings agree and otherwise settles it later (UnsettledNavigations): at the response, which does
-//   name the main frame, at a provisional failure, or when the web process extension stopped a
-//   main-frame request to another site before it was sent (MainFrameRequestGuard), a notice received
-//   here. Can go once the navigation action says whether it is for the main frame.
-// - Which document is in the main frame. The view's URI moves on as soon as a load starts, while the
-//   old document still runs and may still ask for things; its origin is taken when a load commits.
-//   Can go once requests name the document that made them.
+// Works around: WebKitGTK's UI-process API does not say which frame a navigation is for. The
+// navigation-action decision carries no main-frame flag, yet the rules differ by frame. Every action goes
+// to the shell with an unknown frame; the shell decides where both readings agree and otherwise settles it
+// later (UnsettledNavigations): at the response, which does name the main frame, at a provisional failure,
+// or when the web process extension stopped a main-frame request to another site before it was sent
+// (MainFrameRequestGuard), a notice received here. Can go once the navigation action says whether it is
+// for the main frame.
 
 // Each main-frame request to another origin that the extension stopped before it left, with its address.
 // The notices come through the context; the returned handler is the caller's to disconnect.
 gulong connectStoppedMainFrameRequests(WebKitWebContext* context,
                                        std::function<void(const std::string& uri)> onStopped);
-
-// The origin of the document now in a view's main frame; fed the view's load-changed events.
-class CommittedOrigin {
-public:
-    void loadChanged(WebKitWebView* view, WebKitLoadEvent event);
-    const std::string& get() const { return origin_; }
-
-private:
-    std::string origin_;
-};
 
 } // namespace corvane::gtk
