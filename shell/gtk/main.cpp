@@ -14,10 +14,10 @@
 #include "app/ActivationToken.hpp"
 #include "app/Application.hpp"
 #include "app/DesktopIntegration.hpp"
-#include "app/GioFiles.hpp"
-#include "app/GlibClock.hpp"
-#include "app/LaunchBundle.hpp"
-#include "app/SettingsFile.hpp"
+#include "app/GtkBundle.hpp"
+#include "app/GtkClock.hpp"
+#include "app/GtkFiles.hpp"
+#include "app/GtkSettingsStore.hpp"
 #include "desktop/BackgroundPortal.hpp"
 #include "desktop/GtkDesktop.hpp"
 #include "desktop/StatusIcon.hpp"
@@ -37,11 +37,11 @@ struct App {
     GApplication* application = nullptr;
     // Started as soon as this process knows it is the running instance; handed to the desktop.
     WebKitNetworkSession* session = nullptr;
-    corvane::gtk::SettingsFile settings;
-    corvane::gtk::GlibClock clock;
+    corvane::gtk::GtkSettingsStore settings;
+    corvane::gtk::GtkClock clock;
     std::unique_ptr<corvane::gtk::GtkDesktop> desktop;
-    corvane::gtk::GioFiles files;
-    std::unique_ptr<corvane::gtk::LaunchBundle> bundle;
+    corvane::gtk::GtkFiles files;
+    std::unique_ptr<corvane::gtk::GtkBundle> bundle;
     std::unique_ptr<corvane::shell::AppDelegate> delegate;
     std::unique_ptr<corvane::gtk::BackgroundPortal> background;
     std::unique_ptr<corvane::gtk::StatusIcon> statusIcon;
@@ -163,7 +163,7 @@ int main(int argc, char** argv) {
             classWindowsByAppId(gdk_display_get_default());
             a.desktop = std::make_unique<corvane::gtk::GtkDesktop>(GTK_APPLICATION(gapp), a.settings,
                                                                    std::exchange(a.session, nullptr));
-            a.bundle = std::make_unique<corvane::gtk::LaunchBundle>(GTK_APPLICATION(gapp));
+            a.bundle = std::make_unique<corvane::gtk::GtkBundle>(GTK_APPLICATION(gapp));
             a.bundle->setQuitHandler([&a] { requestQuit(a); });
             a.delegate = std::make_unique<corvane::shell::AppDelegate>(
                 corvane::shell::Ports{*a.desktop, a.settings, a.clock, a.desktop->services(),

@@ -1,4 +1,4 @@
-#include "app/SettingsFile.hpp"
+#include "app/GtkSettingsStore.hpp"
 
 #include <glib/gstdio.h>
 #include <gtest/gtest.h>
@@ -23,7 +23,7 @@ void countWarnings(const gchar*, GLogLevelFlags level, const gchar*, gpointer) {
     if (level & G_LOG_LEVEL_WARNING) ++warnings;
 }
 
-TEST(SettingsFile, BrokenFilesAreSetAsideAndGoodSettingsSurvive) {
+TEST(GtkSettingsStore, BrokenFilesAreSetAsideAndGoodSettingsSurvive) {
     const std::string good = "[Corvane]\nCorvaneMain.width=1400\nlastPath=/records?id=7\n";
     const std::string big = good + "# " + std::string(1 << 20, 'x') + "\n";
     struct Case {
@@ -51,7 +51,7 @@ TEST(SettingsFile, BrokenFilesAreSetAsideAndGoodSettingsSurvive) {
         writeFile(folder.file(), c.text);
         g_log_set_default_handler(countWarnings, nullptr);
         {
-            SettingsFile settings(folder.file());
+            GtkSettingsStore settings(folder.file());
             EXPECT_EQ(settings.integer("CorvaneMain.width").value_or(0), c.width);
             EXPECT_EQ(settings.string("lastPath").value_or(""), c.lastPath);
             settings.setBoolean("wasFullScreen", true);
@@ -59,7 +59,7 @@ TEST(SettingsFile, BrokenFilesAreSetAsideAndGoodSettingsSurvive) {
         g_log_set_default_handler(g_log_default_handler, nullptr);
         // The original is kept for the user, byte for byte.
         EXPECT_EQ(readFile(folder.file() + ".broken"), c.setAside ? c.text : "(none)");
-        SettingsFile again(folder.file());
+        GtkSettingsStore again(folder.file());
         EXPECT_EQ(again.integer("CorvaneMain.width").value_or(0), c.width);
         EXPECT_EQ(again.string("lastPath").value_or(""), c.lastPath);
         EXPECT_EQ(again.boolean("wasFullScreen"), std::optional<bool>(true));
@@ -70,16 +70,16 @@ TEST(SettingsFile, BrokenFilesAreSetAsideAndGoodSettingsSurvive) {
         // A pipe in its place would block the launch for good.
         Folder folder;
         ASSERT_EQ(mkfifo(folder.file().c_str(), 0600), 0);
-        SettingsFile settings(folder.file());
+        GtkSettingsStore settings(folder.file());
         settings.setString("lastPath", "/farm");
         EXPECT_TRUE(g_file_test((folder.file() + ".broken").c_str(), G_FILE_TEST_EXISTS));
-        EXPECT_EQ(SettingsFile(folder.file()).string("lastPath"), std::optional<std::string>("/farm"));
+        EXPECT_EQ(GtkSettingsStore(folder.file()).string("lastPath"), std::optional<std::string>("/farm"));
     }
 
     // A good file is used as it is and nothing is set aside.
     Folder folder;
     writeFile(folder.file(), "# mine\n" + good);
-    SettingsFile settings(folder.file());
+    GtkSettingsStore settings(folder.file());
     settings.setBoolean("wasFullScreen", false);
     EXPECT_EQ(readFile(folder.file() + ".broken"), "(none)");
     // The user's comment stays on top; GLib's writer decides the blank lines (2.84 keeps one more).
@@ -89,13 +89,13 @@ TEST(SettingsFile, BrokenFilesAreSetAsideAndGoodSettingsSurvive) {
     EXPECT_EQ(saved, "# mine\n" + good + "wasFullScreen=false\n");
 }
 
-TEST(SettingsFile, AFailingSaveIsReportedOnceAndLosesNothingInMemory) {
+TEST(GtkSettingsStore, AFailingSaveIsReportedOnceAndLosesNothingInMemory) {
     Folder folder;
     // The config folder's place is taken by a file: every save fails.
     writeFile(folder.path + "/corvane", "");
     warnings = 0;
     g_log_set_default_handler(countWarnings, nullptr);
-    SettingsFile settings(folder.path + "/corvane/settings.ini");
+    GtkSettingsStore settings(folder.path + "/corvane/settings.ini");
     settings.setString("lastPath", "/farm");
     settings.setBoolean("wasFullScreen", true);
     settings.setInteger("CorvaneMain.width", 1000);

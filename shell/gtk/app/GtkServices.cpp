@@ -11,7 +11,7 @@
 
 namespace corvane::gtk {
 
-GtkServices::GtkServices(GtkApplication* app, SettingsFile& settings, const DelegateHandle& delegate,
+GtkServices::GtkServices(GtkApplication* app, GtkSettingsStore& settings, const DelegateHandle& delegate,
                          GtkDesktop& desktop)
     : app_(app), settings_(settings), delegate_(delegate), desktop_(desktop), network_(delegate) {}
 
@@ -120,10 +120,10 @@ void GtkServices::showFullScreenState(bool fullScreen) {
 void GtkServices::standardAction(const std::string& name) {
     const auto* row = shell::MenuBar::standardNamed(name);
     if (!row) return;
-    AppWindow* appWindow = desktop_.window();
+    GtkMainWindow* appWindow = desktop_.window();
     GtkWindow* window = appWindow ? appWindow->window() : nullptr;
     auto edit = [&](const char* command) {
-        if (AppWebView* web = desktop_.webView()) web->executeEditingCommand(command);
+        if (GtkWebView* web = desktop_.webView()) web->executeEditingCommand(command);
     };
     using shell::MenuBar::Standard;
     switch (row->which) {

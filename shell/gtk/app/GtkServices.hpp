@@ -7,7 +7,7 @@
 #include <gtk/gtk.h>
 
 #include "app/DelegateHandle.hpp"
-#include "app/SettingsFile.hpp"
+#include "app/GtkSettingsStore.hpp"
 #include "desktop/NetworkWatch.hpp"
 #include "ports/Services.hpp"
 #include "updater/AppUpdater.hpp"
@@ -20,7 +20,7 @@ class GtkDesktop;
 // network watch. The standard actions act on the desktop's window and view.
 class GtkServices : public shell::Services {
 public:
-    GtkServices(GtkApplication* app, SettingsFile& settings, const DelegateHandle& delegate, GtkDesktop& desktop);
+    GtkServices(GtkApplication* app, GtkSettingsStore& settings, const DelegateHandle& delegate, GtkDesktop& desktop);
     ~GtkServices() override;
     GtkServices(const GtkServices&) = delete;
     GtkServices& operator=(const GtkServices&) = delete;
@@ -35,7 +35,7 @@ public:
 
 private:
     GtkApplication* app_;
-    SettingsFile& settings_;
+    GtkSettingsStore& settings_;
     const DelegateHandle& delegate_;
     GtkDesktop& desktop_;
     GMenuModel* menuBar_ = nullptr;

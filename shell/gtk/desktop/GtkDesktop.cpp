@@ -14,7 +14,7 @@
 
 namespace corvane::gtk {
 
-GtkDesktop::GtkDesktop(GtkApplication* app, SettingsFile& settings, WebKitNetworkSession* session)
+GtkDesktop::GtkDesktop(GtkApplication* app, GtkSettingsStore& settings, WebKitNetworkSession* session)
     : app_(app),
       settings_(settings),
       session_(session ? session : startNetworkSession()),
@@ -43,7 +43,7 @@ shell::WebView& GtkDesktop::createWebView(const shell::WebViewSpec& spec) {
     if (spelling) webkit_web_context_set_spell_checking_languages(context_, g_get_language_names());
     // The delegate makes its one view once; the warmed-up view becomes it.
     if (!warmUp_) g_error("the web view is made once");
-    web_ = std::make_unique<AppWebView>(warmUp_->view(), spec, delegate_);
+    web_ = std::make_unique<GtkWebView>(warmUp_->view(), spec, delegate_);
     warmUp_.reset();
     connectPageRequests(WEBKIT_WEB_VIEW(web_->widget()), session_, delegate_);
     return *web_;
@@ -52,7 +52,7 @@ shell::WebView& GtkDesktop::createWebView(const shell::WebViewSpec& spec) {
 shell::MainWindow& GtkDesktop::createMainWindow(const shell::WindowSpec& spec, shell::WebView& web) {
     prepareWindows();
     // The only view this desktop makes is its own.
-    window_ = std::make_unique<AppWindow>(app_, spec, static_cast<AppWebView&>(web).widget(), settings_, delegate_);
+    window_ = std::make_unique<GtkMainWindow>(app_, spec, static_cast<GtkWebView&>(web).widget(), settings_, delegate_);
     if (GMenuModel* bar = services_.menuBar()) window_->setMenuBar(bar);
     g_signal_connect_swapped(window_->window(), "notify::fullscreened", G_CALLBACK(+[](GtkDesktop* self, GParamSpec*) {
                                  self->services_.showFullScreenState(gtk_window_is_fullscreen(self->window_->window()));

@@ -7,13 +7,13 @@
 
 #include "app/DelegateHandle.hpp"
 #include "app/GtkServices.hpp"
-#include "app/SettingsFile.hpp"
-#include "desktop/Notifications.hpp"
-#include "dialogs/Panels.hpp"
-#include "engine/AppWebView.hpp"
+#include "app/GtkSettingsStore.hpp"
+#include "desktop/GtkNotificationCenter.hpp"
+#include "dialogs/GtkPanels.hpp"
+#include "engine/GtkWebView.hpp"
 #include "engine/quirks/EngineWarmUp.hpp"
 #include "ports/Desktop.hpp"
-#include "window/AppWindow.hpp"
+#include "window/GtkMainWindow.hpp"
 
 namespace corvane::gtk {
 
@@ -22,12 +22,12 @@ namespace corvane::gtk {
 class GtkDesktop : public shell::Desktop {
 public:
     // Takes the session, when given one (see startNetworkSession); else starts its own.
-    GtkDesktop(GtkApplication* app, SettingsFile& settings, WebKitNetworkSession* session);
+    GtkDesktop(GtkApplication* app, GtkSettingsStore& settings, WebKitNetworkSession* session);
     ~GtkDesktop() override;
     // What every backend object reaches the delegate through; see DelegateHandle.
     DelegateHandle& delegate() { return delegate_; }
-    AppWindow* window() const { return window_.get(); }
-    AppWebView* webView() const { return web_.get(); }
+    GtkMainWindow* window() const { return window_.get(); }
+    GtkWebView* webView() const { return web_.get(); }
     WebKitNetworkSession* session() const { return session_; }
 
     shell::WebView& createWebView(const shell::WebViewSpec& spec) override;
@@ -52,14 +52,14 @@ public:
 
 private:
     GtkApplication* app_;
-    SettingsFile& settings_;
+    GtkSettingsStore& settings_;
     DelegateHandle delegate_;
     WebKitWebContext* context_ = nullptr;
     WebKitNetworkSession* session_ = nullptr;
     std::unique_ptr<EngineWarmUp> warmUp_;
-    std::unique_ptr<AppWebView> web_;
-    std::unique_ptr<AppWindow> window_;
-    GioNotifications notifications_;
+    std::unique_ptr<GtkWebView> web_;
+    std::unique_ptr<GtkMainWindow> window_;
+    GtkNotificationCenter notifications_;
     GtkPanels panels_;
     GtkServices services_;
     std::function<void()> requestQuit_, finishQuit_;

@@ -6,7 +6,7 @@
 #include "DevCert.hpp"
 #include "Relaunch.hpp"
 #include "Url.hpp"
-#include "app/LaunchBundle.hpp"
+#include "app/GtkBundle.hpp"
 
 namespace corvane::gtk {
 

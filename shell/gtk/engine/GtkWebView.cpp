@@ -1,4 +1,4 @@
-#include "engine/AppWebView.hpp"
+#include "engine/GtkWebView.hpp"
 
 #include <set>
 #include <vector>
@@ -84,7 +84,7 @@ std::optional<std::string> orNone(const char* text) { return text ? std::optiona
 
 } // namespace
 
-AppWebView::AppWebView(WebKitWebView* related, const shell::WebViewSpec& spec, const DelegateHandle& delegate)
+GtkWebView::GtkWebView(WebKitWebView* related, const shell::WebViewSpec& spec, const DelegateHandle& delegate)
     : delegate_(delegate) {
     WebKitUserContentManager* content = webkit_user_content_manager_new();
     WebKitUserScript* script = webkit_user_script_new(spec.userScript.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
@@ -132,7 +132,7 @@ AppWebView::AppWebView(WebKitWebView* related, const shell::WebViewSpec& spec, c
         });
 }
 
-AppWebView::~AppWebView() {
+GtkWebView::~GtkWebView() {
     if (fadeTick_) gtk_widget_remove_tick_callback(GTK_WIDGET(view_), fadeTick_);
     g_signal_handler_disconnect(webkit_web_view_get_context(view_), stoppedHandler_);
     g_signal_handlers_disconnect_by_data(view_, this);
@@ -143,33 +143,33 @@ AppWebView::~AppWebView() {
     g_object_unref(view_);
 }
 
-void AppWebView::load(const core::Url& url) {
+void GtkWebView::load(const core::Url& url) {
     const std::string uri(url.text());
     // WebKitGTK has no per-request time-out; the app times each main-frame load itself.
     webkit_web_view_load_uri(view_, uri.c_str());
 }
 
-std::optional<std::string> AppWebView::title() { return orNone(webkit_web_view_get_title(view_)); }
+std::optional<std::string> GtkWebView::title() { return orNone(webkit_web_view_get_title(view_)); }
 
-void AppWebView::reload() { webkit_web_view_reload(view_); }
+void GtkWebView::reload() { webkit_web_view_reload(view_); }
 
-void AppWebView::stopLoading() { webkit_web_view_stop_loading(view_); }
+void GtkWebView::stopLoading() { webkit_web_view_stop_loading(view_); }
 
-bool AppWebView::goBack() {
+bool GtkWebView::goBack() {
     if (!webkit_web_view_can_go_back(view_)) return false;
     webkit_web_view_go_back(view_);
     return true;
 }
 
-std::optional<std::string> AppWebView::backURL() {
+std::optional<std::string> GtkWebView::backURL() {
     WebKitBackForwardListItem* item =
         webkit_back_forward_list_get_back_item(webkit_web_view_get_back_forward_list(view_));
     return item ? orNone(webkit_back_forward_list_item_get_uri(item)) : std::nullopt;
 }
 
-std::optional<std::string> AppWebView::currentURL() { return orNone(webkit_web_view_get_uri(view_)); }
+std::optional<std::string> GtkWebView::currentURL() { return orNone(webkit_web_view_get_uri(view_)); }
 
-void AppWebView::evaluate(const std::string& script, std::function<void()> done) {
+void GtkWebView::evaluate(const std::string& script, std::function<void()> done) {
     auto* callback = new std::function<void()>(std::move(done));
     webkit_web_view_evaluate_javascript(
         view_, script.c_str(), static_cast<gssize>(script.size()), nullptr, nullptr, nullptr,
@@ -182,7 +182,7 @@ void AppWebView::evaluate(const std::string& script, std::function<void()> done)
         callback);
 }
 
-void AppWebView::reveal() {
+void GtkWebView::reveal() {
     if (fadeTick_) return;
     struct Fade {
         gint64 start = 0;
@@ -201,11 +201,11 @@ void AppWebView::reveal() {
         fade, [](gpointer data) { delete static_cast<Fade*>(data); });
 }
 
-void AppWebView::focus() { gtk_widget_grab_focus(GTK_WIDGET(view_)); }
+void GtkWebView::focus() { gtk_widget_grab_focus(GTK_WIDGET(view_)); }
 
-gboolean AppWebView::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
+gboolean GtkWebView::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
                                     gpointer data) {
-    auto* self = static_cast<AppWebView*>(data);
+    auto* self = static_cast<GtkWebView*>(data);
     if (!self->delegate_) return FALSE;
     switch (type) {
         case WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION: {
@@ -238,14 +238,14 @@ gboolean AppWebView::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decisi
     }
 }
 
-GtkWidget* AppWebView::onCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer data) {
-    auto* self = static_cast<AppWebView*>(data);
+GtkWidget* GtkWebView::onCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
     if (self->delegate_) self->delegate_->createWebViewFor(actionOf(action));
     return nullptr;
 }
 
-void AppWebView::onLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
-    auto* self = static_cast<AppWebView*>(data);
+void GtkWebView::onLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
     if (!self->delegate_) return;
     if (event == WEBKIT_LOAD_STARTED)
         self->delegate_->didStartProvisionalNavigation(orNone(webkit_web_view_get_uri(view)));
@@ -254,8 +254,8 @@ void AppWebView::onLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpoin
     else if (event == WEBKIT_LOAD_FINISHED) self->delegate_->didFinishNavigation();
 }
 
-gboolean AppWebView::onLoadFailed(WebKitWebView*, WebKitLoadEvent event, gchar* uri, GError* error, gpointer data) {
-    auto* self = static_cast<AppWebView*>(data);
+gboolean GtkWebView::onLoadFailed(WebKitWebView*, WebKitLoadEvent event, gchar* uri, GError* error, gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
     if (self->delegate_ && error && event != WEBKIT_LOAD_COMMITTED) {
         const auto translated = translateLoadError(g_quark_to_string(error->domain), error->code);
         self->delegate_->didFailProvisionalNavigation({translated.domain, translated.code, orNone(uri)});
@@ -263,25 +263,25 @@ gboolean AppWebView::onLoadFailed(WebKitWebView*, WebKitLoadEvent event, gchar* 
     return TRUE; // never the engine's own error page: the view keeps what it showed
 }
 
-gboolean AppWebView::onLoadFailedWithTlsErrors(WebKitWebView*, gchar*, GTlsCertificate*, GTlsCertificateFlags,
+gboolean GtkWebView::onLoadFailedWithTlsErrors(WebKitWebView*, gchar*, GTlsCertificate*, GTlsCertificateFlags,
                                                gpointer) {
     return TRUE; // refused, and nothing shown
 }
 
-void AppWebView::onWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer data) {
-    auto* self = static_cast<AppWebView*>(data);
+void GtkWebView::onWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
     // A termination the app asked for is not a crash.
     if (self->delegate_ && reason != WEBKIT_WEB_PROCESS_TERMINATED_BY_API)
         self->delegate_->webContentProcessDidTerminate();
 }
 
-gboolean AppWebView::onContextMenu(WebKitWebView*, WebKitContextMenu* menu, WebKitHitTestResult*, gpointer) {
+gboolean GtkWebView::onContextMenu(WebKitWebView*, WebKitContextMenu* menu, WebKitHitTestResult*, gpointer) {
     trimContextMenu(menu);
     return webkit_context_menu_get_n_items(menu) == 0; // an empty menu is not shown
 }
 
-gboolean AppWebView::onAuthenticate(WebKitWebView*, WebKitAuthenticationRequest* request, gpointer data) {
-    auto* self = static_cast<AppWebView*>(data);
+gboolean GtkWebView::onAuthenticate(WebKitWebView*, WebKitAuthenticationRequest* request, gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
     std::string origin;
     if (WebKitSecurityOrigin* security = webkit_authentication_request_get_security_origin(request)) {
         gchar* text = webkit_security_origin_to_string(security);

@@ -1,4 +1,4 @@
-#include "app/LaunchBundle.hpp"
+#include "app/GtkBundle.hpp"
 
 #include "AppId.hpp"
 #include "Relaunch.hpp"
@@ -46,11 +46,11 @@ struct Waiting {
 
 } // namespace
 
-std::string LaunchBundle::bundlePath() { return bundleOf("self"); }
+std::string GtkBundle::bundlePath() { return bundleOf("self"); }
 
-std::string LaunchBundle::homePath() { return g_get_home_dir(); }
+std::string GtkBundle::homePath() { return g_get_home_dir(); }
 
-core::Placement::Places LaunchBundle::places() {
+core::Placement::Places GtkBundle::places() {
     std::vector<std::string> downloads;
     for (auto dir : {G_USER_DIRECTORY_DOWNLOAD, G_USER_DIRECTORY_DESKTOP})
         if (const char* path = g_get_user_special_dir(dir)) downloads.emplace_back(path);
@@ -60,7 +60,7 @@ core::Placement::Places LaunchBundle::places() {
     return core::Placement::Places::forLinux(g_get_user_name(), downloads, g_get_home_dir());
 }
 
-shell::LaunchAlertAnswer LaunchBundle::runLaunchAlert(const shell::LaunchAlert& alert) {
+shell::LaunchAlertAnswer GtkBundle::runLaunchAlert(const shell::LaunchAlert& alert) {
     // No window exists yet: the alert stands alone, modal, and start-up waits for it as for any modal alert.
     prepareWindows();
 #if CORVANE_ADW_DIALOGS
@@ -149,7 +149,7 @@ shell::LaunchAlertAnswer LaunchBundle::runLaunchAlert(const shell::LaunchAlert& 
 
 // Only one copy owns the app id on the session bus; any other copy hands over to it before it gets here.
 // So the copy found is the one that owns the id, when that is not this process.
-std::vector<std::string> LaunchBundle::runningCopies() {
+std::vector<std::string> GtkBundle::runningCopies() {
     GDBusConnection* bus = g_application_get_dbus_connection(G_APPLICATION(app_));
     if (!bus) return {};
     GVariant* reply = busCall(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
@@ -164,7 +164,7 @@ std::vector<std::string> LaunchBundle::runningCopies() {
     return {root};
 }
 
-void LaunchBundle::activateCopy(const std::string&) {
+void GtkBundle::activateCopy(const std::string&) {
     GDBusConnection* bus = g_application_get_dbus_connection(G_APPLICATION(app_));
     if (!bus) return;
     GVariantBuilder platform;
@@ -174,14 +174,14 @@ void LaunchBundle::activateCopy(const std::string&) {
         g_variant_unref(reply);
 }
 
-void LaunchBundle::bundleMoved(const std::string& newPath) {
+void GtkBundle::bundleMoved(const std::string& newPath) {
     // The launcher entry follows at once, even should the moved copy fail to start and announce itself.
     announceBundle(shell::executableIn(newPath), UserDirs{g_get_user_data_dir(), g_get_user_config_dir()});
 }
 
-long LaunchBundle::processId() { return static_cast<long>(getpid()); }
+long GtkBundle::processId() { return static_cast<long>(getpid()); }
 
-void LaunchBundle::spawnDetached(const std::vector<std::string>& argv) { spawnDetachedProcess(argv); }
+void GtkBundle::spawnDetached(const std::vector<std::string>& argv) { spawnDetachedProcess(argv); }
 
 void spawnDetachedProcess(const std::vector<std::string>& argv) {
     std::vector<char*> args;
@@ -195,7 +195,7 @@ void spawnDetachedProcess(const std::vector<std::string>& argv) {
     g_strfreev(environment);
 }
 
-void LaunchBundle::terminate() {
+void GtkBundle::terminate() {
     if (quit_) quit_();
 }
 

@@ -11,11 +11,11 @@
 namespace corvane::gtk {
 
 // The one WebKitWebView: carries out the WebView port and reports every engine event to the delegate.
-class AppWebView : public shell::WebView {
+class GtkWebView : public shell::WebView {
 public:
     // related: the view whose context, session and (already started) web process this one takes.
-    AppWebView(WebKitWebView* related, const shell::WebViewSpec& spec, const DelegateHandle& delegate);
-    ~AppWebView() override;
+    GtkWebView(WebKitWebView* related, const shell::WebViewSpec& spec, const DelegateHandle& delegate);
+    ~GtkWebView() override;
 
     GtkWidget* widget() const { return GTK_WIDGET(view_); }
 

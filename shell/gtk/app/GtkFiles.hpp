@@ -5,7 +5,7 @@
 namespace corvane::gtk {
 
 // Files through GIO and the POSIX calls for extended attributes and mounts.
-class GioFiles : public shell::Files {
+class GtkFiles : public shell::Files {
 public:
     bool exists(const std::string& path) override;
     bool trash(const std::string& path) override;

@@ -10,12 +10,12 @@ namespace corvane::gtk {
 // Notices as GNotifications of the application; clicks and buttons come back as the app action
 // "notice-response" with the target (url, action id) — empty strings standing for none — and reach
 // the delegate.
-class GioNotifications : public shell::NotificationCenter {
+class GtkNotificationCenter : public shell::NotificationCenter {
 public:
-    GioNotifications(GApplication* app, const DelegateHandle& delegate);
-    ~GioNotifications() override;
-    GioNotifications(const GioNotifications&) = delete;
-    GioNotifications& operator=(const GioNotifications&) = delete;
+    GtkNotificationCenter(GApplication* app, const DelegateHandle& delegate);
+    ~GtkNotificationCenter() override;
+    GtkNotificationCenter(const GtkNotificationCenter&) = delete;
+    GtkNotificationCenter& operator=(const GtkNotificationCenter&) = delete;
 
     void setUp(std::string_view category, const std::vector<core::Notice::Action>& actions) override;
     void requestAuthorization(std::function<void(bool)> answer) override;

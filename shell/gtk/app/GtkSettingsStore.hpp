@@ -13,11 +13,11 @@ namespace corvane::gtk {
 // before it counts. A file that cannot be read, or is over 1 MiB, is moved aside (settings.ini.broken) for
 // the user and reads as empty; one with malformed lines keeps every line that parses, and the original is
 // moved aside the same way.
-class SettingsFile : public shell::SettingsStore {
+class GtkSettingsStore : public shell::SettingsStore {
 public:
-    SettingsFile();
-    explicit SettingsFile(std::string path);
-    ~SettingsFile() override;
+    GtkSettingsStore();
+    explicit GtkSettingsStore(std::string path);
+    ~GtkSettingsStore() override;
 
     std::optional<std::string> string(std::string_view key) override;
     std::optional<bool> boolean(std::string_view key) override;

@@ -1,4 +1,4 @@
-#include "app/GioFiles.hpp"
+#include "app/GtkFiles.hpp"
 
 #include <functional>
 
@@ -83,13 +83,13 @@ void listInto(GFile* root, GFile* folder, std::vector<std::string>& out) {
 
 } // namespace
 
-bool GioFiles::exists(const std::string& path) {
+bool GtkFiles::exists(const std::string& path) {
     return g_file_query_file_type(File(path), noFollow, nullptr) != G_FILE_TYPE_UNKNOWN;
 }
 
-bool GioFiles::trash(const std::string& path) { return g_file_trash(File(path), nullptr, nullptr); }
+bool GtkFiles::trash(const std::string& path) { return g_file_trash(File(path), nullptr, nullptr); }
 
-bool GioFiles::copyTree(const std::string& from, const std::string& to) {
+bool GtkFiles::copyTree(const std::string& from, const std::string& to) {
     File target(to);
     File parent(g_file_get_parent(target));
     GError* error = nullptr;
@@ -101,22 +101,22 @@ bool GioFiles::copyTree(const std::string& from, const std::string& to) {
     return copyInto(File(from), target);
 }
 
-std::vector<std::string> GioFiles::listBelow(const std::string& path) {
+std::vector<std::string> GtkFiles::listBelow(const std::string& path) {
     std::vector<std::string> out;
     File root(path);
     listInto(root, root, out);
     return out;
 }
 
-bool GioFiles::hasAttribute(const std::string& path, const std::string& name) {
+bool GtkFiles::hasAttribute(const std::string& path, const std::string& name) {
     return lgetxattr(path.c_str(), name.c_str(), nullptr, 0) >= 0;
 }
 
-void GioFiles::removeAttribute(const std::string& path, const std::string& name) {
+void GtkFiles::removeAttribute(const std::string& path, const std::string& name) {
     lremovexattr(path.c_str(), name.c_str());
 }
 
-std::optional<bool> GioFiles::isReadOnlyMount(const std::string& path) {
+std::optional<bool> GtkFiles::isReadOnlyMount(const std::string& path) {
     struct statvfs fs {};
     if (statvfs(path.c_str(), &fs) != 0) return std::nullopt;
     return (fs.f_flag & ST_RDONLY) != 0;

@@ -15,11 +15,11 @@ namespace corvane::gtk {
 
 // The main window: the title strip at the top, the web view below it. Closing hides it. Its colours
 // follow the desktop's light/dark preference.
-class AppWindow : public shell::MainWindow {
+class GtkMainWindow : public shell::MainWindow {
 public:
-    AppWindow(GtkApplication* app, const shell::WindowSpec& spec, GtkWidget* web, shell::SettingsStore& settings,
-              const DelegateHandle& delegate);
-    ~AppWindow() override;
+    GtkMainWindow(GtkApplication* app, const shell::WindowSpec& spec, GtkWidget* web, shell::SettingsStore& settings,
+                  const DelegateHandle& delegate);
+    ~GtkMainWindow() override;
 
     GtkWindow* window() const { return window_; }
     void setMenuBar(GMenuModel* model) { title_->setMenuBar(model); }

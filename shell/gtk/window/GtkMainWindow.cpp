@@ -1,4 +1,4 @@
-#include "window/AppWindow.hpp"
+#include "window/GtkMainWindow.hpp"
 
 #include <algorithm>
 
@@ -126,8 +126,8 @@ std::string headingText() {
 
 } // namespace
 
-AppWindow::AppWindow(GtkApplication* app, const shell::WindowSpec& spec, GtkWidget* web, shell::SettingsStore& settings,
-                     const DelegateHandle& delegate)
+GtkMainWindow::GtkMainWindow(GtkApplication* app, const shell::WindowSpec& spec, GtkWidget* web,
+                             shell::SettingsStore& settings, const DelegateHandle& delegate)
     : web_(web), settings_(settings), delegate_(delegate), minWidth_(spec.minWidth), minHeight_(spec.minHeight) {
     installStyle();
     window_ = GTK_WINDOW(gtk_application_window_new(app));
@@ -165,7 +165,7 @@ AppWindow::AppWindow(GtkApplication* app, const shell::WindowSpec& spec, GtkWidg
     }
 }
 
-AppWindow::~AppWindow() {
+GtkMainWindow::~GtkMainWindow() {
     appearance_.reset();
     title_.reset();
     // A quit right after a resize keeps it.
@@ -179,7 +179,7 @@ AppWindow::~AppWindow() {
     g_object_unref(window_);
 }
 
-void AppWindow::restoreFrame(const std::string& name) {
+void GtkMainWindow::restoreFrame(const std::string& name) {
     frameName_ = name;
     const auto width = settings_.integer(shell::keys::frameWidth(name));
     const auto height = settings_.integer(shell::keys::frameHeight(name));
@@ -198,7 +198,7 @@ void AppWindow::restoreFrame(const std::string& name) {
     }
 }
 
-void AppWindow::saveFrame() {
+void GtkMainWindow::saveFrame() {
     if (frameName_.empty()) return;
     if (normalWidth_ > 0 && normalHeight_ > 0) {
         settings_.setInteger(shell::keys::frameWidth(frameName_), normalWidth_);
@@ -208,23 +208,23 @@ void AppWindow::saveFrame() {
     if (!gtk_window_is_fullscreen(window_)) settings_.setBoolean(shell::keys::frameMaximized(frameName_), maximized_);
 }
 
-void AppWindow::present() { bringForward(window_); }
+void GtkMainWindow::present() { bringForward(window_); }
 // A minimised window is out of sight: opening the app again brings it back.
-bool AppWindow::isVisible() {
+bool GtkMainWindow::isVisible() {
     if (!gtk_widget_get_visible(GTK_WIDGET(window_))) return false;
     GdkSurface* surface = gtk_native_get_surface(GTK_NATIVE(window_));
     return !(GDK_IS_TOPLEVEL(surface) &&
              (gdk_toplevel_get_state(GDK_TOPLEVEL(surface)) & GDK_TOPLEVEL_STATE_MINIMIZED));
 }
 
-void AppWindow::toggleFullScreen() {
+void GtkMainWindow::toggleFullScreen() {
     if (gtk_window_is_fullscreen(window_)) gtk_window_unfullscreen(window_);
     else gtk_window_fullscreen(window_);
 }
 
-bool AppWindow::isFullScreen() { return gtk_window_is_fullscreen(window_); }
+bool GtkMainWindow::isFullScreen() { return gtk_window_is_fullscreen(window_); }
 
-void AppWindow::applyAppearance(bool dark) {
+void GtkMainWindow::applyAppearance(bool dark) {
     if (dark) gtk_widget_add_css_class(GTK_WIDGET(window_), "corvane-dark");
     else gtk_widget_remove_css_class(GTK_WIDGET(window_), "corvane-dark");
     title_->setDark(dark);
@@ -235,7 +235,7 @@ void AppWindow::applyAppearance(bool dark) {
     }
 }
 
-void AppWindow::showOffline() {
+void GtkMainWindow::showOffline() {
     if (offline_) return;
     GtkWidget* icon = appIcon(gtk_widget_get_scale_factor(GTK_WIDGET(window_)));
     gtk_widget_set_halign(icon, GTK_ALIGN_CENTER);
@@ -282,7 +282,7 @@ void AppWindow::showOffline() {
     gtk_widget_grab_focus(retry_);
 }
 
-void AppWindow::removeOffline() {
+void GtkMainWindow::removeOffline() {
     if (!offline_) return;
     if (retryTimer_) g_source_remove(retryTimer_);
     retryTimer_ = 0;
@@ -293,7 +293,7 @@ void AppWindow::removeOffline() {
     gtk_widget_set_can_focus(web_, TRUE);
 }
 
-void AppWindow::setRetrying(bool on) {
+void GtkMainWindow::setRetrying(bool on) {
     if (!retry_) return;
     GtkWidget* face = gtk_button_get_child(GTK_BUTTON(retry_));
     GtkWidget* spinner = gtk_stack_get_child_by_name(GTK_STACK(face), "spinner");
@@ -307,8 +307,8 @@ void AppWindow::setRetrying(bool on) {
     if (hadFocus) gtk_widget_grab_focus(retry_);
 }
 
-void AppWindow::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
-    auto* self = static_cast<AppWindow*>(data);
+void GtkMainWindow::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
+    auto* self = static_cast<GtkMainWindow*>(data);
     if (!self->offline_) return;
     if (event == WEBKIT_LOAD_STARTED) {
         if (self->retryTimer_) g_source_remove(self->retryTimer_);
@@ -323,7 +323,7 @@ void AppWindow::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer da
         self->retryTimer_ = g_timeout_add(
             static_cast<guint>(std::clamp<gint64>(shortestMs - elapsedMs, 0, shortestMs)),
             [](gpointer d) -> gboolean {
-                auto* w = static_cast<AppWindow*>(d);
+                auto* w = static_cast<GtkMainWindow*>(d);
                 w->retryTimer_ = 0;
                 w->setRetrying(false);
                 return G_SOURCE_REMOVE;
@@ -332,19 +332,19 @@ void AppWindow::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer da
     }
 }
 
-void AppWindow::onRetryClicked(GtkButton*, gpointer data) {
-    auto* self = static_cast<AppWindow*>(data);
+void GtkMainWindow::onRetryClicked(GtkButton*, gpointer data) {
+    auto* self = static_cast<GtkMainWindow*>(data);
     if (self->delegate_) self->delegate_->retry();
 }
 
-gboolean AppWindow::onCloseRequest(GtkWindow* window, gpointer data) {
-    static_cast<AppWindow*>(data)->saveFrame();
+gboolean GtkMainWindow::onCloseRequest(GtkWindow* window, gpointer data) {
+    static_cast<GtkMainWindow*>(data)->saveFrame();
     gtk_widget_set_visible(GTK_WIDGET(window), FALSE);
     return TRUE;
 }
 
-void AppWindow::onFullscreened(GObject*, GParamSpec*, gpointer data) {
-    auto* self = static_cast<AppWindow*>(data);
+void GtkMainWindow::onFullscreened(GObject*, GParamSpec*, gpointer data) {
+    auto* self = static_cast<GtkMainWindow*>(data);
     const bool now = gtk_window_is_fullscreen(self->window_);
     self->title_->setFullScreen(now);
     if (now == self->wasFullScreen_ || !self->delegate_) return;
@@ -353,8 +353,8 @@ void AppWindow::onFullscreened(GObject*, GParamSpec*, gpointer data) {
     else self->delegate_->windowDidExitFullScreen();
 }
 
-void AppWindow::onSizeChanged(GObject*, GParamSpec* pspec, gpointer data) {
-    auto* self = static_cast<AppWindow*>(data);
+void GtkMainWindow::onSizeChanged(GObject*, GParamSpec* pspec, gpointer data) {
+    auto* self = static_cast<GtkMainWindow*>(data);
     GtkWindow* window = self->window_;
     const bool maximized = gtk_window_is_maximized(window);
     if (gtk_window_is_fullscreen(window)) return;
@@ -377,7 +377,7 @@ void AppWindow::onSizeChanged(GObject*, GParamSpec* pspec, gpointer data) {
     self->saveTimer_ = g_timeout_add(
         500,
         [](gpointer d) -> gboolean {
-            auto* w = static_cast<AppWindow*>(d);
+            auto* w = static_cast<GtkMainWindow*>(d);
             w->saveTimer_ = 0;
             w->saveFrame();
             return G_SOURCE_REMOVE;

@@ -1,4 +1,4 @@
-#include "app/SettingsFile.hpp"
+#include "app/GtkSettingsStore.hpp"
 
 #include <glib/gstdio.h>
 #include <sys/stat.h>
@@ -42,11 +42,12 @@ std::string salvage(const std::string& text) {
 }
 } // namespace
 
-SettingsFile::SettingsFile() : SettingsFile(std::string(g_get_user_config_dir()) + "/corvane/settings.ini") {}
+GtkSettingsStore::GtkSettingsStore()
+    : GtkSettingsStore(std::string(g_get_user_config_dir()) + "/corvane/settings.ini") {}
 
-SettingsFile::SettingsFile(std::string path) : path_(std::move(path)), file_(g_key_file_new()) { load(); }
+GtkSettingsStore::GtkSettingsStore(std::string path) : path_(std::move(path)), file_(g_key_file_new()) { load(); }
 
-void SettingsFile::load() {
+void GtkSettingsStore::load() {
     GStatBuf info;
     if (g_stat(path_.c_str(), &info) != 0) return; // none yet
     // Reading a pipe or a device could block the launch for good.
@@ -83,7 +84,7 @@ void SettingsFile::load() {
     if (setAside("it has malformed lines")) save();
 }
 
-bool SettingsFile::setAside(const char* why) {
+bool GtkSettingsStore::setAside(const char* why) {
     const std::string aside = path_ + ".broken";
     if (g_rename(path_.c_str(), aside.c_str()) == 0) {
         g_warning("settings file moved to %s: %s", aside.c_str(), why);
@@ -95,9 +96,9 @@ bool SettingsFile::setAside(const char* why) {
     return false;
 }
 
-SettingsFile::~SettingsFile() { g_key_file_free(file_); }
+GtkSettingsStore::~GtkSettingsStore() { g_key_file_free(file_); }
 
-std::optional<std::string> SettingsFile::string(std::string_view key) {
+std::optional<std::string> GtkSettingsStore::string(std::string_view key) {
     const std::string k(key);
     gchar* value = g_key_file_get_string(file_, kGroup, k.c_str(), nullptr);
     if (!value) return std::nullopt;
@@ -106,7 +107,7 @@ std::optional<std::string> SettingsFile::string(std::string_view key) {
     return out;
 }
 
-std::optional<bool> SettingsFile::boolean(std::string_view key) {
+std::optional<bool> GtkSettingsStore::boolean(std::string_view key) {
     const std::string k(key);
     GError* error = nullptr;
     const gboolean value = g_key_file_get_boolean(file_, kGroup, k.c_str(), &error);
@@ -116,7 +117,7 @@ std::optional<bool> SettingsFile::boolean(std::string_view key) {
     return std::nullopt;
 }
 
-std::optional<int> SettingsFile::integer(std::string_view key) {
+std::optional<int> GtkSettingsStore::integer(std::string_view key) {
     const std::string k(key);
     GError* error = nullptr;
     const gint value = g_key_file_get_integer(file_, kGroup, k.c_str(), &error);
@@ -125,29 +126,29 @@ std::optional<int> SettingsFile::integer(std::string_view key) {
     return std::nullopt;
 }
 
-void SettingsFile::setString(std::string_view key, std::string_view value) {
+void GtkSettingsStore::setString(std::string_view key, std::string_view value) {
     const std::string k(key), v(value);
     g_key_file_set_string(file_, kGroup, k.c_str(), v.c_str());
     save();
 }
 
-void SettingsFile::setBoolean(std::string_view key, bool value) {
+void GtkSettingsStore::setBoolean(std::string_view key, bool value) {
     const std::string k(key);
     g_key_file_set_boolean(file_, kGroup, k.c_str(), value);
     save();
 }
 
-void SettingsFile::setInteger(std::string_view key, int value) {
+void GtkSettingsStore::setInteger(std::string_view key, int value) {
     const std::string k(key);
     g_key_file_set_integer(file_, kGroup, k.c_str(), value);
     save();
 }
 
-void SettingsFile::registerDefaults(const std::map<std::string, bool, std::less<>>& defaults) {
+void GtkSettingsStore::registerDefaults(const std::map<std::string, bool, std::less<>>& defaults) {
     defaults_.insert(defaults.begin(), defaults.end());
 }
 
-void SettingsFile::save() {
+void GtkSettingsStore::save() {
     if (!mayWrite_) return;
     gsize length = 0;
     gchar* data = g_key_file_to_data(file_, &length, nullptr);

@@ -9,9 +9,9 @@
 namespace corvane::gtk {
 
 // The running bundle (the folder holding bin/corvane) and what moving it needs of the desktop.
-class LaunchBundle : public shell::Bundle {
+class GtkBundle : public shell::Bundle {
 public:
-    explicit LaunchBundle(GtkApplication* app) : app_(app) {}
+    explicit GtkBundle(GtkApplication* app) : app_(app) {}
     void setQuitHandler(std::function<void()> quit) { quit_ = std::move(quit); }
 
     std::string bundlePath() override;

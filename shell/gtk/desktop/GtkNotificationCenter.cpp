@@ -1,4 +1,4 @@
-#include "desktop/Notifications.hpp"
+#include "desktop/GtkNotificationCenter.hpp"
 
 #include "dialogs/About.hpp"
 
@@ -25,10 +25,10 @@ std::optional<std::string> noneIfEmpty(const gchar* text) {
 
 } // namespace
 
-GioNotifications::GioNotifications(GApplication* app, const DelegateHandle& delegate)
+GtkNotificationCenter::GtkNotificationCenter(GApplication* app, const DelegateHandle& delegate)
     : app_(app), delegate_(delegate) {}
 
-GioNotifications::~GioNotifications() {
+GtkNotificationCenter::~GtkNotificationCenter() {
     if (!response_) return;
     // The action outlives this object in the application's map; cut it loose first.
     g_signal_handlers_disconnect_by_data(response_, this);
@@ -36,7 +36,7 @@ GioNotifications::~GioNotifications() {
     g_object_unref(response_);
 }
 
-void GioNotifications::setUp(std::string_view category, const std::vector<core::Notice::Action>& actions) {
+void GtkNotificationCenter::setUp(std::string_view category, const std::vector<core::Notice::Action>& actions) {
     category_ = category;
     actions_ = actions;
     if (response_) return;
@@ -45,8 +45,8 @@ void GioNotifications::setUp(std::string_view category, const std::vector<core::
     g_action_map_add_action(G_ACTION_MAP(app_), G_ACTION(response_));
 }
 
-void GioNotifications::onResponse(GSimpleAction*, GVariant* target, gpointer data) {
-    auto* self = static_cast<GioNotifications*>(data);
+void GtkNotificationCenter::onResponse(GSimpleAction*, GVariant* target, gpointer data) {
+    auto* self = static_cast<GtkNotificationCenter*>(data);
     if (!self->delegate_ || !target) return;
     const gchar* url = nullptr;
     const gchar* action = nullptr;
@@ -55,9 +55,9 @@ void GioNotifications::onResponse(GSimpleAction*, GVariant* target, gpointer dat
 }
 
 // Desktop notifications on Linux need no permission: the server shows or hides them by its own settings.
-void GioNotifications::requestAuthorization(std::function<void(bool)> answer) { answer(true); }
+void GtkNotificationCenter::requestAuthorization(std::function<void(bool)> answer) { answer(true); }
 
-void GioNotifications::add(const shell::NoticeRequest& request) {
+void GtkNotificationCenter::add(const shell::NoticeRequest& request) {
     const std::string url = valid(request.url);
     GNotification* notification = g_notification_new(valid(request.title).c_str());
     if (!request.body.empty()) g_notification_set_body(notification, valid(request.body).c_str());
@@ -75,7 +75,7 @@ void GioNotifications::add(const shell::NoticeRequest& request) {
     g_object_unref(notification);
 }
 
-std::string GioNotifications::newIdentifier() {
+std::string GtkNotificationCenter::newIdentifier() {
     gchar* uuid = g_uuid_string_random();
     std::string out(uuid);
     g_free(uuid);

@@ -9,9 +9,9 @@
 namespace corvane::gtk {
 
 // Timers on the GLib main context, which keeps running while the app waits on anything.
-class GlibClock : public shell::Clock {
+class GtkClock : public shell::Clock {
 public:
-    ~GlibClock() override;
+    ~GtkClock() override;
     std::chrono::steady_clock::time_point now() override { return std::chrono::steady_clock::now(); }
     shell::TimerId schedule(std::chrono::milliseconds delay, std::function<void()> task) override;
     void cancel(shell::TimerId timer) override;
