@@ -16,17 +16,12 @@ namespace {
 
 // The folder holding bin/corvane for the executable of process `pid`, or empty when it is not in a bin folder.
 std::string bundleOf(const std::string& pid) {
-    char* exe = g_file_read_link(("/proc/" + pid + "/exe").c_str(), nullptr);
+    g_autofree char* exe = g_file_read_link(("/proc/" + pid + "/exe").c_str(), nullptr);
     if (!exe) return {};
-    char* bin = g_path_get_dirname(exe);
-    char* binName = g_path_get_basename(bin);
-    char* root = g_path_get_dirname(bin);
-    std::string out = g_str_equal(binName, "bin") && !g_str_equal(root, "/") ? root : "";
-    g_free(root);
-    g_free(binName);
-    g_free(bin);
-    g_free(exe);
-    return out;
+    g_autofree char* bin = g_path_get_dirname(exe);
+    g_autofree char* binName = g_path_get_basename(bin);
+    g_autofree char* root = g_path_get_dirname(bin);
+    return g_str_equal(binName, "bin") && !g_str_equal(root, "/") ? root : "";
 }
 
 GVariant* busCall(GDBusConnection* bus, const char* dest, const char* path, const char* iface, const char* method,
@@ -152,12 +147,11 @@ shell::LaunchAlertAnswer GtkBundle::runLaunchAlert(const shell::LaunchAlert& ale
 std::vector<std::string> GtkBundle::runningCopies() {
     GDBusConnection* bus = g_application_get_dbus_connection(G_APPLICATION(app_));
     if (!bus) return {};
-    GVariant* reply = busCall(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                              "GetConnectionUnixProcessID", g_variant_new("(s)", kAppId), "(u)");
+    g_autoptr(GVariant) reply = busCall(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                                        "GetConnectionUnixProcessID", g_variant_new("(s)", kAppId), "(u)");
     if (!reply) return {};
     guint32 pid = 0;
     g_variant_get(reply, "(u)", &pid);
-    g_variant_unref(reply);
     if (pid == 0 || static_cast<pid_t>(pid) == getpid()) return {};
     std::string root = bundleOf(std::to_string(pid));
     if (root.empty()) return {};
@@ -169,9 +163,8 @@ void GtkBundle::activateCopy(const std::string&) {
     if (!bus) return;
     GVariantBuilder platform;
     g_variant_builder_init(&platform, G_VARIANT_TYPE("a{sv}"));
-    if (GVariant* reply = busCall(bus, kAppId, kAppObjectPath, "org.freedesktop.Application", "Activate",
-                                  g_variant_new("(a{sv})", &platform), nullptr))
-        g_variant_unref(reply);
+    g_autoptr(GVariant) reply = busCall(bus, kAppId, kAppObjectPath, "org.freedesktop.Application", "Activate",
+                                        g_variant_new("(a{sv})", &platform), nullptr);
 }
 
 void GtkBundle::bundleMoved(const std::string& newPath) {

@@ -30,10 +30,9 @@ GVariant* targetOf(const shell::MenuBar::Entry& entry) {
 void GtkServices::addActions() {
     GActionMap* map = G_ACTION_MAP(app_);
     auto add = [&](const char* name, const GVariantType* type, GCallback callback) {
-        GSimpleAction* action = g_simple_action_new(name, type);
+        g_autoptr(GSimpleAction) action = g_simple_action_new(name, type);
         g_signal_connect(action, "activate", callback, this);
         g_action_map_add_action(map, G_ACTION(action));
-        g_object_unref(action);
     };
     add("menu-command", G_VARIANT_TYPE_STRING, G_CALLBACK(+[](GSimpleAction*, GVariant* p, gpointer d) {
             auto* self = static_cast<GtkServices*>(d);
@@ -73,8 +72,8 @@ void GtkServices::installMenuBar(const std::vector<core::Menu>& menus) {
                 section = g_menu_new();
                 continue;
             }
-            GMenuItem* item = g_menu_item_new(entry.title.c_str(), nullptr);
-            GVariant* target = targetOf(entry);
+            g_autoptr(GMenuItem) item = g_menu_item_new(entry.title.c_str(), nullptr);
+            g_autoptr(GVariant) target = targetOf(entry);
             if (target) g_variant_ref_sink(target);
             g_menu_item_set_action_and_target_value(item, entry.action.c_str(), target);
             if (entry.action == shell::MenuBar::appAction(shell::MenuBar::Standard::toggleFullScreen)) {
@@ -82,7 +81,6 @@ void GtkServices::installMenuBar(const std::vector<core::Menu>& menus) {
                 fullScreenIndex_ = g_menu_model_get_n_items(G_MENU_MODEL(section));
             }
             g_menu_append_item(section, item);
-            g_object_unref(item);
             const std::string name = entry.action.substr(4); // past "app."
             if (!entry.enabled)
                 if (GAction* action = g_action_map_lookup_action(G_ACTION_MAP(app_), name.c_str()))
@@ -93,11 +91,9 @@ void GtkServices::installMenuBar(const std::vector<core::Menu>& menus) {
             for (const auto& key : entry.extraKeys) accels.push_back(key.c_str());
             if (!accels.empty()) {
                 accels.push_back(nullptr);
-                gchar* detailed = g_action_print_detailed_name(entry.action.c_str(), target);
+                g_autofree gchar* detailed = g_action_print_detailed_name(entry.action.c_str(), target);
                 gtk_application_set_accels_for_action(app_, detailed, accels.data());
-                g_free(detailed);
             }
-            if (target) g_variant_unref(target);
         }
         g_menu_append_section(submenu, nullptr, G_MENU_MODEL(section));
         g_object_unref(section);
@@ -110,11 +106,10 @@ void GtkServices::installMenuBar(const std::vector<core::Menu>& menus) {
 void GtkServices::showFullScreenState(bool fullScreen) {
     if (!fullScreenSection_) return;
     // Menu model items cannot change their label: the row is replaced in place.
-    GMenuItem* item = g_menu_item_new_from_model(G_MENU_MODEL(fullScreenSection_), fullScreenIndex_);
+    g_autoptr(GMenuItem) item = g_menu_item_new_from_model(G_MENU_MODEL(fullScreenSection_), fullScreenIndex_);
     g_menu_item_set_label(item, shell::MenuBar::fullScreenTitle(fullScreen).c_str());
     g_menu_remove(fullScreenSection_, fullScreenIndex_);
     g_menu_insert_item(fullScreenSection_, fullScreenIndex_, item);
-    g_object_unref(item);
 }
 
 void GtkServices::standardAction(const std::string& name) {

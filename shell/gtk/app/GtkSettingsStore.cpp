@@ -15,10 +15,9 @@ constexpr goffset kMaxBytes = 1 << 20;
 
 // Whether GKeyFile accepts the line where it stands, and whether it opens a group.
 bool lineParses(const std::string& line, bool& opensGroup) {
-    GKeyFile* probe = g_key_file_new();
+    g_autoptr(GKeyFile) probe = g_key_file_new();
     const std::string text = "[probe]\n" + line + "\n";
     const bool ok = g_key_file_load_from_data(probe, text.data(), text.size(), G_KEY_FILE_KEEP_COMMENTS, nullptr);
-    g_key_file_free(probe);
     opensGroup = ok && line.find_first_not_of(" \t") != std::string::npos && line[line.find_first_not_of(" \t")] == '[';
     return ok;
 }
@@ -59,20 +58,18 @@ void GtkSettingsStore::load() {
         setAside("it is larger than 1 MiB");
         return;
     }
-    gchar* contents = nullptr;
+    g_autofree gchar* contents = nullptr;
     gsize length = 0;
-    GError* error = nullptr;
-    if (!g_file_get_contents(path_.c_str(), &contents, &length, &error)) {
-        g_warning("cannot read %s: %s", path_.c_str(), error->message);
-        g_error_free(error);
+    g_autoptr(GError) unread = nullptr;
+    if (!g_file_get_contents(path_.c_str(), &contents, &length, &unread)) {
+        g_warning("cannot read %s: %s", path_.c_str(), unread->message);
         setAside("it cannot be read");
         return;
     }
     const std::string text(contents, length);
-    g_free(contents);
-    if (g_key_file_load_from_data(file_, text.data(), text.size(), G_KEY_FILE_KEEP_COMMENTS, &error)) return;
-    g_warning("%s is malformed (%s); keeping what can be read", path_.c_str(), error->message);
-    g_error_free(error);
+    g_autoptr(GError) malformed = nullptr;
+    if (g_key_file_load_from_data(file_, text.data(), text.size(), G_KEY_FILE_KEEP_COMMENTS, &malformed)) return;
+    g_warning("%s is malformed (%s); keeping what can be read", path_.c_str(), malformed->message);
     const std::string kept = salvage(text);
     g_key_file_free(file_);
     file_ = g_key_file_new();
@@ -100,29 +97,25 @@ GtkSettingsStore::~GtkSettingsStore() { g_key_file_free(file_); }
 
 std::optional<std::string> GtkSettingsStore::string(std::string_view key) {
     const std::string k(key);
-    gchar* value = g_key_file_get_string(file_, kGroup, k.c_str(), nullptr);
+    g_autofree gchar* value = g_key_file_get_string(file_, kGroup, k.c_str(), nullptr);
     if (!value) return std::nullopt;
-    std::string out(value);
-    g_free(value);
-    return out;
+    return std::string(value);
 }
 
 std::optional<bool> GtkSettingsStore::boolean(std::string_view key) {
     const std::string k(key);
-    GError* error = nullptr;
+    g_autoptr(GError) error = nullptr;
     const gboolean value = g_key_file_get_boolean(file_, kGroup, k.c_str(), &error);
     if (!error) return value != FALSE;
-    g_error_free(error);
     if (auto it = defaults_.find(key); it != defaults_.end()) return it->second;
     return std::nullopt;
 }
 
 std::optional<int> GtkSettingsStore::integer(std::string_view key) {
     const std::string k(key);
-    GError* error = nullptr;
+    g_autoptr(GError) error = nullptr;
     const gint value = g_key_file_get_integer(file_, kGroup, k.c_str(), &error);
     if (!error) return value;
-    g_error_free(error);
     return std::nullopt;
 }
 
@@ -151,9 +144,9 @@ void GtkSettingsStore::registerDefaults(const std::map<std::string, bool, std::l
 void GtkSettingsStore::save() {
     if (!mayWrite_) return;
     gsize length = 0;
-    gchar* data = g_key_file_to_data(file_, &length, nullptr);
-    gchar* dir = g_path_get_dirname(path_.c_str());
-    GError* error = nullptr;
+    g_autofree gchar* data = g_key_file_to_data(file_, &length, nullptr);
+    g_autofree gchar* dir = g_path_get_dirname(path_.c_str());
+    g_autoptr(GError) error = nullptr;
     // Written to a temporary file, flushed, then renamed over the old one: a crash leaves one or the other.
     const bool saved =
         g_mkdir_with_parents(dir, 0700) == 0 &&
@@ -164,9 +157,6 @@ void GtkSettingsStore::save() {
         g_warning("cannot save settings to %s: %s", path_.c_str(), error ? error->message : g_strerror(errno));
     // Once per run of failures, not once per setting.
     warned_ = !saved;
-    if (error) g_error_free(error);
-    g_free(dir);
-    g_free(data);
 }
 
 } // namespace corvane::gtk
