@@ -74,8 +74,7 @@ AppProcess::AppProcess(GApplication* application) : application_(application) {
                              this);
     g_signal_connect_swapped(application, "startup", G_CALLBACK(+[](AppProcess* p) { p->startUp(); }), this);
     g_signal_connect_swapped(application, "activate", G_CALLBACK(+[](AppProcess* p) { p->activate(); }), this);
-    g_signal_connect(application, "open",
-                     G_CALLBACK(+[](GApplication*, GFile** files, gint count, gchar*, gpointer p) {
+    g_signal_connect(application, "open", G_CALLBACK(+[](GApplication*, GFile** files, gint count, gchar*, gpointer p) {
                          static_cast<AppProcess*>(p)->open(files, count);
                      }),
                      this);
