@@ -11,6 +11,7 @@
 #include "Feed.hpp"
 #include "Install.hpp"
 #include "Signature.hpp"
+#include "TempFolder.hpp"
 #include "Unpack.hpp"
 
 namespace corvane::update {
@@ -75,15 +76,6 @@ std::string tarXz(const fs::path& at, const std::vector<Entry>& entries) {
     return at.string();
 }
 
-struct Folder {
-    fs::path path;
-    explicit Folder(const std::string& name) : path(fs::path(testing::TempDir()) / name) {
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~Folder() { fs::remove_all(path); }
-};
-
 std::vector<std::string> listing(const fs::path& root) {
     std::vector<std::string> out;
     for (const auto& e : fs::recursive_directory_iterator(root)) out.push_back(fs::relative(e.path(), root).string());
@@ -145,7 +137,7 @@ TEST(Unpack, RefusesWhatCouldReachOutsideTheStagingFolder) {
         {"an app that cannot run", {{"Corvane/bin/corvane", 'f', "x", 0644}}, "does not hold"},
         {"two top folders", {kApp, {"Other/bin/corvane", 'f', "x", 0755}}, "does not hold"},
     };
-    Folder work("unpack");
+    TempFolder work("unpack");
     for (const auto& c : cases) {
         const std::string archive = tarXz(work.path / "u.tar.xz", c.entries);
         const fs::path into = work.path / ".staged";
@@ -172,7 +164,7 @@ TEST(Signature, OnlyTheUntouchedArchiveUnderOurKeyVerifies) {
     unsigned char sk[crypto_sign_SECRETKEYBYTES], otherSk[crypto_sign_SECRETKEYBYTES];
     crypto_sign_keypair(pk.data(), sk);
     crypto_sign_keypair(otherPk.data(), otherSk);
-    Folder work("signature");
+    TempFolder work("signature");
     const std::string file = tarXz(work.path / "a.tar.xz", {kApp});
     std::ifstream in(file, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), {});
@@ -196,7 +188,7 @@ TEST(Signature, OnlyTheUntouchedArchiveUnderOurKeyVerifies) {
 }
 
 TEST(Install, PackageManagedCopiesAreNotUpdatedByTheApp) {
-    Folder work("placement");
+    TempFolder work("placement");
     fs::create_directories(work.path / "Corvane/bin");
     std::ofstream(work.path / "Corvane/bin/corvane") << "x";
     fs::create_directories(work.path / "flat");
@@ -224,7 +216,7 @@ std::string run(const std::string& command) {
 
 // What the release tool prints is what the app reads and verifies.
 TEST(ReleaseTool, ItsItemsAndSignaturesAreWhatTheAppAccepts) {
-    Folder work("release");
+    TempFolder work("release");
     const std::string tool = CORVANE_RELEASE_TOOL, key = (work.path / "release.key").string();
     const std::string publicKey = run("'" + tool + "' keygen '" + key + "'");
     EXPECT_EQ(fs::status(key).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);

@@ -10,20 +10,12 @@
 #include <gtest/gtest.h>
 
 #include "Install.hpp"
+#include "TempFolder.hpp"
 
 namespace corvane::update {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Folder {
-    fs::path path;
-    explicit Folder(const std::string& name) : path(fs::path(testing::TempDir()) / name) {
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~Folder() { fs::remove_all(path); }
-};
 
 void write(const fs::path& path, const std::string& text, fs::perms mode = fs::perms(0644)) {
     fs::create_directories(path.parent_path());
@@ -69,7 +61,7 @@ TEST(UpdateVersion, TheArchivesOwnVersionMustBeTheAdvertisedOneAndNewer) {
         {"markup", "<b>1.1.0</b>\n", "<b>1.1.0</b>", "does not say"},
         {"a very long line", nullptr, "1.1.0", "does not say"},
     };
-    Folder work("version");
+    TempFolder work("version");
     for (const auto& c : cases) {
         const fs::path b = work.path / "Corvane";
         fs::remove_all(b);
@@ -89,7 +81,7 @@ TEST(UpdateVersion, TheArchivesOwnVersionMustBeTheAdvertisedOneAndNewer) {
 }
 
 TEST(UpdateTrial, AnInstallRefusedAtTheLastMomentChangesNothing) {
-    Folder work("refused");
+    TempFolder work("refused");
     const fs::path installed = work.path / "Corvane", staged = work.path / ".Corvane-update-staged/Corvane";
     bundle(installed, "1.0.0", "old", "");
     bundle(staged, "1.1.0", "new", "");
@@ -115,7 +107,7 @@ TEST(UpdateTrial, TheLauncherPutsTheOldCopyBackOnlyWhenTheNewOneCouldNotStart) {
         {"it ran and quit before its first page", "exit 0", false, 0},
         {"it showed its first page, then failed", "mv \"$0\" \"${0%.trial}\"; exit 3", false, 3},
     };
-    Folder work("trial");
+    TempFolder work("trial");
     for (const auto& c : cases) {
         const fs::path folder = work.path / "Apps", installed = folder / "Corvane";
         const fs::path staged = folder / ".Corvane-update-staged/Corvane", record = work.path / "record";
@@ -156,7 +148,7 @@ TEST(UpdateTrial, TheLauncherPutsTheOldCopyBackOnlyWhenTheNewOneCouldNotStart) {
 }
 
 TEST(UpdateTrial, AProvenStartRemovesTheLauncherAndGivesUpTheKeptCopy) {
-    Folder work("proven");
+    TempFolder work("proven");
     const fs::path installed = work.path / "Corvane", staged = work.path / ".Corvane-update-staged/Corvane";
     bundle(installed, "1.0.0", "old", "");
     bundle(staged, "1.1.0", "new", "");
