@@ -7,15 +7,10 @@ import tarfile
 import time
 
 import harness as h
+from test_move import processes_of
+from test_updates import FEEDS, NS, release
 
-RELEASE = os.environ.get("CORVANE_RELEASE") or os.path.join(h.BUILD_DIR, "tools", "corvane-release")
-FEEDS = f"{h.BASE_URL}/updates"
-NS = 'xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/sparkle"'
 W = {}
-
-
-def release(*args):
-    return subprocess.run([RELEASE, *args], check=True, capture_output=True, text=True).stdout.strip()
 
 
 def signed_update(name, break_program):
@@ -61,18 +56,6 @@ def setUpModule():
 
 def tearDownModule():
     h.stop_session()
-
-
-def processes_of(exe):
-    pids = []
-    for pid in filter(str.isdigit, os.listdir("/proc")):
-        try:
-            with open(f"/proc/{pid}/stat") as stat:
-                if os.readlink(f"/proc/{pid}/exe") == exe and stat.read().split()[2] != "Z":
-                    pids.append(int(pid))
-        except OSError:
-            pass
-    return pids
 
 
 def version_of(bundle):
