@@ -29,11 +29,9 @@ bool prefersDark(GVariant* value) {
 }
 
 bool isUnknownMethod(const GError* error) {
-    gchar* remote = g_dbus_error_get_remote_error(error);
-    const bool unknown = g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_METHOD) ||
-                         (remote && g_str_equal(remote, "org.freedesktop.DBus.Error.UnknownMethod"));
-    g_free(remote);
-    return unknown;
+    g_autofree gchar* remote = g_dbus_error_get_remote_error(error);
+    return g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_METHOD) ||
+           (remote && g_str_equal(remote, "org.freedesktop.DBus.Error.UnknownMethod"));
 }
 
 GVariant* readSync(GDBusConnection* bus, const char* method, GError** error) {
@@ -54,20 +52,17 @@ Appearance::Appearance(std::function<void(bool)> changed) : changed_(std::move(c
     subscription_ = g_dbus_connection_signal_subscribe(bus_, kPortal, kInterface, "SettingChanged", kPath, kNamespace,
                                                        G_DBUS_SIGNAL_FLAGS_NONE, onSettingChanged, this, nullptr);
     // Read before the window first draws, so a dark desktop never sees a light frame.
-    GError* error = nullptr;
-    GVariant* reply = readSync(bus_, "ReadOne", &error);
+    g_autoptr(GError) error = nullptr;
+    g_autoptr(GVariant) reply = readSync(bus_, "ReadOne", &error);
     if (!reply && isUnknownMethod(error)) {
         g_clear_error(&error);
         reply = readSync(bus_, "Read", &error);
     }
     if (reply) {
-        GVariant* value = g_variant_get_child_value(reply, 0);
+        g_autoptr(GVariant) value = g_variant_get_child_value(reply, 0);
         apply(prefersDark(value));
-        g_variant_unref(value);
-        g_variant_unref(reply);
         return;
     }
-    g_clear_error(&error);
     apply(false);
     cancellable_ = g_cancellable_new();
     readAsync("ReadOne", true);
@@ -100,32 +95,25 @@ void Appearance::readAsync(const char* method, bool autoStart) {
 }
 
 void Appearance::onReadOne(GObject* source, GAsyncResult* result, gpointer data) {
-    GError* error = nullptr;
-    GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
+    g_autoptr(GError) error = nullptr;
+    g_autoptr(GVariant) reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
     if (!reply && isUnknownMethod(error)) {
-        g_error_free(error);
         static_cast<Appearance*>(data)->readAsync("Read", false);
         return;
     }
-    finishRead(reply, error, data);
+    finishRead(reply, data);
 }
 
 void Appearance::onRead(GObject* source, GAsyncResult* result, gpointer data) {
-    GError* error = nullptr;
-    GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
-    finishRead(reply, error, data);
+    g_autoptr(GVariant) reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);
+    finishRead(reply, data);
 }
 
-void Appearance::finishRead(GVariant* reply, GError* error, gpointer data) {
-    if (!reply) {
-        // Cancelled means the object is gone; any other failure leaves the light default.
-        g_error_free(error);
-        return;
-    }
-    GVariant* value = g_variant_get_child_value(reply, 0);
+void Appearance::finishRead(GVariant* reply, gpointer data) {
+    // None: cancelled, so the object is gone, or failed, which leaves the light default.
+    if (!reply) return;
+    g_autoptr(GVariant) value = g_variant_get_child_value(reply, 0);
     static_cast<Appearance*>(data)->follow(prefersDark(value));
-    g_variant_unref(value);
-    g_variant_unref(reply);
 }
 
 void Appearance::onSettingChanged(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
@@ -133,11 +121,10 @@ void Appearance::onSettingChanged(GDBusConnection*, const gchar*, const gchar*, 
     if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(ssv)"))) return;
     const gchar* ns = nullptr;
     const gchar* key = nullptr;
-    GVariant* value = nullptr;
+    g_autoptr(GVariant) value = nullptr;
     g_variant_get(parameters, "(&s&sv)", &ns, &key, &value);
     if (g_str_equal(ns, kNamespace) && g_str_equal(key, kKey))
         static_cast<Appearance*>(data)->follow(prefersDark(value));
-    g_variant_unref(value);
 }
 
 void Appearance::follow(bool dark) {

@@ -24,7 +24,7 @@ private:
     void follow(bool dark);
     static void onReadOne(GObject* source, GAsyncResult* result, gpointer data);
     static void onRead(GObject* source, GAsyncResult* result, gpointer data);
-    static void finishRead(GVariant* reply, GError* error, gpointer data);
+    static void finishRead(GVariant* reply, gpointer data);
     static void onSettingChanged(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
                                  GVariant* parameters, gpointer data);
 
