@@ -12,10 +12,8 @@ constexpr const char* kDetailedResponseAction = "app.notice-response";
 // GVariant strings must be UTF-8; page text normally is, but a bad byte must not drop the notice.
 std::string valid(const std::string& text) {
     if (g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) return text;
-    gchar* fixed = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
-    std::string out(fixed);
-    g_free(fixed);
-    return out;
+    g_autofree gchar* fixed = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
+    return fixed;
 }
 
 std::optional<std::string> noneIfEmpty(const gchar* text) {
@@ -59,12 +57,11 @@ void GtkNotificationCenter::requestAuthorization(std::function<void(bool)> answe
 
 void GtkNotificationCenter::add(const shell::NoticeRequest& request) {
     const std::string url = valid(request.url);
-    GNotification* notification = g_notification_new(valid(request.title).c_str());
+    g_autoptr(GNotification) notification = g_notification_new(valid(request.title).c_str());
     if (!request.body.empty()) g_notification_set_body(notification, valid(request.body).c_str());
     g_notification_set_priority(notification, G_NOTIFICATION_PRIORITY_NORMAL);
-    GIcon* icon = g_themed_icon_new(kAppIconName);
+    g_autoptr(GIcon) icon = g_themed_icon_new(kAppIconName);
     g_notification_set_icon(notification, icon);
-    g_object_unref(icon);
     g_notification_set_default_action_and_target(notification, kDetailedResponseAction, "(ss)", url.c_str(), "");
     if (request.category && *request.category == category_) {
         for (const auto& action : actions_)
@@ -72,13 +69,11 @@ void GtkNotificationCenter::add(const shell::NoticeRequest& request) {
                                                   "(ss)", url.c_str(), valid(action.id).c_str());
     }
     g_application_send_notification(app_, valid(request.identifier).c_str(), notification);
-    g_object_unref(notification);
 }
 
 std::string GtkNotificationCenter::newIdentifier() {
-    gchar* uuid = g_uuid_string_random();
+    g_autofree gchar* uuid = g_uuid_string_random();
     std::string out(uuid);
-    g_free(uuid);
     for (char& c : out) c = g_ascii_toupper(c);
     return out;
 }
