@@ -66,20 +66,18 @@ void BackgroundPortal::request() {
 }
 
 void BackgroundPortal::onCalled(GObject* source, GAsyncResult* result, gpointer data) {
-    GError* error = nullptr;
-    GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
+    g_autoptr(GError) error = nullptr;
+    g_autoptr(GVariant) reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
     if (reply) {
         // Older portals ignore the token and name the request themselves.
         const gchar* path = nullptr;
         g_variant_get(reply, "(&o)", &path);
         auto* self = static_cast<BackgroundPortal*>(data);
         if (self->subscription_ && requestPath(self->bus_) != path) self->listen(path);
-        g_variant_unref(reply);
         return;
     }
     // No portal, or no Background in it: the window just stays hidden. Cancelled means we are gone.
     if (!g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED)) static_cast<BackgroundPortal*>(data)->forget();
-    g_error_free(error);
 }
 
 void BackgroundPortal::onResponse(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
@@ -88,11 +86,10 @@ void BackgroundPortal::onResponse(GDBusConnection*, const gchar*, const gchar*, 
     if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(ua{sv})"))) return;
     self->forget();
     guint32 response = 2;
-    GVariant* results = nullptr;
+    g_autoptr(GVariant) results = nullptr;
     g_variant_get(parameters, "(u@a{sv})", &response, &results);
     gboolean background = TRUE;
     const bool answered = g_variant_lookup(results, "background", "b", &background);
-    g_variant_unref(results);
     // Only a plain "no" counts; a dismissed or failed request leaves things as they are.
     if (response == 0 && answered && !background && self->refused_) self->refused_();
 }
