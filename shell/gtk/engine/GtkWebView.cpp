@@ -86,13 +86,13 @@ std::optional<std::string> orNone(const char* text) { return text ? std::optiona
 
 GtkWebView::GtkWebView(WebKitWebView* related, const shell::WebViewSpec& spec, const DelegateHandle& delegate)
     : delegate_(delegate) {
-    WebKitUserContentManager* content = webkit_user_content_manager_new();
-    WebKitUserScript* script = webkit_user_script_new(spec.userScript.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
-                                                      WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+    g_autoptr(WebKitUserContentManager) content = webkit_user_content_manager_new();
+    g_autoptr(WebKitUserScript) script =
+        webkit_user_script_new(spec.userScript.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                               WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
     webkit_user_content_manager_add_script(content, script);
-    webkit_user_script_unref(script);
 
-    WebKitSettings* settings = webkit_settings_new();
+    g_autoptr(WebKitSettings) settings = webkit_settings_new();
     webkit_settings_set_enable_developer_extras(settings, FALSE);
     webkit_settings_set_enable_fullscreen(settings, TRUE);
     swipe_ = std::make_unique<SwipeGate>(settings);
@@ -101,8 +101,6 @@ GtkWebView::GtkWebView(WebKitWebView* related, const shell::WebViewSpec& spec, c
     view_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related, "user-content-manager", content,
                                          "settings", settings, nullptr));
     g_object_ref_sink(view_);
-    g_object_unref(content);
-    g_object_unref(settings);
 
     const GdkRGBA ground = rgba(shell::Palette::ground.light);
     webkit_web_view_set_background_color(view_, &ground);
@@ -175,8 +173,8 @@ void GtkWebView::evaluate(const std::string& script, std::function<void()> done)
         view_, script.c_str(), static_cast<gssize>(script.size()), nullptr, nullptr, nullptr,
         [](GObject* source, GAsyncResult* result, gpointer data) {
             std::unique_ptr<std::function<void()>> finish(static_cast<std::function<void()>*>(data));
-            if (JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, nullptr))
-                g_object_unref(value);
+            g_autoptr(JSCValue) value =
+                webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, nullptr);
             (*finish)();
         },
         callback);
@@ -284,9 +282,8 @@ gboolean GtkWebView::onAuthenticate(WebKitWebView*, WebKitAuthenticationRequest*
     auto* self = static_cast<GtkWebView*>(data);
     std::string origin;
     if (WebKitSecurityOrigin* security = webkit_authentication_request_get_security_origin(request)) {
-        gchar* text = webkit_security_origin_to_string(security);
+        g_autofree gchar* text = webkit_security_origin_to_string(security);
         origin = text ? text : "";
-        g_free(text);
         webkit_security_origin_unref(security);
     }
     if (self->delegate_ && self->delegate_->mayAskForCredentials(origin)) return FALSE; // the engine's own dialog
