@@ -6,7 +6,6 @@
 #include <gtk/gtk.h>
 
 #include <cstring>
-#include <memory>
 #include <vector>
 
 namespace corvane::gtk {
@@ -18,24 +17,14 @@ constexpr const char* kIconName = kAppId;
 constexpr const char* kSchemeType = "x-scheme-handler/corvane-desktop";
 constexpr const char* kDefaults = "Default Applications";
 
-struct GFreeDeleter {
-    void operator()(void* p) const { g_free(p); }
-};
-using GChars = std::unique_ptr<char, GFreeDeleter>;
-
-struct KeyFileDeleter {
-    void operator()(GKeyFile* k) const { g_key_file_unref(k); }
-};
-using KeyFile = std::unique_ptr<GKeyFile, KeyFileDeleter>;
-
 std::string canonical(const std::string& path) {
-    GChars text(g_canonicalize_filename(path.c_str(), nullptr));
-    return text.get();
+    g_autofree char* text = g_canonicalize_filename(path.c_str(), nullptr);
+    return text;
 }
 
 std::string besidePath(const std::string& executable, std::string_view relative) {
-    GChars directory(g_path_get_dirname(executable.c_str()));
-    return canonical(std::string(directory.get()) + "/" + std::string(relative));
+    g_autofree char* directory = g_path_get_dirname(executable.c_str());
+    return canonical(std::string(directory) + "/" + std::string(relative));
 }
 
 // Where the desktop already looks: its own entry serves there.
@@ -58,37 +47,34 @@ std::string execArgument(const std::string& path) {
 
 // Rewriting unchanged files would wake every launcher watching the directory at each start.
 bool writeIfChanged(const std::string& path, const char* data, gsize size) {
-    gchar* old = nullptr;
+    g_autofree gchar* old = nullptr;
     gsize oldSize = 0;
-    if (g_file_get_contents(path.c_str(), &old, &oldSize, nullptr)) {
-        const bool same = oldSize == size && std::memcmp(old, data, size) == 0;
-        g_free(old);
-        if (same) return false;
-    }
-    GChars directory(g_path_get_dirname(path.c_str()));
-    g_mkdir_with_parents(directory.get(), 0755);
-    GError* error = nullptr;
+    if (g_file_get_contents(path.c_str(), &old, &oldSize, nullptr) && oldSize == size &&
+        std::memcmp(old, data, size) == 0)
+        return false;
+    g_autofree char* directory = g_path_get_dirname(path.c_str());
+    g_mkdir_with_parents(directory, 0755);
+    g_autoptr(GError) error = nullptr;
     if (!g_file_set_contents_full(path.c_str(), data, static_cast<gssize>(size), G_FILE_SET_CONTENTS_CONSISTENT, 0644,
                                   &error)) {
         g_warning("cannot write %s: %s", path.c_str(), error->message);
-        g_error_free(error);
         return false;
     }
     return true;
 }
 
 bool writeEntry(const std::string& ownEntry, const std::string& executable, const UserDirs& dirs) {
-    KeyFile entry(g_key_file_new());
-    if (!g_key_file_load_from_file(entry.get(), ownEntry.c_str(),
+    g_autoptr(GKeyFile) entry = g_key_file_new();
+    if (!g_key_file_load_from_file(entry, ownEntry.c_str(),
                                    GKeyFileFlags(G_KEY_FILE_KEEP_COMMENTS | G_KEY_FILE_KEEP_TRANSLATIONS), nullptr))
         return false;
     const std::string exec = execArgument(executable) + " %U";
-    g_key_file_set_string(entry.get(), G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_EXEC, exec.c_str());
+    g_key_file_set_string(entry, G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_EXEC, exec.c_str());
     // Launchers hide the entry once the bundle is gone.
-    g_key_file_set_string(entry.get(), G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_TRY_EXEC, executable.c_str());
+    g_key_file_set_string(entry, G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_TRY_EXEC, executable.c_str());
     gsize size = 0;
-    GChars data(g_key_file_to_data(entry.get(), &size, nullptr));
-    writeIfChanged(dirs.dataHome + "/applications/" + kDesktopFile, data.get(), size);
+    g_autofree char* data = g_key_file_to_data(entry, &size, nullptr);
+    writeIfChanged(dirs.dataHome + "/applications/" + kDesktopFile, data, size);
     return true;
 }
 
@@ -99,11 +85,10 @@ void copyIcons(const std::string& share, const UserDirs& dirs) {
     while (const char* size = g_dir_read_name(sizes)) {
         for (const char* extension : {".png", ".svg"}) {
             const std::string relative = std::string(size) + "/apps/" + kIconName + extension;
-            gchar* data = nullptr;
+            g_autofree gchar* data = nullptr;
             gsize length = 0;
             if (!g_file_get_contents((theme + "/" + relative).c_str(), &data, &length, nullptr)) continue;
             writeIfChanged(dirs.dataHome + "/icons/hicolor/" + relative, data, length);
-            g_free(data);
         }
     }
     g_dir_close(sizes);
@@ -126,9 +111,9 @@ std::string currentHandler(const UserDirs& dirs) {
     for (const char* const* dir = g_get_system_data_dirs(); *dir; ++dir)
         lists.push_back(std::string(*dir) + "/applications/mimeapps.list");
     for (const auto& path : lists) {
-        KeyFile list(g_key_file_new());
-        if (!g_key_file_load_from_file(list.get(), path.c_str(), G_KEY_FILE_NONE, nullptr)) continue;
-        gchar** ids = g_key_file_get_string_list(list.get(), kDefaults, kSchemeType, nullptr, nullptr);
+        g_autoptr(GKeyFile) list = g_key_file_new();
+        if (!g_key_file_load_from_file(list, path.c_str(), G_KEY_FILE_NONE, nullptr)) continue;
+        gchar** ids = g_key_file_get_string_list(list, kDefaults, kSchemeType, nullptr, nullptr);
         std::string found;
         for (gchar** id = ids; id && *id && found.empty(); ++id)
             if (installed(*id, dirs)) found = *id;
@@ -142,20 +127,20 @@ std::string currentHandler(const UserDirs& dirs) {
 void claimScheme(const UserDirs& dirs) {
     if (!currentHandler(dirs).empty()) return;
     const std::string path = dirs.configHome + "/mimeapps.list";
-    KeyFile list(g_key_file_new());
-    g_key_file_load_from_file(list.get(), path.c_str(),
+    g_autoptr(GKeyFile) list = g_key_file_new();
+    g_key_file_load_from_file(list, path.c_str(),
                               GKeyFileFlags(G_KEY_FILE_KEEP_COMMENTS | G_KEY_FILE_KEEP_TRANSLATIONS), nullptr);
-    g_key_file_set_string(list.get(), kDefaults, kSchemeType, (std::string(kDesktopFile) + ";").c_str());
+    g_key_file_set_string(list, kDefaults, kSchemeType, (std::string(kDesktopFile) + ";").c_str());
     gsize size = 0;
-    GChars data(g_key_file_to_data(list.get(), &size, nullptr));
-    writeIfChanged(path, data.get(), size);
+    g_autofree char* data = g_key_file_to_data(list, &size, nullptr);
+    writeIfChanged(path, data, size);
 }
 
 } // namespace
 
 std::string ownExecutable() {
-    GChars target(g_file_read_link("/proc/self/exe", nullptr));
-    std::string path = target ? target.get() : "";
+    g_autofree char* target = g_file_read_link("/proc/self/exe", nullptr);
+    std::string path = target ? target : "";
     // A new copy on trial runs behind the launcher that took its name; the launcher is what is started.
     if (path.ends_with("/bin/corvane.trial")) path.resize(path.size() - 6);
     return path;
