@@ -47,48 +47,33 @@ void showAbout(GtkWindow* parent) {
     const std::string version(core::build::version);
     const std::string website(core::build::baseURL);
     const std::string support = "mailto:" + std::string(core::build::supportEmail);
+    if (!openAbout) {
+        // libadwaita 1.5's dialog and the older window share these properties.
+#if CORVANE_ADW_DIALOGS
+        const GType type = ADW_TYPE_ABOUT_DIALOG;
+#else
+        const GType type = ADW_TYPE_ABOUT_WINDOW;
+#endif
+        GtkWidget* about = GTK_WIDGET(g_object_new(
+            type, "application-icon", kAppIconName, "application-name", "Corvane", "version", version.c_str(),
+            "comments", "Your farm's records, on the desktop.", "website", website.c_str(), "support-url",
+            support.c_str(), "copyright", "© 2026 Corvane", "license-type", GTK_LICENSE_CUSTOM, "license",
+            "Corvane is proprietary software. All rights reserved.", nullptr));
+#if !CORVANE_ADW_DIALOGS
+        if (parent) {
+            gtk_window_set_transient_for(GTK_WINDOW(about), parent);
+            gtk_window_set_destroy_with_parent(GTK_WINDOW(about), TRUE);
+        }
+        nameButtons(about);
+#endif
+        openAbout = about;
+        g_object_add_weak_pointer(G_OBJECT(about), reinterpret_cast<gpointer*>(&openAbout));
+    }
 #if CORVANE_ADW_DIALOGS
     // Outside an Adwaita window the dialog gets a window of its own, transient for the parent's.
-    if (openAbout) {
-        adw_dialog_present(ADW_DIALOG(openAbout), GTK_WIDGET(parent));
-        return;
-    }
-    auto* about = ADW_ABOUT_DIALOG(adw_about_dialog_new());
-    adw_about_dialog_set_application_icon(about, kAppIconName);
-    adw_about_dialog_set_application_name(about, "Corvane");
-    adw_about_dialog_set_version(about, version.c_str());
-    adw_about_dialog_set_comments(about, "Your farm's records, on the desktop.");
-    adw_about_dialog_set_website(about, website.c_str());
-    adw_about_dialog_set_support_url(about, support.c_str());
-    adw_about_dialog_set_copyright(about, "© 2026 Corvane");
-    adw_about_dialog_set_license_type(about, GTK_LICENSE_CUSTOM);
-    adw_about_dialog_set_license(about, "Corvane is proprietary software. All rights reserved.");
-    openAbout = GTK_WIDGET(about);
-    g_object_add_weak_pointer(G_OBJECT(about), reinterpret_cast<gpointer*>(&openAbout));
-    adw_dialog_present(ADW_DIALOG(about), GTK_WIDGET(parent));
+    adw_dialog_present(ADW_DIALOG(openAbout), GTK_WIDGET(parent));
 #else
-    if (openAbout) {
-        gtk_window_present(GTK_WINDOW(openAbout));
-        return;
-    }
-    auto* about = ADW_ABOUT_WINDOW(adw_about_window_new());
-    adw_about_window_set_application_icon(about, kAppIconName);
-    adw_about_window_set_application_name(about, "Corvane");
-    adw_about_window_set_version(about, version.c_str());
-    adw_about_window_set_comments(about, "Your farm's records, on the desktop.");
-    adw_about_window_set_website(about, website.c_str());
-    adw_about_window_set_support_url(about, support.c_str());
-    adw_about_window_set_copyright(about, "© 2026 Corvane");
-    adw_about_window_set_license_type(about, GTK_LICENSE_CUSTOM);
-    adw_about_window_set_license(about, "Corvane is proprietary software. All rights reserved.");
-    if (parent) {
-        gtk_window_set_transient_for(GTK_WINDOW(about), parent);
-        gtk_window_set_destroy_with_parent(GTK_WINDOW(about), TRUE);
-    }
-    nameButtons(GTK_WIDGET(about));
-    openAbout = GTK_WIDGET(about);
-    g_object_add_weak_pointer(G_OBJECT(about), reinterpret_cast<gpointer*>(&openAbout));
-    gtk_window_present(GTK_WINDOW(about));
+    gtk_window_present(GTK_WINDOW(openAbout));
 #endif
 }
 
