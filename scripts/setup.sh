@@ -24,7 +24,7 @@ packages=(
   libsoup-3.0-dev libxml2-dev libsodium-dev libarchive-dev xz-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   nodejs python3 python3-gi gir1.2-glib-2.0
-  xvfb xauth xdotool x11-utils metacity dbus-daemon dbus-bin libglib2.0-bin imagemagick openssl iproute2
+  xvfb xauth xdotool xclip x11-utils metacity dbus-daemon dbus-bin libglib2.0-bin imagemagick openssl iproute2
   weston gir1.2-gdkpixbuf-2.0
   "clang-$llvm" "libclang-rt-$llvm-dev" "${format[@]}"
   at-spi2-core gir1.2-atspi-2.0

@@ -612,6 +612,19 @@ def type_text(text, window=None):
     run("xdotool", "type", "--delay", "20", text)
 
 
+def paste_text(text, window=None):
+    """Puts text on the clipboard and pastes it with Ctrl+V, whole: typed into a field that completes as it
+    is typed, a long path can come out garbled. The clipboard's owner stays until the session ends, as the
+    toolkit reads the clipboard when it likes."""
+    owner = subprocess.Popen(["setpriv", "--pdeathsig", "TERM", "--", "xclip", "-selection", "clipboard", "-quiet"],
+                             env=_S.env, stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _S.procs.append(owner)
+    owner.stdin.write(text.encode())
+    owner.stdin.close()
+    expect(lambda: run("xclip", "-selection", "clipboard", "-o", check=False) == text, "text on the clipboard", 5)
+    key("ctrl+v", window=window)
+
+
 def click(x, y, window=None):
     """A real click at x,y in the app's window (or window); negative: from its right or bottom edge."""
     wid = _focus(window)

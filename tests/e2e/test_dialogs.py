@@ -136,9 +136,16 @@ class FileInputs(h.E2ETestCase):
         for name in ("a.txt", "b.txt"):
             with open(os.path.join(folder, name), "w") as f:
                 f.write(name)
-        answer("Return", text=folder + "/")
-        # The folder lists asynchronously; then select all the chooser allows and press its Open button.
+        # The path is pasted whole into the chooser's location field, as a person pastes a path they copied.
+        wid = dialog()
+        h.key("ctrl+l", window=wid)
+        h.paste_text(folder + "/", window=wid)
+        h.key("Return", window=wid)
+        # The folder lists asynchronously. A click on the list's empty part below the two files puts the
+        # keyboard there; then select all the chooser allows and press its Open button.
         time.sleep(1.0)
+        geo = h.window_geometry(wid)
+        h.click(geo["WIDTH"] * 6 // 10, geo["HEIGHT"] * 65 // 100, window=wid)
         answer("ctrl+a", "alt+o")
         return h.wait_for_report(event="files")["names"]
 
