@@ -1,4 +1,4 @@
-"""The page's script dialogs, file inputs, downloads, printing and camera requests, answered through the
+"""The page's script dialogs, downloads, printing and camera requests, answered through the
 real dialogs with clicks and key presses; the About window."""
 
 import glob
@@ -120,45 +120,6 @@ class About(h.E2ETestCase):
         self.assertGreater(shot.count(screen.ICON, icon), 2000)
         h.key("Escape", window=wid)
         self.assertTrue(h.poll(lambda: wid not in h.windows(), 5))
-
-
-class FileInputs(h.E2ETestCase):
-    def open_chooser(self, path):
-        app = h.launch_app(path)
-        h.wait_for_report(event="loaded")
-        h.key("space")
-        return app
-
-    def pick(self, multiple):
-        app = self.open_chooser("/t/dialog?focus=file" + "&multiple=1" * multiple)
-        folder = os.path.join(app.home.root, "pick")
-        os.makedirs(folder)
-        for name in ("a.txt", "b.txt"):
-            with open(os.path.join(folder, name), "w") as f:
-                f.write(name)
-        # The path is pasted whole into the chooser's location field, as a person pastes a path they copied.
-        wid = dialog()
-        h.key("ctrl+l", window=wid)
-        h.paste_text(folder + "/", window=wid)
-        h.key("Return", window=wid)
-        # The folder lists asynchronously. A click on the list's empty part below the two files puts the
-        # keyboard there; then select all the chooser allows and press its Open button.
-        time.sleep(1.0)
-        geo = h.window_geometry(wid)
-        h.click(geo["WIDTH"] * 6 // 10, geo["HEIGHT"] * 65 // 100, window=wid)
-        answer("ctrl+a", "alt+o")
-        return h.wait_for_report(event="files")["names"]
-
-    def test_multiple_input_takes_several_files_single_takes_one(self):
-        self.assertEqual(self.pick(multiple=True), ["a.txt", "b.txt"])
-        h.kill_app()
-        self.assertEqual(self.pick(multiple=False), ["a.txt"])
-
-    def test_cancel_gives_the_input_no_files(self):
-        self.open_chooser("/t/dialog?focus=file")
-        answer("Escape")
-        h.wait_for_report(event="files-cancelled")
-        self.assertEqual(h.reports(event="files"), [])
 
 
 class Downloads(h.E2ETestCase):
