@@ -9,7 +9,6 @@
 #include "dialogs/About.hpp"
 #include "engine/BridgeChannel.hpp"
 #include "engine/NetworkSession.hpp"
-#include "engine/PageRequests.hpp"
 #include "window/BringForward.hpp"
 
 namespace corvane::gtk {
@@ -28,7 +27,8 @@ GtkDesktop::GtkDesktop(GtkApplication* app, GtkSettingsStore& settings, WebKitNe
 }
 
 GtkDesktop::~GtkDesktop() {
-    if (window_) g_signal_handlers_disconnect_by_data(window_->window(), this);
+    if (downloadStarted_) g_signal_handler_disconnect(session_, downloadStarted_);
+    if (web_) web_->setPageEvents({});
     window_.reset();
     web_.reset();
     g_clear_object(&context_);
@@ -45,7 +45,11 @@ shell::WebView& GtkDesktop::createWebView(const shell::WebViewSpec& spec) {
     if (!warmUp_) g_error("the web view is made once");
     web_ = std::make_unique<GtkWebView>(warmUp_->view(), spec, delegate_);
     warmUp_.reset();
-    connectPageRequests(WEBKIT_WEB_VIEW(web_->widget()), session_, delegate_);
+    downloadStarted_ = g_signal_connect_swapped(
+        session_, "download-started", G_CALLBACK(+[](GtkDesktop* self, WebKitDownload* download) {
+            self->web_->downloadStarted(download);
+        }),
+        this);
     return *web_;
 }
 
@@ -54,10 +58,10 @@ shell::MainWindow& GtkDesktop::createMainWindow(const shell::WindowSpec& spec, s
     // The only view this desktop makes is its own.
     window_ = std::make_unique<GtkMainWindow>(app_, spec, static_cast<GtkWebView&>(web).widget(), settings_, delegate_);
     if (GMenuModel* bar = services_.menuBar()) window_->setMenuBar(bar);
-    g_signal_connect_swapped(window_->window(), "notify::fullscreened", G_CALLBACK(+[](GtkDesktop* self, GParamSpec*) {
-                                 self->services_.showFullScreenState(gtk_window_is_fullscreen(self->window_->window()));
-                             }),
-                             this);
+    window_->setFullScreenListener([this](bool fullScreen) { services_.showFullScreenState(fullScreen); });
+    GtkMainWindow* window = window_.get();
+    static_cast<GtkWebView&>(web).setPageEvents({[window](WebKitLoadEvent event) { window->pageLoadChanged(event); },
+                         [window] { window->themeColourChanged(); }});
     return *window_;
 }
 

@@ -56,6 +56,7 @@ private:
     DelegateHandle delegate_;
     WebKitWebContext* context_ = nullptr;
     WebKitNetworkSession* session_ = nullptr;
+    gulong downloadStarted_ = 0;
     std::unique_ptr<EngineWarmUp> warmUp_;
     std::unique_ptr<GtkWebView> web_;
     std::unique_ptr<GtkMainWindow> window_;

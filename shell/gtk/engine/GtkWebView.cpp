@@ -114,6 +114,12 @@ GtkWebView::GtkWebView(WebKitWebView* related, const shell::WebViewSpec& spec, c
     g_signal_connect(view_, "web-process-terminated", G_CALLBACK(onWebProcessTerminated), this);
     g_signal_connect(view_, "context-menu", G_CALLBACK(onContextMenu), this);
     g_signal_connect(view_, "authenticate", G_CALLBACK(onAuthenticate), this);
+    g_signal_connect(view_, "run-file-chooser", G_CALLBACK(onRunFileChooser), this);
+    g_signal_connect(view_, "script-dialog", G_CALLBACK(onScriptDialog), this);
+    g_signal_connect(view_, "permission-request", G_CALLBACK(onPermissionRequest), this);
+    g_signal_connect(view_, "print", G_CALLBACK(onPrint), this);
+    g_signal_connect(view_, "notify::theme-color", G_CALLBACK(onThemeColour), this);
+    requests_ = std::make_shared<PageRequests>(view_, delegate_);
 
     stoppedHandler_ =
         connectStoppedMainFrameRequests(webkit_web_view_get_context(view_), [this](const std::string& uri) {
@@ -244,13 +250,40 @@ GtkWidget* GtkWebView::onCreate(WebKitWebView*, WebKitNavigationAction* action, 
 
 void GtkWebView::onLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
     auto* self = static_cast<GtkWebView*>(data);
-    if (!self->delegate_) return;
-    if (event == WEBKIT_LOAD_STARTED)
-        self->delegate_->didStartProvisionalNavigation(orNone(webkit_web_view_get_uri(view)));
-    else if (event == WEBKIT_LOAD_COMMITTED)
-        self->delegate_->didCommitNavigation(orNone(webkit_web_view_get_uri(view)));
-    else if (event == WEBKIT_LOAD_FINISHED) self->delegate_->didFinishNavigation();
+    if (self->delegate_) {
+        if (event == WEBKIT_LOAD_STARTED)
+            self->delegate_->didStartProvisionalNavigation(orNone(webkit_web_view_get_uri(view)));
+        else if (event == WEBKIT_LOAD_COMMITTED)
+            self->delegate_->didCommitNavigation(orNone(webkit_web_view_get_uri(view)));
+        else if (event == WEBKIT_LOAD_FINISHED) self->delegate_->didFinishNavigation();
+    }
+    self->requests_->loadChanged(view, event);
+    if (self->pageEvents_.loadChanged) self->pageEvents_.loadChanged(event);
 }
+
+void GtkWebView::onThemeColour(WebKitWebView*, GParamSpec*, gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
+    if (self->pageEvents_.themeColourChanged) self->pageEvents_.themeColourChanged();
+}
+
+gboolean GtkWebView::onRunFileChooser(WebKitWebView*, WebKitFileChooserRequest* request, gpointer data) {
+    static_cast<GtkWebView*>(data)->requests_->runFileChooser(request);
+    return TRUE;
+}
+
+gboolean GtkWebView::onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer data) {
+    static_cast<GtkWebView*>(data)->requests_->scriptDialog(dialog);
+    return TRUE;
+}
+
+gboolean GtkWebView::onPermissionRequest(WebKitWebView*, WebKitPermissionRequest* request, gpointer data) {
+    static_cast<GtkWebView*>(data)->requests_->permissionRequest(request);
+    return TRUE;
+}
+
+// Our bridge prints; a window.print() it did not replace (in a frame) does nothing, as on the desktop this
+// app comes from.
+gboolean GtkWebView::onPrint(WebKitWebView*, WebKitPrintOperation*, gpointer) { return TRUE; }
 
 gboolean GtkWebView::onLoadFailed(WebKitWebView*, WebKitLoadEvent event, gchar* uri, GError* error, gpointer data) {
     auto* self = static_cast<GtkWebView*>(data);

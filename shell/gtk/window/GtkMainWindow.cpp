@@ -158,11 +158,7 @@ GtkMainWindow::GtkMainWindow(GtkApplication* app, const shell::WindowSpec& spec,
     g_signal_connect(window_, "notify::maximized", G_CALLBACK(onSizeChanged), this);
 
     appearance_ = std::make_unique<Appearance>([this](bool dark) { applyAppearance(dark); });
-    // A retry in progress shows on the offline screen, whichever way it was started.
-    if (WEBKIT_IS_WEB_VIEW(web_)) {
-        g_signal_connect(web_, "load-changed", G_CALLBACK(onLoadChanged), this);
-        addHistoryControls(window_, WEBKIT_WEB_VIEW(web_));
-    }
+    if (WEBKIT_IS_WEB_VIEW(web_)) addHistoryControls(window_, WEBKIT_WEB_VIEW(web_));
 }
 
 GtkMainWindow::~GtkMainWindow() {
@@ -174,7 +170,6 @@ GtkMainWindow::~GtkMainWindow() {
         saveFrame();
     }
     if (retryTimer_) g_source_remove(retryTimer_);
-    g_signal_handlers_disconnect_by_data(web_, this);
     g_signal_handlers_disconnect_by_data(window_, this);
     g_object_unref(window_);
 }
@@ -307,9 +302,11 @@ void GtkMainWindow::setRetrying(bool on) {
     if (hadFocus) gtk_widget_grab_focus(retry_);
 }
 
-void GtkMainWindow::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
-    auto* self = static_cast<GtkMainWindow*>(data);
-    if (!self->offline_) return;
+// A retry in progress shows on the offline screen, whichever way it was started.
+void GtkMainWindow::pageLoadChanged(WebKitLoadEvent event) {
+    title_->pageLoadChanged(event);
+    if (!offline_) return;
+    GtkMainWindow* self = this;
     if (event == WEBKIT_LOAD_STARTED) {
         if (self->retryTimer_) g_source_remove(self->retryTimer_);
         self->retryTimer_ = 0;
@@ -347,8 +344,10 @@ void GtkMainWindow::onFullscreened(GObject*, GParamSpec*, gpointer data) {
     auto* self = static_cast<GtkMainWindow*>(data);
     const bool now = gtk_window_is_fullscreen(self->window_);
     self->title_->setFullScreen(now);
-    if (now == self->wasFullScreen_ || !self->delegate_) return;
+    if (now == self->wasFullScreen_) return;
     self->wasFullScreen_ = now;
+    if (self->fullScreenChanged_) self->fullScreenChanged_(now);
+    if (!self->delegate_) return;
     if (now) self->delegate_->windowDidEnterFullScreen();
     else self->delegate_->windowDidExitFullScreen();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include <gtk/gtk.h>
@@ -23,6 +24,11 @@ public:
 
     GtkWindow* window() const { return window_; }
     void setMenuBar(GMenuModel* model) { title_->setMenuBar(model); }
+    // Told on each change, before the delegate.
+    void setFullScreenListener(std::function<void(bool)> changed) { fullScreenChanged_ = std::move(changed); }
+    // The page's, as the view's owner hands them on.
+    void pageLoadChanged(WebKitLoadEvent event);
+    void themeColourChanged() { title_->themeColourChanged(); }
 
     void restoreFrame(const std::string& name) override;
     void present() override;
@@ -37,7 +43,6 @@ private:
     void applyAppearance(bool dark);
     void setRetrying(bool on);
     static void onRetryClicked(GtkButton*, gpointer);
-    static void onLoadChanged(WebKitWebView*, WebKitLoadEvent, gpointer);
     static gboolean onCloseRequest(GtkWindow*, gpointer);
     static void onFullscreened(GObject*, GParamSpec*, gpointer);
     static void onSizeChanged(GObject*, GParamSpec*, gpointer);
@@ -50,6 +55,7 @@ private:
     GtkWidget* retry_ = nullptr;
     std::unique_ptr<TitleStrip> title_;
     std::unique_ptr<Appearance> appearance_;
+    std::function<void(bool)> fullScreenChanged_;
     shell::SettingsStore& settings_;
     const DelegateHandle& delegate_;
     std::string frameName_;

@@ -115,21 +115,6 @@ TitleStrip::TitleStrip(GtkWindow* window, GtkWidget* web) : window_(window), web
     gtk_style_context_add_provider_for_display(gdk_display_get_default(), GTK_STYLE_PROVIDER(colours_),
                                                GTK_STYLE_PROVIDER_PRIORITY_APPLICATION + 1);
     reading_ = g_cancellable_new();
-    if (WEBKIT_IS_WEB_VIEW(web_)) {
-        g_signal_connect_swapped(web_, "notify::theme-color", G_CALLBACK(+[](TitleStrip* self) { self->paint(); }),
-                                 this);
-        // The engine reports the theme colour only when it composites; without a GPU it draws directly
-        // and never does, so the markup is read as well.
-        g_signal_connect_swapped(web_, "load-changed", G_CALLBACK(+[](TitleStrip* self, WebKitLoadEvent event) {
-                                     if (event == WEBKIT_LOAD_COMMITTED) {
-                                         self->pageTheme_.reset();
-                                         self->paint();
-                                     } else if (event == WEBKIT_LOAD_FINISHED) {
-                                         self->readPageTheme();
-                                     }
-                                 }),
-                                 this);
-    }
     paint();
 }
 
@@ -137,10 +122,20 @@ TitleStrip::~TitleStrip() {
     g_cancellable_cancel(reading_);
     g_object_unref(reading_);
     if (hideTimer_) g_source_remove(hideTimer_);
-    g_signal_handlers_disconnect_by_data(web_, this);
     g_signal_handlers_disconnect_by_data(pointer_, this);
     gtk_style_context_remove_provider_for_display(gdk_display_get_default(), GTK_STYLE_PROVIDER(colours_));
     g_object_unref(colours_);
+}
+
+// The engine reports the theme colour only when it composites; without a GPU it draws directly and never
+// does, so the markup is read as well.
+void TitleStrip::pageLoadChanged(WebKitLoadEvent event) {
+    if (event == WEBKIT_LOAD_COMMITTED) {
+        pageTheme_.reset();
+        paint();
+    } else if (event == WEBKIT_LOAD_FINISHED) {
+        readPageTheme();
+    }
 }
 
 void TitleStrip::setMenuBar(GMenuModel* model) {

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include <gtk/gtk.h>
+#include <webkit/webkit.h>
 
 namespace corvane::gtk {
 
@@ -24,6 +25,9 @@ public:
     void setMenuBar(GMenuModel* model);
     void setDark(bool dark);
     void setFullScreen(bool fullScreen);
+    // The page's, as the view's owner hands them on.
+    void pageLoadChanged(WebKitLoadEvent event);
+    void themeColourChanged() { paint(); }
 
 private:
     void paint();
