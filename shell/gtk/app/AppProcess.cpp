@@ -101,7 +101,7 @@ void AppProcess::startUp() {
     bundle_ = std::make_unique<GtkBundle>(GTK_APPLICATION(application_));
     bundle_->setQuitHandler([this] { requestQuit(); });
     delegate_ = std::make_unique<shell::AppDelegate>(
-        shell::Ports{*desktop_, settings_, clock_, desktop_->services(), desktop_->notifications(), desktop_->panels(),
+        shell::Ports{*desktop_, settings_, clock_, *desktop_, desktop_->notifications(), desktop_->panels(),
                      files_, *bundle_},
         std::string(core::build::version));
     desktop_->delegate().attach(*delegate_);

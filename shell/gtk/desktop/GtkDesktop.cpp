@@ -20,7 +20,8 @@ GtkDesktop::GtkDesktop(GtkApplication* app, GtkSettingsStore& settings, WebKitNe
       notifications_(G_APPLICATION(app), delegate_),
       panels_([this] { return window_ ? window_->window() : nullptr; },
               [this] { return web_ ? WEBKIT_WEB_VIEW(web_->widget()) : nullptr; }),
-      services_(app, settings, delegate_, *this) {
+      menuBar_(app, delegate_, [this](GtkMenuBar::Standard which) { standardAction(which); }),
+      network_(delegate_) {
     context_ = webkit_web_context_new();
     prepareBridgeExtension(context_, std::string(core::Bridge::handlerName), core::AppOrigins::production().origins());
     warmUp_ = std::make_unique<EngineWarmUp>(context_, session_, std::string(core::build::baseURL).c_str());
@@ -57,8 +58,8 @@ shell::MainWindow& GtkDesktop::createMainWindow(const shell::WindowSpec& spec, s
     prepareWindows();
     // The only view this desktop makes is its own.
     window_ = std::make_unique<GtkMainWindow>(app_, spec, static_cast<GtkWebView&>(web).widget(), settings_, delegate_);
-    if (GMenuModel* bar = services_.menuBar()) window_->setMenuBar(bar);
-    window_->setFullScreenListener([this](bool fullScreen) { services_.showFullScreenState(fullScreen); });
+    if (GMenuModel* bar = menuBar_.model()) window_->setMenuBar(bar);
+    window_->setFullScreenListener([this](bool fullScreen) { menuBar_.showFullScreenState(fullScreen); });
     GtkMainWindow* window = window_.get();
     static_cast<GtkWebView&>(web).setPageEvents({[window](WebKitLoadEvent event) { window->pageLoadChanged(event); },
                          [window] { window->themeColourChanged(); }});
@@ -94,6 +95,69 @@ void GtkDesktop::openExternal(const core::Url& url) {
 
 void GtkDesktop::activate() {
     if (window_) bringForward(window_->window());
+}
+
+void GtkDesktop::installMenuBar(const std::vector<core::Menu>& menus) { menuBar_.install(menus); }
+
+shell::Updater* GtkDesktop::startUpdater() {
+    updater_ = AppUpdater::create(app_, settings_, [this] { requestQuit(); }, [this] {
+        menuBar_.setCheckForUpdatesEnabled(delegate_ && delegate_->canCheckForUpdates());
+    });
+    return updater_ ? &updater_->updater() : nullptr;
+}
+
+void GtkDesktop::standardAction(GtkMenuBar::Standard which) {
+    GtkWindow* window = window_ ? window_->window() : nullptr;
+    auto edit = [&](const char* command) {
+        if (web_) web_->executeEditingCommand(command);
+    };
+    using Standard = GtkMenuBar::Standard;
+    switch (which) {
+        case Standard::quit:
+            requestQuit();
+            break;
+        case Standard::checkForUpdates:
+            if (delegate_) delegate_->checkForUpdates();
+            break;
+        case Standard::about:
+            showAbout(window);
+            break;
+        case Standard::hide:
+        case Standard::closeWindow:
+            if (window) gtk_window_close(window);
+            break;
+        case Standard::undo:
+            edit(WEBKIT_EDITING_COMMAND_UNDO);
+            break;
+        case Standard::redo:
+            edit(WEBKIT_EDITING_COMMAND_REDO);
+            break;
+        case Standard::cut:
+            edit(WEBKIT_EDITING_COMMAND_CUT);
+            break;
+        case Standard::copy:
+            edit(WEBKIT_EDITING_COMMAND_COPY);
+            break;
+        case Standard::paste:
+            edit(WEBKIT_EDITING_COMMAND_PASTE);
+            break;
+        case Standard::selectAll:
+            edit(WEBKIT_EDITING_COMMAND_SELECT_ALL);
+            break;
+        case Standard::toggleFullScreen:
+            if (window_) window_->toggleFullScreen();
+            break;
+        case Standard::minimize:
+            if (window) gtk_window_minimize(window);
+            break;
+        case Standard::maximize:
+            if (window && gtk_window_is_maximized(window)) gtk_window_unmaximize(window);
+            else if (window) gtk_window_maximize(window);
+            break;
+        case Standard::bringToFront:
+            if (window) bringForward(window);
+            break;
+    }
 }
 
 } // namespace corvane::gtk

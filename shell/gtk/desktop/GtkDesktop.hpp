@@ -6,20 +6,24 @@
 #include <webkit/webkit.h>
 
 #include "app/DelegateHandle.hpp"
-#include "app/GtkServices.hpp"
 #include "app/GtkSettingsStore.hpp"
 #include "desktop/GtkNotificationCenter.hpp"
+#include "desktop/NetworkWatch.hpp"
 #include "dialogs/GtkPanels.hpp"
 #include "engine/GtkWebView.hpp"
 #include "engine/quirks/EngineWarmUp.hpp"
 #include "ports/Desktop.hpp"
+#include "ports/Services.hpp"
+#include "updater/AppUpdater.hpp"
+#include "window/GtkMenuBar.hpp"
 #include "window/GtkMainWindow.hpp"
 
 namespace corvane::gtk {
 
-// The application's desktop on GTK, WebKitGTK and GIO: its one view and window, badge and activation. It
-// also owns what the delegate's other ports are implemented by: services(), notifications(), panels().
-class GtkDesktop : public shell::Desktop {
+// The application's desktop on GTK, WebKitGTK and GIO: its one view and window, badge and activation, and
+// what the launch starts (the menu bar, the updater, the network watch). It also owns what the delegate's
+// other ports are implemented by: notifications(), panels().
+class GtkDesktop : public shell::Desktop, public shell::Services {
 public:
     // Takes the session, when given one (see startNetworkSession); else starts its own.
     GtkDesktop(GtkApplication* app, GtkSettingsStore& settings, WebKitNetworkSession* session);
@@ -36,6 +40,10 @@ public:
     void openExternal(const core::Url& url) override;
     void activate() override;
     void replyToTerminate() override;
+
+    shell::Updater* startUpdater() override;
+    void installMenuBar(const std::vector<core::Menu>& menus) override;
+    void startNetworkMonitor() override { network_.start(); }
     // What a quit request and its final reply do; set by the process entry.
     void setQuitHandlers(std::function<void()> request, std::function<void()> finish) {
         requestQuit_ = std::move(request);
@@ -46,11 +54,12 @@ public:
         if (requestQuit_) requestQuit_();
     }
 
-    shell::Services& services() { return services_; }
     shell::NotificationCenter& notifications() { return notifications_; }
     shell::Panels& panels() { return panels_; }
 
 private:
+    void standardAction(GtkMenuBar::Standard which);
+
     GtkApplication* app_;
     GtkSettingsStore& settings_;
     DelegateHandle delegate_;
@@ -62,7 +71,9 @@ private:
     std::unique_ptr<GtkMainWindow> window_;
     GtkNotificationCenter notifications_;
     GtkPanels panels_;
-    GtkServices services_;
+    GtkMenuBar menuBar_;
+    NetworkWatch network_;
+    std::unique_ptr<AppUpdater> updater_;
     std::function<void()> requestQuit_, finishQuit_;
 };
 

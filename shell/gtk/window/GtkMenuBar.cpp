@@ -1,21 +1,12 @@
-// The services the delegate asks of the desktop: app actions with accelerators, the menu bar at the start
-// of the drag strip, the network watch and the updater.
-#include "app/GtkServices.hpp"
-
-#include "BuildConfig.hpp"
-#include "MenuBar.hpp"
-#include "desktop/GtkDesktop.hpp"
-#include "dialogs/About.hpp"
-#include "updater/AppUpdater.hpp"
-#include "window/BringForward.hpp"
+// The app's actions with accelerators and the menu bar at the start of the drag strip.
+#include "window/GtkMenuBar.hpp"
 
 namespace corvane::gtk {
 
-GtkServices::GtkServices(GtkApplication* app, GtkSettingsStore& settings, const DelegateHandle& delegate,
-                         GtkDesktop& desktop)
-    : app_(app), settings_(settings), delegate_(delegate), desktop_(desktop), network_(delegate) {}
+GtkMenuBar::GtkMenuBar(GtkApplication* app, const DelegateHandle& delegate, std::function<void(Standard)> standard)
+    : app_(app), delegate_(delegate), standard_(std::move(standard)) {}
 
-GtkServices::~GtkServices() { g_clear_object(&menuBar_); }
+GtkMenuBar::~GtkMenuBar() { g_clear_object(&model_); }
 
 namespace {
 
@@ -27,7 +18,7 @@ GVariant* targetOf(const shell::MenuBar::Entry& entry) {
 
 } // namespace
 
-void GtkServices::addActions() {
+void GtkMenuBar::addActions() {
     GActionMap* map = G_ACTION_MAP(app_);
     auto add = [&](const char* name, const GVariantType* type, GCallback callback) {
         g_autoptr(GSimpleAction) action = g_simple_action_new(name, type);
@@ -35,25 +26,27 @@ void GtkServices::addActions() {
         g_action_map_add_action(map, G_ACTION(action));
     };
     add("menu-command", G_VARIANT_TYPE_STRING, G_CALLBACK(+[](GSimpleAction*, GVariant* p, gpointer d) {
-            auto* self = static_cast<GtkServices*>(d);
+            auto* self = static_cast<GtkMenuBar*>(d);
             if (self->delegate_) self->delegate_->menuCommand(g_variant_get_string(p, nullptr));
         }));
     add("zoom", G_VARIANT_TYPE_INT32, G_CALLBACK(+[](GSimpleAction*, GVariant* p, gpointer d) {
-            auto* self = static_cast<GtkServices*>(d);
+            auto* self = static_cast<GtkMenuBar*>(d);
             if (self->delegate_) self->delegate_->zoomAction(g_variant_get_int32(p));
         }));
     add("open-link", G_VARIANT_TYPE_STRING, G_CALLBACK(+[](GSimpleAction*, GVariant* p, gpointer d) {
-            auto* self = static_cast<GtkServices*>(d);
+            auto* self = static_cast<GtkMenuBar*>(d);
             if (self->delegate_) self->delegate_->openLink(g_variant_get_string(p, nullptr));
         }));
-    // What each does is in GtkServices::standardAction.
+    // What each does is the owner's.
     for (const auto& row : shell::MenuBar::standardActions)
         add(row.name, nullptr, G_CALLBACK(+[](GSimpleAction* action, GVariant*, gpointer d) {
-                static_cast<GtkServices*>(d)->standardAction(g_action_get_name(G_ACTION(action)));
+                auto* self = static_cast<GtkMenuBar*>(d);
+                if (const auto* standard = shell::MenuBar::standardNamed(g_action_get_name(G_ACTION(action))))
+                    self->standard_(standard->which);
             }));
 }
 
-void GtkServices::installMenuBar(const std::vector<core::Menu>& menus) {
+void GtkMenuBar::install(const std::vector<core::Menu>& menus) {
     addActions();
     GMenu* bar = g_menu_new();
     std::optional<bool> updates;
@@ -100,10 +93,10 @@ void GtkServices::installMenuBar(const std::vector<core::Menu>& menus) {
         g_menu_append_submenu(bar, menu.label.c_str(), G_MENU_MODEL(submenu));
         g_object_unref(submenu);
     }
-    menuBar_ = G_MENU_MODEL(bar);
+    model_ = G_MENU_MODEL(bar);
 }
 
-void GtkServices::showFullScreenState(bool fullScreen) {
+void GtkMenuBar::showFullScreenState(bool fullScreen) {
     if (!fullScreenSection_) return;
     // Menu model items cannot change their label: the row is replaced in place.
     g_autoptr(GMenuItem) item = g_menu_item_new_from_model(G_MENU_MODEL(fullScreenSection_), fullScreenIndex_);
@@ -112,72 +105,10 @@ void GtkServices::showFullScreenState(bool fullScreen) {
     g_menu_insert_item(fullScreenSection_, fullScreenIndex_, item);
 }
 
-void GtkServices::standardAction(const std::string& name) {
-    const auto* row = shell::MenuBar::standardNamed(name);
-    if (!row) return;
-    GtkMainWindow* appWindow = desktop_.window();
-    GtkWindow* window = appWindow ? appWindow->window() : nullptr;
-    auto edit = [&](const char* command) {
-        if (GtkWebView* web = desktop_.webView()) web->executeEditingCommand(command);
-    };
-    using shell::MenuBar::Standard;
-    switch (row->which) {
-        case Standard::quit:
-            desktop_.requestQuit();
-            break;
-        case Standard::checkForUpdates:
-            if (delegate_) delegate_->checkForUpdates();
-            break;
-        case Standard::about:
-            showAbout(window);
-            break;
-        case Standard::hide:
-        case Standard::closeWindow:
-            if (window) gtk_window_close(window);
-            break;
-        case Standard::undo:
-            edit(WEBKIT_EDITING_COMMAND_UNDO);
-            break;
-        case Standard::redo:
-            edit(WEBKIT_EDITING_COMMAND_REDO);
-            break;
-        case Standard::cut:
-            edit(WEBKIT_EDITING_COMMAND_CUT);
-            break;
-        case Standard::copy:
-            edit(WEBKIT_EDITING_COMMAND_COPY);
-            break;
-        case Standard::paste:
-            edit(WEBKIT_EDITING_COMMAND_PASTE);
-            break;
-        case Standard::selectAll:
-            edit(WEBKIT_EDITING_COMMAND_SELECT_ALL);
-            break;
-        case Standard::toggleFullScreen:
-            if (appWindow) appWindow->toggleFullScreen();
-            break;
-        case Standard::minimize:
-            if (window) gtk_window_minimize(window);
-            break;
-        case Standard::maximize:
-            if (window && gtk_window_is_maximized(window)) gtk_window_unmaximize(window);
-            else if (window) gtk_window_maximize(window);
-            break;
-        case Standard::bringToFront:
-            if (window) bringForward(window);
-            break;
-    }
-}
-
-shell::Updater* GtkServices::startUpdater() {
-    updater_ = AppUpdater::create(
-        app_, settings_, [this] { desktop_.requestQuit(); },
-        [this] {
-            const char* name = shell::MenuBar::nameOf(shell::MenuBar::Standard::checkForUpdates);
-            if (GAction* action = g_action_map_lookup_action(G_ACTION_MAP(app_), name))
-                g_simple_action_set_enabled(G_SIMPLE_ACTION(action), delegate_ && delegate_->canCheckForUpdates());
-        });
-    return updater_ ? &updater_->updater() : nullptr;
+void GtkMenuBar::setCheckForUpdatesEnabled(bool enabled) {
+    const char* name = shell::MenuBar::nameOf(Standard::checkForUpdates);
+    if (GAction* action = g_action_map_lookup_action(G_ACTION_MAP(app_), name))
+        g_simple_action_set_enabled(G_SIMPLE_ACTION(action), enabled);
 }
 
 } // namespace corvane::gtk
