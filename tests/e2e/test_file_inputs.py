@@ -18,9 +18,14 @@ def setUpModule():
     h.start_session(a11y=True)
 
 
+FILES = ("a.txt", "b.txt")
+
+
 def rows(pid):
-    """{file name: selected} for the chooser's rows, as read now."""
-    return {n.name.split(" ")[0]: "selected" in n.states for n in reader.snapshot(pid) or [] if n.role == "table-row"}
+    """{file name: selected} for the chooser's rows of our files, as read now."""
+    tree = reader.snapshot(pid) or []
+    return {name: "selected" in n.states for n in tree if n.role == "table-row"
+            for name in FILES if n.name.startswith(name + " ")}
 
 
 class FileInputs(h.E2ETestCase):
@@ -34,7 +39,7 @@ class FileInputs(h.E2ETestCase):
         app = self.open_chooser("/t/dialog?focus=file" + "&multiple=1" * multiple)
         folder = os.path.join(app.home.root, "pick")
         os.makedirs(folder)
-        for name in ("a.txt", "b.txt"):
+        for name in FILES:
             with open(os.path.join(folder, name), "w") as f:
                 f.write(name)
         # The path is pasted whole into the chooser's location field, as a person pastes a path they copied:
@@ -46,7 +51,7 @@ class FileInputs(h.E2ETestCase):
         # The folder lists asynchronously. A click on the list's empty part below the two files puts the
         # keyboard there; then select all the chooser allows and press its Open button.
         if ROWS_READ:
-            h.expect(lambda: set(rows(app.pid)) == {"a.txt", "b.txt"}, "the folder's two files listed")
+            h.expect(lambda: set(rows(app.pid)) == set(FILES), "the folder's two files listed")
         else:
             time.sleep(1.0)
         geo = h.window_geometry(wid)
