@@ -88,9 +88,8 @@ void GtkDesktop::setBadge(const std::optional<std::string>& label) {
 
 void GtkDesktop::openExternal(const core::Url& url) {
     const std::string uri(url.text());
-    GAppLaunchContext* context = newLaunchContext();
+    g_autoptr(GAppLaunchContext) context = newLaunchContext();
     g_app_info_launch_default_for_uri_async(uri.c_str(), context, nullptr, nullptr, nullptr);
-    g_object_unref(context);
 }
 
 void GtkDesktop::activate() {

@@ -323,16 +323,15 @@ void GtkPanels::runPrint(const std::string& jobTitle, std::function<void()> done
     WebKitWebView* view = view_();
     if (!view) return done();
 
-    GtkPrintSettings* settings = lastSettings_ ? gtk_print_settings_copy(lastSettings_) : gtk_print_settings_new();
+    g_autoptr(GtkPrintSettings) settings =
+        lastSettings_ ? gtk_print_settings_copy(lastSettings_) : gtk_print_settings_new();
     // A print to file goes to the folder of the last one, else where documents go (or home), never
     // wherever the app was started.
     std::string folder;
     if (const char* last = gtk_print_settings_get(settings, GTK_PRINT_SETTINGS_OUTPUT_URI)) {
-        if (gchar* path = g_filename_from_uri(last, nullptr, nullptr)) {
-            gchar* dir = g_path_get_dirname(path);
+        if (g_autofree gchar* path = g_filename_from_uri(last, nullptr, nullptr)) {
+            g_autofree gchar* dir = g_path_get_dirname(path);
             folder = dir;
-            g_free(dir);
-            g_free(path);
         }
     }
     if (folder.empty()) {
@@ -348,7 +347,7 @@ void GtkPanels::runPrint(const std::string& jobTitle, std::function<void()> done
     if (fileName.empty()) gtk_print_settings_unset(settings, GTK_PRINT_SETTINGS_OUTPUT_BASENAME);
     else gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_BASENAME, fileName.c_str());
 
-    GtkPageSetup* setup = lastPageSetup_ ? gtk_page_setup_copy(lastPageSetup_) : gtk_page_setup_new();
+    g_autoptr(GtkPageSetup) setup = lastPageSetup_ ? gtk_page_setup_copy(lastPageSetup_) : gtk_page_setup_new();
     gtk_page_setup_set_top_margin(setup, kMarginPoints, GTK_UNIT_POINTS);
     gtk_page_setup_set_bottom_margin(setup, kMarginPoints, GTK_UNIT_POINTS);
     gtk_page_setup_set_left_margin(setup, kMarginPoints, GTK_UNIT_POINTS);
@@ -357,8 +356,6 @@ void GtkPanels::runPrint(const std::string& jobTitle, std::function<void()> done
     WebKitPrintOperation* operation = webkit_print_operation_new(view);
     webkit_print_operation_set_print_settings(operation, settings);
     webkit_print_operation_set_page_setup(operation, setup);
-    g_object_unref(settings);
-    g_object_unref(setup);
 
     auto* finish = new PrintDone{std::move(done)};
     g_object_set_data_full(G_OBJECT(operation), "corvane-print-done", finish, [](gpointer data) {

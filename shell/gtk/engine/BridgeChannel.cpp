@@ -27,10 +27,8 @@ std::string extensionDirectory() {
     else if (!g_file_test(directory.c_str(), G_FILE_TEST_IS_DIR)) directory = CORVANE_BRIDGE_EXTENSION_DIR;
 #endif
     // The sandbox only accepts absolute paths.
-    char* absolute = g_canonicalize_filename(directory.c_str(), nullptr);
-    std::string result(absolute);
-    g_free(absolute);
-    return result;
+    g_autofree char* absolute = g_canonicalize_filename(directory.c_str(), nullptr);
+    return absolute;
 }
 
 void onInitializeExtensions(WebKitWebContext* context, gpointer userData) {

@@ -13,15 +13,13 @@ namespace {
 // A development build trusts its service's certificate for the service's host, and nothing else.
 void trustDevCertificate(WebKitNetworkSession* session, const core::Url& base) {
     if (kDevCertificatePem[0] == '\0') return;
-    GError* error = nullptr;
-    GTlsCertificate* certificate = g_tls_certificate_new_from_pem(kDevCertificatePem, -1, &error);
+    g_autoptr(GError) error = nullptr;
+    g_autoptr(GTlsCertificate) certificate = g_tls_certificate_new_from_pem(kDevCertificatePem, -1, &error);
     if (!certificate) {
         g_warning("development certificate unusable: %s", error->message);
-        g_error_free(error);
         return;
     }
     webkit_network_session_allow_tls_certificate_for_host(session, certificate, base.hostLower().c_str());
-    g_object_unref(certificate);
 }
 
 } // namespace

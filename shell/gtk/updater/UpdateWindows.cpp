@@ -16,9 +16,9 @@ namespace {
 GtkWidget* label(const std::string& text, bool heading) {
     GtkWidget* widget = gtk_label_new(nullptr);
     if (heading) {
-        gchar* markup = g_markup_printf_escaped("<span weight=\"bold\" size=\"larger\">%s</span>", text.c_str());
+        g_autofree gchar* markup =
+            g_markup_printf_escaped("<span weight=\"bold\" size=\"larger\">%s</span>", text.c_str());
         gtk_label_set_markup(GTK_LABEL(widget), markup);
-        g_free(markup);
     } else {
         gtk_label_set_text(GTK_LABEL(widget), text.c_str());
     }
@@ -60,12 +60,11 @@ gboolean onNotesPolicy(WebKitWebView* view, WebKitPolicyDecision* decision, WebK
 }
 
 GtkWidget* notesView(const update::FeedItem& item) {
-    WebKitSettings* settings = webkit_settings_new_with_settings("enable-javascript", FALSE, "enable-javascript-markup",
+    g_autoptr(WebKitSettings) settings = webkit_settings_new_with_settings("enable-javascript", FALSE, "enable-javascript-markup",
                                                                  FALSE, "enable-developer-extras", FALSE, nullptr);
     g_autoptr(WebKitNetworkSession) session = notesSession();
     GtkWidget* view =
         GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session, "settings", settings, nullptr));
-    g_object_unref(settings);
     g_signal_connect(view, "decide-policy", G_CALLBACK(onNotesPolicy), nullptr);
     g_signal_connect(view, "load-changed", G_CALLBACK(+[](WebKitWebView* v, WebKitLoadEvent event, gpointer) {
                          if (event == WEBKIT_LOAD_COMMITTED)
@@ -219,14 +218,11 @@ void UpdateWindows::showDownloading(std::function<void()> cancel) {
 void UpdateWindows::showProgress(std::uint64_t received, std::uint64_t total) {
     if (!progress_ || total == 0) return;
     gtk_progress_bar_set_fraction(progress_, static_cast<double>(received) / static_cast<double>(total));
-    gchar* got = g_format_size(received);
-    gchar* all = g_format_size(total);
-    gchar* text = g_strdup_printf("%s of %s", got, all);
+    g_autofree gchar* got = g_format_size(received);
+    g_autofree gchar* all = g_format_size(total);
+    g_autofree gchar* text = g_strdup_printf("%s of %s", got, all);
     gtk_progress_bar_set_text(progress_, text);
     gtk_progress_bar_set_show_text(progress_, TRUE);
-    g_free(text);
-    g_free(all);
-    g_free(got);
 }
 
 void UpdateWindows::showReady(const update::FeedItem& item, std::function<void()> relaunch) {

@@ -70,11 +70,10 @@ void installStyle() {
         "; filter: none; opacity: 1; }\n"
         ".corvane-offline button.retry:disabled spinner { color: " +
         hex(cream) + "; filter: none; opacity: 1; }\n";
-    GtkCssProvider* provider = gtk_css_provider_new();
+    g_autoptr(GtkCssProvider) provider = gtk_css_provider_new();
     loadCss(provider, css);
     gtk_style_context_add_provider_for_display(gdk_display_get_default(), GTK_STYLE_PROVIDER(provider),
                                                GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-    g_object_unref(provider);
 }
 
 // The installed icon when there is one, else the one in the source tree; with neither, an empty 96-px
@@ -91,11 +90,10 @@ GtkWidget* appIcon(int scale) {
         return image;
     }
 #ifdef CORVANE_ICON_FILE
-    if (GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file_at_size(CORVANE_ICON_FILE, size * scale, size * scale, nullptr)) {
-        GdkTexture* texture = gdk_texture_new_for_pixbuf(pixbuf);
+    if (g_autoptr(GdkPixbuf) pixbuf =
+            gdk_pixbuf_new_from_file_at_size(CORVANE_ICON_FILE, size * scale, size * scale, nullptr)) {
+        g_autoptr(GdkTexture) texture = gdk_texture_new_for_pixbuf(pixbuf);
         gtk_image_set_from_paintable(GTK_IMAGE(image), GDK_PAINTABLE(texture));
-        g_object_unref(texture);
-        g_object_unref(pixbuf);
     }
 #else
     (void)scale;

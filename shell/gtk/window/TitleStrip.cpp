@@ -29,11 +29,10 @@ void installLayout() {
     static bool done = false;
     if (done) return;
     done = true;
-    GtkCssProvider* provider = gtk_css_provider_new();
+    g_autoptr(GtkCssProvider) provider = gtk_css_provider_new();
     loadCss(provider, kLayout);
     gtk_style_context_add_provider_for_display(gdk_display_get_default(), GTK_STYLE_PROVIDER(provider),
                                                GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-    g_object_unref(provider);
 }
 
 // The theme colour the page's markup gives for the current appearance, as CSS text.
@@ -163,22 +162,17 @@ void TitleStrip::readPageTheme() {
 }
 
 void TitleStrip::onPageThemeRead(GObject* source, GAsyncResult* result, gpointer data) {
-    GError* error = nullptr;
-    JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
-    if (!value) {
-        // Cancelled: the strip is gone. Otherwise the page is gone or refused; its colour stays as it was.
-        g_error_free(error);
-        return;
-    }
+    g_autoptr(GError) error = nullptr;
+    g_autoptr(JSCValue) value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
+    // Cancelled: the strip is gone. Otherwise the page is gone or refused; its colour stays as it was.
+    if (!value) return;
     auto* self = static_cast<TitleStrip*>(data);
     std::optional<GdkRGBA> theme;
     if (jsc_value_is_string(value)) {
-        gchar* text = jsc_value_to_string(value);
+        g_autofree gchar* text = jsc_value_to_string(value);
         GdkRGBA parsed;
         if (text && *text && gdk_rgba_parse(&parsed, text)) theme = parsed;
-        g_free(text);
     }
-    g_object_unref(value);
     self->pageTheme_ = theme;
     self->paint();
 }
