@@ -101,8 +101,8 @@ void AppProcess::startUp() {
     bundle_ = std::make_unique<GtkBundle>(GTK_APPLICATION(application_));
     bundle_->setQuitHandler([this] { requestQuit(); });
     delegate_ = std::make_unique<shell::AppDelegate>(
-        shell::Ports{*desktop_, settings_, clock_, *desktop_, desktop_->notifications(), desktop_->panels(),
-                     files_, *bundle_},
+        shell::Ports{*desktop_, settings_, clock_, *desktop_, desktop_->notifications(), desktop_->panels(), files_,
+                     *bundle_},
         std::string(core::build::version));
     desktop_->delegate().attach(*delegate_);
     // Development builds only: the end-to-end tests shorten the load time-out.
@@ -167,6 +167,7 @@ void AppProcess::shutdown() {
     if (desktop_) desktop_->delegate().detach();
     statusIcon_.reset();
     background_.reset();
+    if (desktop_) desktop_->shutdown();
 }
 
 void AppProcess::launchOnce() {
@@ -175,12 +176,9 @@ void AppProcess::launchOnce() {
     delegate_->applicationDidFinishLaunching();
     // A closed window leaves the app running: the desktop is asked whether it may.
     if (auto* window = desktop_->window())
-        g_signal_connect(window->window(), "notify::visible", G_CALLBACK(+[](GObject* w, GParamSpec*, gpointer p) {
-                             auto* self = static_cast<AppProcess*>(p);
-                             if (!gtk_widget_get_visible(GTK_WIDGET(w)) && !self->finished_ && self->background_)
-                                 self->background_->request();
-                         }),
-                         this);
+        window->setHiddenListener([this] {
+            if (!finished_ && background_) background_->request();
+        });
 }
 
 void AppProcess::requestQuit() {

@@ -9,6 +9,7 @@
 #include "dialogs/About.hpp"
 #include "engine/BridgeChannel.hpp"
 #include "engine/NetworkSession.hpp"
+#include "engine/quirks/UnknownFrameNavigation.hpp"
 #include "window/BringForward.hpp"
 
 namespace corvane::gtk {
@@ -24,6 +25,10 @@ GtkDesktop::GtkDesktop(GtkApplication* app, GtkSettingsStore& settings, WebKitNe
       network_(delegate_) {
     context_ = webkit_web_context_new();
     prepareBridgeExtension(context_, std::string(core::Bridge::handlerName), core::AppOrigins::production().origins());
+    // For the page's navigations only: the warm-up's are none of the delegate's business.
+    stoppedRequests_ = connectStoppedMainFrameRequests(context_, [this](const std::string& uri) {
+        if (delegate_ && web_) delegate_->mainFrameRequestStopped(uri);
+    });
     warmUp_ = std::make_unique<EngineWarmUp>(context_, session_, std::string(core::build::baseURL).c_str());
 }
 
@@ -32,6 +37,7 @@ GtkDesktop::~GtkDesktop() {
     if (web_) web_->setPageEvents({});
     window_.reset();
     web_.reset();
+    g_signal_handler_disconnect(context_, stoppedRequests_);
     g_clear_object(&context_);
     g_clear_object(&session_);
 }
@@ -47,10 +53,8 @@ shell::WebView& GtkDesktop::createWebView(const shell::WebViewSpec& spec) {
     web_ = std::make_unique<GtkWebView>(warmUp_->view(), spec, delegate_);
     warmUp_.reset();
     downloadStarted_ = g_signal_connect_swapped(
-        session_, "download-started", G_CALLBACK(+[](GtkDesktop* self, WebKitDownload* download) {
-            self->web_->downloadStarted(download);
-        }),
-        this);
+        session_, "download-started",
+        G_CALLBACK(+[](GtkDesktop* self, WebKitDownload* download) { self->web_->downloadStarted(download); }), this);
     return *web_;
 }
 
@@ -62,7 +66,7 @@ shell::MainWindow& GtkDesktop::createMainWindow(const shell::WindowSpec& spec, s
     window_->setFullScreenListener([this](bool fullScreen) { menuBar_.showFullScreenState(fullScreen); });
     GtkMainWindow* window = window_.get();
     static_cast<GtkWebView&>(web).setPageEvents({[window](WebKitLoadEvent event) { window->pageLoadChanged(event); },
-                         [window] { window->themeColourChanged(); }});
+                                                 [window] { window->themeColourChanged(); }});
     return *window_;
 }
 
@@ -99,9 +103,9 @@ void GtkDesktop::activate() {
 void GtkDesktop::installMenuBar(const std::vector<core::Menu>& menus) { menuBar_.install(menus); }
 
 shell::Updater* GtkDesktop::startUpdater() {
-    updater_ = AppUpdater::create(app_, settings_, [this] { requestQuit(); }, [this] {
-        menuBar_.setCheckForUpdatesEnabled(delegate_ && delegate_->canCheckForUpdates());
-    });
+    updater_ = AppUpdater::create(
+        app_, settings_, [this] { requestQuit(); },
+        [this] { menuBar_.setCheckForUpdatesEnabled(delegate_ && delegate_->canCheckForUpdates()); });
     return updater_ ? &updater_->updater() : nullptr;
 }
 

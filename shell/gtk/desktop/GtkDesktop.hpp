@@ -15,8 +15,8 @@
 #include "ports/Desktop.hpp"
 #include "ports/Services.hpp"
 #include "updater/AppUpdater.hpp"
-#include "window/GtkMenuBar.hpp"
 #include "window/GtkMainWindow.hpp"
+#include "window/GtkMenuBar.hpp"
 
 namespace corvane::gtk {
 
@@ -44,6 +44,10 @@ public:
     shell::Updater* startUpdater() override;
     void installMenuBar(const std::vector<core::Menu>& menus) override;
     void startNetworkMonitor() override { network_.start(); }
+    // The application is shutting down: a staged update goes in now.
+    void shutdown() {
+        if (updater_) updater_->shutdown();
+    }
     // What a quit request and its final reply do; set by the process entry.
     void setQuitHandlers(std::function<void()> request, std::function<void()> finish) {
         requestQuit_ = std::move(request);
@@ -66,6 +70,7 @@ private:
     WebKitWebContext* context_ = nullptr;
     WebKitNetworkSession* session_ = nullptr;
     gulong downloadStarted_ = 0;
+    gulong stoppedRequests_ = 0;
     std::unique_ptr<EngineWarmUp> warmUp_;
     std::unique_ptr<GtkWebView> web_;
     std::unique_ptr<GtkMainWindow> window_;

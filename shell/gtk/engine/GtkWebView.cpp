@@ -8,7 +8,6 @@
 #include "engine/ContextMenu.hpp"
 #include "engine/ErrorTranslation.hpp"
 #include "engine/quirks/NoGpuDrawing.hpp"
-#include "engine/quirks/UnknownFrameNavigation.hpp"
 #include "window/PaletteColours.hpp"
 
 namespace corvane::gtk {
@@ -121,10 +120,6 @@ GtkWebView::GtkWebView(WebKitWebView* related, const shell::WebViewSpec& spec, c
     g_signal_connect(view_, "notify::theme-color", G_CALLBACK(onThemeColour), this);
     requests_ = std::make_shared<PageRequests>(view_, delegate_);
 
-    stoppedHandler_ =
-        connectStoppedMainFrameRequests(webkit_web_view_get_context(view_), [this](const std::string& uri) {
-            if (delegate_) delegate_->mainFrameRequestStopped(uri);
-        });
     connectBridge(
         view_,
         [this](bool mainFrame, const std::string& origin, bool current) {
@@ -138,7 +133,6 @@ GtkWebView::GtkWebView(WebKitWebView* related, const shell::WebViewSpec& spec, c
 
 GtkWebView::~GtkWebView() {
     if (fadeTick_) gtk_widget_remove_tick_callback(GTK_WIDGET(view_), fadeTick_);
-    g_signal_handler_disconnect(webkit_web_view_get_context(view_), stoppedHandler_);
     g_signal_handlers_disconnect_by_data(view_, this);
     // The bridge's handler captures this object too.
     g_signal_handlers_disconnect_matched(view_, G_SIGNAL_MATCH_ID,

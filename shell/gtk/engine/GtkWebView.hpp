@@ -62,7 +62,6 @@ private:
     WebKitWebView* view_;
     const DelegateHandle& delegate_;
     guint fadeTick_ = 0;
-    gulong stoppedHandler_ = 0; // on the web context, which outlives this view
     std::unique_ptr<SwipeGate> swipe_;
     // Shared with the downloads still asking where to go.
     std::shared_ptr<PageRequests> requests_;

@@ -31,13 +31,11 @@ std::unique_ptr<AppUpdater> AppUpdater::create(GtkApplication* app, shell::Setti
 
 AppUpdater::AppUpdater(GtkApplication* app, update::Config config, std::string bundle, shell::SettingsStore& settings,
                        std::function<void()> quit, std::function<void()> stateChanged)
-    : app_(app),
-      bundle_(bundle),
+    : bundle_(bundle),
       fetcher_("Corvane/" + std::string(core::build::version), kDevCertificatePem, serviceHost()),
       windows_(app),
       updater_({std::move(config), std::move(bundle), std::string(core::build::version), settings, fetcher_, windows_,
                 std::move(quit), std::move(stateChanged)}) {
-    shutdown_ = g_signal_connect(app, "shutdown", G_CALLBACK(onShutdown), this);
     // The question and the first check wait for the main window.
     start_ = g_idle_add_once(
         [](gpointer d) {
@@ -50,18 +48,16 @@ AppUpdater::AppUpdater(GtkApplication* app, update::Config config, std::string b
 
 AppUpdater::~AppUpdater() {
     if (start_) g_source_remove(start_);
-    if (shutdown_) g_signal_handler_disconnect(app_, shutdown_);
 }
 
 // After the quit protocol: the staged copy replaces this one, and on request starts once this process
 // has gone (the new copy must not find this one still holding the application's name).
-void AppUpdater::onShutdown(GApplication*, gpointer data) {
-    auto* self = static_cast<AppUpdater*>(data);
-    self->windows_.closeAll();
-    self->fetcher_.cancelAll();
-    self->updater_.installOnQuit();
-    if (!self->updater_.relaunchRequested()) return;
-    spawnDetachedProcess(shell::relaunchCommand(getpid(), self->bundle_));
+void AppUpdater::shutdown() {
+    windows_.closeAll();
+    fetcher_.cancelAll();
+    updater_.installOnQuit();
+    if (!updater_.relaunchRequested()) return;
+    spawnDetachedProcess(shell::relaunchCommand(getpid(), bundle_));
 }
 
 } // namespace corvane::gtk

@@ -20,18 +20,17 @@ public:
                                               std::function<void()> quit, std::function<void()> stateChanged);
     ~AppUpdater();
     shell::Updater& updater() { return updater_; }
+    // After the quit protocol, as the application shuts down.
+    void shutdown();
 
 private:
     AppUpdater(GtkApplication* app, update::Config config, std::string bundle, shell::SettingsStore& settings,
                std::function<void()> quit, std::function<void()> stateChanged);
-    static void onShutdown(GApplication* app, gpointer data);
 
-    GtkApplication* app_;
     std::string bundle_;
     update::Fetcher fetcher_;
     UpdateWindows windows_;
     update::Updater updater_;
-    gulong shutdown_ = 0;
     guint start_ = 0;
 };
 

@@ -60,8 +60,8 @@ gboolean onNotesPolicy(WebKitWebView* view, WebKitPolicyDecision* decision, WebK
 }
 
 GtkWidget* notesView(const update::FeedItem& item) {
-    g_autoptr(WebKitSettings) settings = webkit_settings_new_with_settings("enable-javascript", FALSE, "enable-javascript-markup",
-                                                                 FALSE, "enable-developer-extras", FALSE, nullptr);
+    g_autoptr(WebKitSettings) settings = webkit_settings_new_with_settings(
+        "enable-javascript", FALSE, "enable-javascript-markup", FALSE, "enable-developer-extras", FALSE, nullptr);
     g_autoptr(WebKitNetworkSession) session = notesSession();
     GtkWidget* view =
         GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session, "settings", settings, nullptr));

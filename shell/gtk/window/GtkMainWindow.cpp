@@ -154,6 +154,11 @@ GtkMainWindow::GtkMainWindow(GtkApplication* app, const shell::WindowSpec& spec,
     g_signal_connect(window_, "notify::default-width", G_CALLBACK(onSizeChanged), this);
     g_signal_connect(window_, "notify::default-height", G_CALLBACK(onSizeChanged), this);
     g_signal_connect(window_, "notify::maximized", G_CALLBACK(onSizeChanged), this);
+    g_signal_connect_swapped(window_, "notify::visible", G_CALLBACK(+[](GtkMainWindow* self) {
+                                 if (!gtk_widget_get_visible(GTK_WIDGET(self->window_)) && self->hidden_)
+                                     self->hidden_();
+                             }),
+                             this);
 
     appearance_ = std::make_unique<Appearance>([this](bool dark) { applyAppearance(dark); });
     if (WEBKIT_IS_WEB_VIEW(web_)) addHistoryControls(window_, WEBKIT_WEB_VIEW(web_));

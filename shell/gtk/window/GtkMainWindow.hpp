@@ -24,6 +24,7 @@ public:
 
     GtkWindow* window() const { return window_; }
     void setMenuBar(GMenuModel* model) { title_->setMenuBar(model); }
+    void setHiddenListener(std::function<void()> hidden) { hidden_ = std::move(hidden); }
     // Told on each change, before the delegate.
     void setFullScreenListener(std::function<void(bool)> changed) { fullScreenChanged_ = std::move(changed); }
     // The page's, as the view's owner hands them on.
@@ -56,6 +57,7 @@ private:
     std::unique_ptr<TitleStrip> title_;
     std::unique_ptr<Appearance> appearance_;
     std::function<void(bool)> fullScreenChanged_;
+    std::function<void()> hidden_;
     shell::SettingsStore& settings_;
     const DelegateHandle& delegate_;
     std::string frameName_;
