@@ -22,15 +22,11 @@ std::string requestPath(GDBusConnection* bus) {
 } // namespace
 
 BackgroundPortal::BackgroundPortal(GDBusConnection* bus, std::function<void()> refused)
-    : bus_(bus ? G_DBUS_CONNECTION(g_object_ref(bus)) : nullptr),
-      refused_(std::move(refused)),
-      cancellable_(g_cancellable_new()) {}
+    : bus_(GObjectRef<GDBusConnection>::ref(bus)), refused_(std::move(refused)), cancellable_(g_cancellable_new()) {}
 
 BackgroundPortal::~BackgroundPortal() {
     g_cancellable_cancel(cancellable_);
-    g_object_unref(cancellable_);
     forget();
-    if (bus_) g_object_unref(bus_);
 }
 
 void BackgroundPortal::forget() {

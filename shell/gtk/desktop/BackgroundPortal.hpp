@@ -3,6 +3,7 @@
 #include <functional>
 
 #include <gio/gio.h>
+#include "toolkit/GObjectRef.hpp"
 
 namespace corvane::gtk {
 
@@ -24,9 +25,9 @@ private:
     void listen(const char* path);
     void forget();
 
-    GDBusConnection* bus_;
+    GObjectRef<GDBusConnection> bus_;
     std::function<void()> refused_;
-    GCancellable* cancellable_;
+    GObjectRef<GCancellable> cancellable_;
     guint subscription_ = 0;
     bool asked_ = false;
 };

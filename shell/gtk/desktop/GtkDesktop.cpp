@@ -23,7 +23,7 @@ GtkDesktop::GtkDesktop(GtkApplication* app, GtkSettingsStore& settings, WebKitNe
               [this] { return web_ ? WEBKIT_WEB_VIEW(web_->widget()) : nullptr; }),
       menuBar_(app, delegate_, [this](GtkMenuBar::Standard which) { standardAction(which); }),
       network_(delegate_) {
-    context_ = webkit_web_context_new();
+    context_.reset(webkit_web_context_new());
     prepareBridgeExtension(context_, std::string(core::Bridge::handlerName), core::AppOrigins::production().origins());
     // For the page's navigations only: the warm-up's are none of the delegate's business.
     stoppedRequests_ = connectStoppedMainFrameRequests(context_, [this](const std::string& uri) {
@@ -38,8 +38,6 @@ GtkDesktop::~GtkDesktop() {
     window_.reset();
     web_.reset();
     g_signal_handler_disconnect(context_, stoppedRequests_);
-    g_clear_object(&context_);
-    g_clear_object(&session_);
 }
 
 shell::WebView& GtkDesktop::createWebView(const shell::WebViewSpec& spec) {

@@ -14,6 +14,7 @@
 #include "engine/quirks/EngineWarmUp.hpp"
 #include "ports/Desktop.hpp"
 #include "ports/Services.hpp"
+#include "toolkit/GObjectRef.hpp"
 #include "updater/AppUpdater.hpp"
 #include "window/GtkMainWindow.hpp"
 #include "window/GtkMenuBar.hpp"
@@ -67,8 +68,8 @@ private:
     GtkApplication* app_;
     GtkSettingsStore& settings_;
     DelegateHandle delegate_;
-    WebKitWebContext* context_ = nullptr;
-    WebKitNetworkSession* session_ = nullptr;
+    GObjectRef<WebKitWebContext> context_;
+    GObjectRef<WebKitNetworkSession> session_;
     gulong downloadStarted_ = 0;
     gulong stoppedRequests_ = 0;
     std::unique_ptr<EngineWarmUp> warmUp_;

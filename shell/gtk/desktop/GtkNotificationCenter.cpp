@@ -31,16 +31,15 @@ GtkNotificationCenter::~GtkNotificationCenter() {
     // The action outlives this object in the application's map; cut it loose first.
     g_signal_handlers_disconnect_by_data(response_, this);
     g_action_map_remove_action(G_ACTION_MAP(app_), kResponseAction);
-    g_object_unref(response_);
 }
 
 void GtkNotificationCenter::setUp(std::string_view category, const std::vector<core::Notice::Action>& actions) {
     category_ = category;
     actions_ = actions;
     if (response_) return;
-    response_ = g_simple_action_new(kResponseAction, G_VARIANT_TYPE("(ss)"));
+    response_.reset(g_simple_action_new(kResponseAction, G_VARIANT_TYPE("(ss)")));
     g_signal_connect(response_, "activate", G_CALLBACK(onResponse), this);
-    g_action_map_add_action(G_ACTION_MAP(app_), G_ACTION(response_));
+    g_action_map_add_action(G_ACTION_MAP(app_), G_ACTION(response_.get()));
 }
 
 void GtkNotificationCenter::onResponse(GSimpleAction*, GVariant* target, gpointer data) {

@@ -4,6 +4,7 @@
 
 #include "app/DelegateHandle.hpp"
 #include "ports/SystemPorts.hpp"
+#include "toolkit/GObjectRef.hpp"
 
 namespace corvane::gtk {
 
@@ -25,7 +26,7 @@ public:
 private:
     GApplication* app_;
     const DelegateHandle& delegate_;
-    GSimpleAction* response_ = nullptr;
+    GObjectRef<GSimpleAction> response_;
     std::string category_;
     std::vector<core::Notice::Action> actions_;
 

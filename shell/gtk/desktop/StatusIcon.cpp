@@ -94,7 +94,7 @@ bool known(gint32 id) { return id == 0 || labelOf(id); }
 
 StatusIcon::StatusIcon(GDBusConnection* bus, std::string iconDirectory, std::function<void()> show,
                        std::function<void()> quit)
-    : bus_(bus ? G_DBUS_CONNECTION(g_object_ref(bus)) : nullptr),
+    : bus_(GObjectRef<GDBusConnection>::ref(bus)),
       iconDirectory_(std::move(iconDirectory)),
       show_(std::move(show)),
       quit_(std::move(quit)) {
@@ -114,7 +114,6 @@ StatusIcon::~StatusIcon() {
     if (watch_) g_bus_unwatch_name(watch_);
     if (itemObject_) g_dbus_connection_unregister_object(bus_, itemObject_);
     if (menuObject_) g_dbus_connection_unregister_object(bus_, menuObject_);
-    if (bus_) g_object_unref(bus_);
 }
 
 void StatusIcon::onWatcherAppeared(GDBusConnection* bus, const gchar*, const gchar* owner, gpointer) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include <gio/gio.h>
+#include "toolkit/GObjectRef.hpp"
 
 namespace corvane::gtk {
 
@@ -29,7 +30,7 @@ private:
                                     gpointer);
     void clicked(gint32 id);
 
-    GDBusConnection* bus_;
+    GObjectRef<GDBusConnection> bus_;
     std::string iconDirectory_;
     std::function<void()> show_, quit_;
     guint itemObject_ = 0, menuObject_ = 0, watch_ = 0;

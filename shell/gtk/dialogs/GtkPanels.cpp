@@ -193,11 +193,6 @@ constexpr const char* kDismissed = "dismissed";
 
 } // namespace
 
-GtkPanels::~GtkPanels() {
-    g_clear_object(&lastSettings_);
-    g_clear_object(&lastPageSetup_);
-}
-
 void GtkPanels::chooseSaveLocation(const std::string& suggestedName, const std::optional<std::string>& folder,
                                    std::function<void(std::optional<std::string>)> done) {
     // GTK's chooser asks before replacing an existing file in save mode.
@@ -374,13 +369,11 @@ void GtkPanels::runPrint(const std::string& jobTitle, std::function<void()> done
         // Copies: the engine keeps writing into its own while the job runs.
         if (GtkPrintSettings* chosen = webkit_print_operation_get_print_settings(operation)) {
             GtkPrintSettings* copy = gtk_print_settings_copy(chosen);
-            g_clear_object(&lastSettings_);
-            lastSettings_ = copy;
+            lastSettings_.reset(copy);
         }
         if (GtkPageSetup* chosen = webkit_print_operation_get_page_setup(operation)) {
             GtkPageSetup* copy = gtk_page_setup_copy(chosen);
-            g_clear_object(&lastPageSetup_);
-            lastPageSetup_ = copy;
+            lastPageSetup_.reset(copy);
         }
     }
     // The engine holds the operation while it prints.

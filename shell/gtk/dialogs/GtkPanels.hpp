@@ -7,6 +7,7 @@
 
 #include "app/DelegateHandle.hpp"
 #include "ports/SystemPorts.hpp"
+#include "toolkit/GObjectRef.hpp"
 
 namespace corvane::gtk {
 
@@ -15,7 +16,7 @@ class GtkPanels : public shell::Panels {
 public:
     GtkPanels(std::function<GtkWindow*()> window, std::function<WebKitWebView*()> view)
         : window_(std::move(window)), view_(std::move(view)) {}
-    ~GtkPanels() override;
+    ~GtkPanels() override = default;
     GtkPanels(const GtkPanels&) = delete;
     GtkPanels& operator=(const GtkPanels&) = delete;
 
@@ -32,8 +33,8 @@ private:
     std::function<GtkWindow*()> window_;
     std::function<WebKitWebView*()> view_;
     // What the user last chose in the print dialog; each print starts from a copy.
-    GtkPrintSettings* lastSettings_ = nullptr;
-    GtkPageSetup* lastPageSetup_ = nullptr;
+    GObjectRef<GtkPrintSettings> lastSettings_;
+    GObjectRef<GtkPageSetup> lastPageSetup_;
     // Deferred work holds this weakly.
     std::shared_ptr<GtkPanels*> self_ = std::make_shared<GtkPanels*>(this);
 };

@@ -1,7 +1,5 @@
 #include "extension/FrameMediaGuard.hpp"
 
-#include "extension/GObjectRef.hpp"
-
 #include <webkit/webkit-web-process-extension.h>
 
 namespace corvane::gtk::extension {
@@ -25,10 +23,10 @@ constexpr char kFrameMediaRefusal[] = R"JS((function () {
 
 void onWindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage*, WebKitFrame* frame, gpointer) {
     if (webkit_frame_is_main_frame(frame)) return;
-    GObjectRef<JSCContext> context(webkit_frame_get_js_context_for_script_world(frame, world));
-    GObjectRef<JSCValue> refusal(jsc_context_evaluate(context.get(), kFrameMediaRefusal, -1));
-    GObjectRef<JSCValue> applied(jsc_value_function_call(refusal.get(), G_TYPE_NONE));
-    jsc_context_clear_exception(context.get());
+    g_autoptr(JSCContext) context = webkit_frame_get_js_context_for_script_world(frame, world);
+    g_autoptr(JSCValue) refusal = jsc_context_evaluate(context, kFrameMediaRefusal, -1);
+    g_autoptr(JSCValue) applied = jsc_value_function_call(refusal, G_TYPE_NONE);
+    jsc_context_clear_exception(context);
 }
 
 } // namespace

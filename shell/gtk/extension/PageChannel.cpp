@@ -1,6 +1,5 @@
 #include "extension/PageChannel.hpp"
 
-#include "extension/GObjectRef.hpp"
 #include "extension/PostBody.hpp"
 #include "wire/BridgeWire.hpp"
 
@@ -46,15 +45,15 @@ struct RealmBinding {
 };
 
 std::string realmOrigin(WebKitFrame* frame, WebKitScriptWorld* world) {
-    GObjectRef<JSCContext> context(webkit_frame_get_js_context_for_script_world(frame, world));
-    GObjectRef<JSCValue> value(jsc_context_evaluate(context.get(), "self.origin", -1));
+    g_autoptr(JSCContext) context = webkit_frame_get_js_context_for_script_world(frame, world);
+    g_autoptr(JSCValue) value = jsc_context_evaluate(context, "self.origin", -1);
     std::string origin;
-    if (jsc_value_is_string(value.get())) {
-        char* text = jsc_value_to_string(value.get());
+    if (jsc_value_is_string(value)) {
+        char* text = jsc_value_to_string(value);
         if (text && g_utf8_validate(text, -1, nullptr)) origin = text;
         g_free(text);
     }
-    jsc_context_clear_exception(context.get());
+    jsc_context_clear_exception(context);
     return origin;
 }
 
@@ -67,8 +66,8 @@ void onPost(GPtrArray* arguments, gpointer userData) {
     bool current = false;
     if (auto* frame = static_cast<WebKitFrame*>(g_weak_ref_get(&binding->frame))) {
         mainFrame = webkit_frame_is_main_frame(frame);
-        GObjectRef<JSCContext> frameContext(webkit_frame_get_js_context(frame));
-        current = frameContext.get() == calling;
+        g_autoptr(JSCContext) frameContext = webkit_frame_get_js_context(frame);
+        current = frameContext == calling;
         // While current, the frame's document is this realm's: re-read rather
         // than trust what was captured when the window was first cleared.
         if (current) binding->origin = realmOrigin(frame, binding->owner->originWorld);
@@ -112,10 +111,10 @@ void destroyBinding(gpointer data) {
 
 void onWindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* page, WebKitFrame* frame, gpointer userData) {
     auto* owner = static_cast<Channel*>(userData);
-    GObjectRef<JSCContext> context(webkit_frame_get_js_context_for_script_world(frame, world));
-    GObjectRef<JSCValue> global(jsc_context_get_global_object(context.get()));
+    g_autoptr(JSCContext) context = webkit_frame_get_js_context_for_script_world(frame, world);
+    g_autoptr(JSCValue) global = jsc_context_get_global_object(context);
     // A reused window is cleared again but keeps our non-configurable property.
-    if (jsc_value_object_has_property(global.get(), "webkit")) {
+    if (jsc_value_object_has_property(global, "webkit")) {
         g_debug("window of %s already has webkit", webkit_frame_get_uri(frame));
         return;
     }
@@ -126,14 +125,14 @@ void onWindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* page, WebKit
                                      webkit_frame_is_main_frame(frame) != FALSE,
                                      realmOrigin(frame, owner->originWorld)};
     g_weak_ref_init(&binding->frame, frame);
-    GObjectRef<JSCValue> native(jsc_value_new_function_variadic(context.get(), nullptr, G_CALLBACK(onPost), binding,
-                                                                destroyBinding, G_TYPE_NONE));
-    GObjectRef<JSCValue> installer(jsc_context_evaluate(context.get(), kInstaller, -1));
-    GObjectRef<JSCValue> result(jsc_value_function_call(installer.get(), JSC_TYPE_VALUE, native.get(), G_TYPE_STRING,
-                                                        owner->handlerName.c_str(), G_TYPE_NONE));
-    if (JSCException* exception = jsc_context_get_exception(context.get())) {
+    g_autoptr(JSCValue) native =
+        jsc_value_new_function_variadic(context, nullptr, G_CALLBACK(onPost), binding, destroyBinding, G_TYPE_NONE);
+    g_autoptr(JSCValue) installer = jsc_context_evaluate(context, kInstaller, -1);
+    g_autoptr(JSCValue) result = jsc_value_function_call(installer, JSC_TYPE_VALUE, native, G_TYPE_STRING,
+                                                         owner->handlerName.c_str(), G_TYPE_NONE);
+    if (JSCException* exception = jsc_context_get_exception(context)) {
         g_warning("cannot install in %s: %s", webkit_frame_get_uri(frame), jsc_exception_get_message(exception));
-        jsc_context_clear_exception(context.get());
+        jsc_context_clear_exception(context);
     }
 }
 

@@ -1,6 +1,5 @@
 #include "extension/PostBody.hpp"
 
-#include "extension/GObjectRef.hpp"
 #include "wire/BridgeWire.hpp"
 
 #include <nlohmann/json.hpp>
@@ -97,9 +96,9 @@ private:
         double length;
         if (!readLength(array, length)) return false;
         for (guint index = 0; index < static_cast<guint>(length); ++index) {
-            GObjectRef<JSCValue> element(jsc_value_object_get_property_at_index(array, index));
+            g_autoptr(JSCValue) element = jsc_value_object_get_property_at_index(array, index);
             if (threw()) return false;
-            GVariant* child = readValue(element.get(), depth + 1);
+            GVariant* child = readValue(element, depth + 1);
             if (!child) return false;
             g_variant_builder_add_value(&builder, g_variant_new_variant(child));
         }
@@ -107,23 +106,23 @@ private:
     }
 
     bool readMembers(JSCValue* object, int depth, GVariantBuilder& builder) {
-        GObjectRef<JSCValue> keys(jsc_value_function_call(keys_, JSC_TYPE_VALUE, object, G_TYPE_NONE));
+        g_autoptr(JSCValue) keys = jsc_value_function_call(keys_, JSC_TYPE_VALUE, object, G_TYPE_NONE);
         double count;
-        if (threw() || !jsc_value_is_array(keys.get()) || !readLength(keys.get(), count)) return false;
+        if (threw() || !jsc_value_is_array(keys) || !readLength(keys, count)) return false;
         for (guint index = 0; index < static_cast<guint>(count); ++index) {
-            GObjectRef<JSCValue> key(jsc_value_object_get_property_at_index(keys.get(), index));
+            g_autoptr(JSCValue) key = jsc_value_object_get_property_at_index(keys, index);
             std::string name;
-            if (threw() || !jsc_value_is_string(key.get()) || !readString(key.get(), name) ||
+            if (threw() || !jsc_value_is_string(key) || !readString(key, name) ||
                 name.find('\0') != std::string::npos || !countText(name.size()))
                 return false;
-            GObjectRef<JSCValue> member(jsc_value_object_get_property(object, name.c_str()));
+            g_autoptr(JSCValue) member = jsc_value_object_get_property(object, name.c_str());
             if (threw()) return false;
             // Dropped, as in JSON, but read all the same.
-            if (jsc_value_is_undefined(member.get())) {
+            if (jsc_value_is_undefined(member)) {
                 if (--budget_ < 0) return false;
                 continue;
             }
-            GVariant* child = readValue(member.get(), depth + 1);
+            GVariant* child = readValue(member, depth + 1);
             if (!child) return false;
             g_variant_builder_add(&builder, "{sv}", name.c_str(), child);
         }

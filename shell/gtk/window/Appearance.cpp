@@ -44,7 +44,7 @@ GVariant* readSync(GDBusConnection* bus, const char* method, GError** error) {
 } // namespace
 
 Appearance::Appearance(std::function<void(bool)> changed) : changed_(std::move(changed)) {
-    bus_ = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    bus_.reset(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
     if (!bus_) {
         apply(false);
         return;
@@ -64,19 +64,13 @@ Appearance::Appearance(std::function<void(bool)> changed) : changed_(std::move(c
         return;
     }
     apply(false);
-    cancellable_ = g_cancellable_new();
+    cancellable_.reset(g_cancellable_new());
     readAsync("ReadOne", true);
 }
 
 Appearance::~Appearance() {
-    if (cancellable_) {
-        g_cancellable_cancel(cancellable_);
-        g_object_unref(cancellable_);
-    }
-    if (bus_) {
-        if (subscription_) g_dbus_connection_signal_unsubscribe(bus_, subscription_);
-        g_object_unref(bus_);
-    }
+    if (cancellable_) g_cancellable_cancel(cancellable_);
+    if (bus_ && subscription_) g_dbus_connection_signal_unsubscribe(bus_, subscription_);
 }
 
 void Appearance::apply(bool dark) {

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include <gio/gio.h>
+#include "toolkit/GObjectRef.hpp"
 
 namespace corvane::gtk {
 
@@ -29,8 +30,8 @@ private:
                                  GVariant* parameters, gpointer data);
 
     std::function<void(bool)> changed_;
-    GDBusConnection* bus_ = nullptr;
-    GCancellable* cancellable_ = nullptr;
+    GObjectRef<GDBusConnection> bus_;
+    GObjectRef<GCancellable> cancellable_;
     guint subscription_ = 0;
     bool dark_ = false;
 };

@@ -110,20 +110,18 @@ TitleStrip::TitleStrip(GtkWindow* window, GtkWidget* web) : window_(window), web
     g_signal_connect(pointer_, "motion", G_CALLBACK(onPointerMoved), this);
     gtk_widget_add_controller(GTK_WIDGET(window_), pointer_);
 
-    colours_ = gtk_css_provider_new();
-    gtk_style_context_add_provider_for_display(gdk_display_get_default(), GTK_STYLE_PROVIDER(colours_),
+    colours_.reset(gtk_css_provider_new());
+    gtk_style_context_add_provider_for_display(gdk_display_get_default(), GTK_STYLE_PROVIDER(colours_.get()),
                                                GTK_STYLE_PROVIDER_PRIORITY_APPLICATION + 1);
-    reading_ = g_cancellable_new();
+    reading_.reset(g_cancellable_new());
     paint();
 }
 
 TitleStrip::~TitleStrip() {
     g_cancellable_cancel(reading_);
-    g_object_unref(reading_);
     if (hideTimer_) g_source_remove(hideTimer_);
     g_signal_handlers_disconnect_by_data(pointer_, this);
-    gtk_style_context_remove_provider_for_display(gdk_display_get_default(), GTK_STYLE_PROVIDER(colours_));
-    g_object_unref(colours_);
+    gtk_style_context_remove_provider_for_display(gdk_display_get_default(), GTK_STYLE_PROVIDER(colours_.get()));
 }
 
 // The engine reports the theme colour only when it composites; without a GPU it draws directly and never

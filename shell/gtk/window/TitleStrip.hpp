@@ -4,6 +4,7 @@
 
 #include <gtk/gtk.h>
 #include <webkit/webkit.h>
+#include "toolkit/GObjectRef.hpp"
 
 namespace corvane::gtk {
 
@@ -45,8 +46,8 @@ private:
     GtkWidget* leave_;            // leaves full screen, shown only there
     GtkWidget* controls_;         // the desktop's window buttons
     GtkEventController* pointer_; // on the window
-    GtkCssProvider* colours_;
-    GCancellable* reading_;
+    GObjectRef<GtkCssProvider> colours_;
+    GObjectRef<GCancellable> reading_;
     std::optional<GdkRGBA> pageTheme_; // from the page's markup, where the engine does not report it
     guint hideTimer_ = 0;
     double pointerY_ = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <webkit/webkit.h>
+#include "toolkit/GObjectRef.hpp"
 
 namespace corvane::gtk {
 
@@ -22,7 +23,7 @@ public:
     WebKitWebView* view() const { return view_; }
 
 private:
-    WebKitWebView* view_;
+    GObjectRef<WebKitWebView> view_;
 };
 
 } // namespace corvane::gtk

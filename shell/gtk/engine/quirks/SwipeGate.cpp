@@ -62,10 +62,10 @@ void addHistoryControls(GtkWindow* window, WebKitWebView* view) {
     gtk_widget_add_controller(GTK_WIDGET(window), GTK_EVENT_CONTROLLER(buttons));
 }
 
-SwipeGate::SwipeGate(WebKitSettings* settings) : settings_(WEBKIT_SETTINGS(g_object_ref(settings))) {
-    if (GdkDisplay* display = gdk_display_get_default()) seat_ = gdk_display_get_default_seat(display);
+SwipeGate::SwipeGate(WebKitSettings* settings) : settings_(GObjectRef<WebKitSettings>::ref(settings)) {
+    if (GdkDisplay* display = gdk_display_get_default())
+        seat_ = GObjectRef<GdkSeat>::ref(gdk_display_get_default_seat(display));
     if (seat_) {
-        g_object_ref(seat_);
         auto changed = +[](GdkSeat*, GdkDevice*, gpointer self) { static_cast<SwipeGate*>(self)->update(); };
         g_signal_connect(seat_, "device-added", G_CALLBACK(changed), this);
         g_signal_connect(seat_, "device-removed", G_CALLBACK(changed), this);
@@ -74,11 +74,7 @@ SwipeGate::SwipeGate(WebKitSettings* settings) : settings_(WEBKIT_SETTINGS(g_obj
 }
 
 SwipeGate::~SwipeGate() {
-    if (seat_) {
-        g_signal_handlers_disconnect_by_data(seat_, this);
-        g_object_unref(seat_);
-    }
-    g_object_unref(settings_);
+    if (seat_) g_signal_handlers_disconnect_by_data(seat_.get(), this);
 }
 
 void SwipeGate::update() {

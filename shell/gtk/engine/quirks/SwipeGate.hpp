@@ -1,6 +1,7 @@
 #pragma once
 
 #include <webkit/webkit.h>
+#include "toolkit/GObjectRef.hpp"
 
 namespace corvane::gtk {
 
@@ -17,8 +18,8 @@ public:
 private:
     void update();
 
-    WebKitSettings* settings_;
-    GdkSeat* seat_ = nullptr;
+    GObjectRef<WebKitSettings> settings_;
+    GObjectRef<GdkSeat> seat_;
 };
 
 // Without a touchpad: Alt+Left and Alt+Right, the keyboard's Back and Forward keys and the mouse's side
