@@ -30,7 +30,8 @@ int main(int argc, char** argv) {
     corvane::gtk::skipGpuProbesWithoutGpu();
     corvane::gtk::adoptActivationToken();
     g_set_application_name("Corvane");
-    GtkApplication* application = corvane::gtk::newApplication(corvane::gtk::kAppId, G_APPLICATION_HANDLES_OPEN);
+    g_autoptr(GtkApplication) application =
+        corvane::gtk::newApplication(corvane::gtk::kAppId, G_APPLICATION_HANDLES_OPEN);
     g_application_add_main_option(G_APPLICATION(application), "version", 0, G_OPTION_FLAG_NONE, G_OPTION_ARG_NONE,
                                   "Show the version and exit", nullptr);
     g_application_set_option_context_parameter_string(G_APPLICATION(application), "[URL]");
@@ -45,6 +46,5 @@ int main(int argc, char** argv) {
         corvane::gtk::AppProcess process(G_APPLICATION(application));
         status = g_application_run(G_APPLICATION(application), argc, argv);
     }
-    g_object_unref(application);
     return status;
 }

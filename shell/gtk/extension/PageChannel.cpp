@@ -49,9 +49,8 @@ std::string realmOrigin(WebKitFrame* frame, WebKitScriptWorld* world) {
     g_autoptr(JSCValue) value = jsc_context_evaluate(context, "self.origin", -1);
     std::string origin;
     if (jsc_value_is_string(value)) {
-        char* text = jsc_value_to_string(value);
+        g_autofree char* text = jsc_value_to_string(value);
         if (text && g_utf8_validate(text, -1, nullptr)) origin = text;
-        g_free(text);
     }
     jsc_context_clear_exception(context);
     return origin;

@@ -20,10 +20,9 @@ constexpr size_t kMaxStringBytes = wire::kMaxStringBytes;
 // Strings travel through JSON: jsc_value_to_string would stop at U+0000. A lone surrogate is not
 // text the shell can use, so it refuses the post.
 bool readString(JSCValue* value, std::string& out) {
-    char* json = jsc_value_to_json(value, 0);
+    g_autofree char* json = jsc_value_to_json(value, 0);
     if (!json) return false;
     const nlohmann::json parsed = nlohmann::json::parse(json, nullptr, false);
-    g_free(json);
     if (!parsed.is_string()) return false;
     out = parsed.get<std::string>();
     return true;

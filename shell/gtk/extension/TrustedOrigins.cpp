@@ -9,13 +9,11 @@ namespace corvane::gtk::extension {
 
 std::optional<TrustedOrigins> TrustedOrigins::fromStartupData(GVariant* data) {
     if (!data || !g_variant_is_of_type(data, G_VARIANT_TYPE_VARDICT)) return std::nullopt;
-    GVariant* list = g_variant_lookup_value(data, wire::kTrustedOriginsKey, G_VARIANT_TYPE_STRING_ARRAY);
+    g_autoptr(GVariant) list = g_variant_lookup_value(data, wire::kTrustedOriginsKey, G_VARIANT_TYPE_STRING_ARRAY);
     if (!list) return std::nullopt;
     gsize count = 0;
-    const gchar** strings = g_variant_get_strv(list, &count);
+    g_autofree const gchar** strings = g_variant_get_strv(list, &count);
     std::vector<std::string> entries(strings, strings + count);
-    g_free(strings);
-    g_variant_unref(list);
     return TrustedOrigins(core::AppOrigins(entries), !entries.empty());
 }
 
