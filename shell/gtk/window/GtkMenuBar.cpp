@@ -1,6 +1,8 @@
 // The app's actions with accelerators and the menu bar at the start of the drag strip.
 #include "window/GtkMenuBar.hpp"
 
+#include "toolkit/GObjectRef.hpp"
+
 namespace corvane::gtk {
 
 GtkMenuBar::GtkMenuBar(GtkApplication* app, const DelegateHandle& delegate, std::function<void(Standard)> standard)
@@ -48,7 +50,7 @@ void GtkMenuBar::addActions() {
 
 void GtkMenuBar::install(const std::vector<core::Menu>& menus) {
     addActions();
-    GMenu* bar = g_menu_new();
+    g_autoptr(GMenu) bar = g_menu_new();
     std::optional<bool> updates;
     if (delegate_ && delegate_->hasUpdater()) updates = delegate_->canCheckForUpdates();
     // Without its row the action is still reachable over the session bus; it has nothing to do.
@@ -56,13 +58,12 @@ void GtkMenuBar::install(const std::vector<core::Menu>& menus) {
                  G_ACTION_MAP(app_), shell::MenuBar::nameOf(shell::MenuBar::Standard::checkForUpdates)))
         g_simple_action_set_enabled(G_SIMPLE_ACTION(action), FALSE);
     for (const auto& menu : shell::MenuBar::build(menus, updates)) {
-        GMenu* submenu = g_menu_new();
-        GMenu* section = g_menu_new();
+        g_autoptr(GMenu) submenu = g_menu_new();
+        GObjectRef<GMenu> section(g_menu_new());
         for (const auto& entry : menu.entries) {
             if (entry.separator) {
-                g_menu_append_section(submenu, nullptr, G_MENU_MODEL(section));
-                g_object_unref(section);
-                section = g_menu_new();
+                g_menu_append_section(submenu, nullptr, G_MENU_MODEL(section.get()));
+                section.reset(g_menu_new());
                 continue;
             }
             g_autoptr(GMenuItem) item = g_menu_item_new(entry.title.c_str(), nullptr);
@@ -71,7 +72,7 @@ void GtkMenuBar::install(const std::vector<core::Menu>& menus) {
             g_menu_item_set_action_and_target_value(item, entry.action.c_str(), target);
             if (entry.action == shell::MenuBar::appAction(shell::MenuBar::Standard::toggleFullScreen)) {
                 fullScreenSection_ = section;
-                fullScreenIndex_ = g_menu_model_get_n_items(G_MENU_MODEL(section));
+                fullScreenIndex_ = g_menu_model_get_n_items(G_MENU_MODEL(section.get()));
             }
             g_menu_append_item(section, item);
             const std::string name = entry.action.substr(4); // past "app."
@@ -88,12 +89,10 @@ void GtkMenuBar::install(const std::vector<core::Menu>& menus) {
                 gtk_application_set_accels_for_action(app_, detailed, accels.data());
             }
         }
-        g_menu_append_section(submenu, nullptr, G_MENU_MODEL(section));
-        g_object_unref(section);
+        g_menu_append_section(submenu, nullptr, G_MENU_MODEL(section.get()));
         g_menu_append_submenu(bar, menu.label.c_str(), G_MENU_MODEL(submenu));
-        g_object_unref(submenu);
     }
-    model_ = G_MENU_MODEL(bar);
+    model_ = G_MENU_MODEL(g_steal_pointer(&bar));
 }
 
 void GtkMenuBar::showFullScreenState(bool fullScreen) {
