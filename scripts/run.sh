@@ -3,6 +3,8 @@
 # Without a display the app runs under Xvfb and a screenshot is saved.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# Where build.sh puts its trees.
+out=${CORVANE_BUILD_ROOT:-$root/build}
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh" demo
 
@@ -24,14 +26,14 @@ cleanup() {
 }
 trap cleanup EXIT
 
-/usr/bin/python3 "$root/packaging/demo/demo_service.py" --cert-dir "$root/build/demo-cert" \
+/usr/bin/python3 "$root/packaging/demo/demo_service.py" --cert-dir "$out/demo-cert" \
   --report-file "$state/reports.jsonl" --request-log "$state/requests.jsonl" >"$state/demo.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 50); do grep -q '"ready": true' "$state/demo.log" 2>/dev/null && break; sleep 0.1; done
 grep -q '"ready": true' "$state/demo.log" || { cat "$state/demo.log" >&2; exit 1; }
 echo "Demo service: https://localhost:47443/farm"
 
-app="$root/build/demo/shell/gtk/corvane"
+app="$out/demo/shell/gtk/corvane"
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   "$app"
 else
@@ -42,8 +44,15 @@ else
   for _ in $(seq 50); do [ -s "$state/display" ] && break; sleep 0.1; done
   export DISPLAY=":$(cat "$state/display")"
   setsid dbus-run-session -- "$app" >"$state/app.log" 2>&1 &
-  groups+=($!)
+  app_pid=$!
+  groups+=("$app_pid")
   sleep "${CORVANE_RUN_SECONDS:-6}"
+  # An app that has already ended ran nothing worth a screenshot.
+  if ! kill -0 "$app_pid" 2>/dev/null; then
+    echo "The app ended within ${CORVANE_RUN_SECONDS:-6} s; its output:" >&2
+    cat "$state/app.log" >&2
+    exit 1
+  fi
   import -window root "$state/screenshot.png"
   echo "No display: the app ran under Xvfb; screenshot saved to $state/screenshot.png"
 fi
